@@ -1,0 +1,49 @@
+# The front door. `make run` installs, builds, generates the data and plays the show;
+# `make test` builds and runs every test in the release and the sanitizer builds.
+
+PRESET ?= release
+FUZZ_SECONDS ?= 60
+BUILD := build/$(PRESET)
+DEPS := scripts/install-deps.sh
+
+.PHONY: all deps build run test test-release test-asan bench fuzz record clean
+
+all: build
+
+deps:
+	@bash $(DEPS)
+
+build: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET)
+
+run: build
+	@bash scripts/run.sh $(BUILD)
+
+test: test-release test-asan
+
+test-release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
+	@ctest --preset release
+
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
+
+bench: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
+	@bash scripts/bench.sh build/release
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+record: build
+	@bash scripts/record.sh $(BUILD)
+
+clean:
+	rm -rf build

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# install-deps.sh -- installs the Debian packages the build, tests, tools and fuzzing need.
+# Idempotent: quiet and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libjpeg62-turbo-dev zlib1g-dev libpng-dev imagemagick
+  libclang-rt-14-dev
+  # the show on a desktop: window, sound, module player, setup dialog
+  libsdl2-dev libgtk-3-dev libopenmpt-dev
+  # the forge: fonts and text; independent players and tools that check its output
+  libfreetype-dev fonts-dejavu-core openmpt123 xmp sox
+  # desktop tests under a virtual display, and recording
+  xvfb xauth xdotool ffmpeg
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then sudo="sudo"; else
+    echo "install-deps: missing packages (${missing[*]}) and not root; install them or run as root" >&2
+    exit 1
+  fi
+fi
+echo "install-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq >/dev/null
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
