@@ -2,9 +2,9 @@
 # run.sh BUILD -- plays the show from the build folder.
 set -euo pipefail
 build=$1
-if [ ! -x "$build/src/quellmoor" ]; then
+if [ ! -x "$build/quellmoor" ]; then
   echo "make run: the show program is not built yet (src/shell/main.cpp does not exist)." >&2
   exit 1
 fi
-cd "$build/src"
+cd "$build"
 exec ./quellmoor
