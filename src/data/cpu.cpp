@@ -1,0 +1,15 @@
+// cpu.cpp -- picks the packed-arithmetic drawing paths for this processor
+
+#include "data/cpu.h"
+
+int32_t has_mmx = 0;
+
+void cpu_detect() {
+    // Every x86-64 processor has SSE2, which does the packed byte work of the old MMX paths
+    // sixteen bytes at a time; other processors take the plain paths.
+#if defined(__SSE2__)
+    has_mmx = 1;
+#else
+    has_mmx = 0;
+#endif
+}
