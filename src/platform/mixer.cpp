@@ -1,0 +1,183 @@
+// mixer.cpp -- modules played by libopenmpt, summed at the global volumes into 16-bit stereo.
+
+#include "platform/mixer.h"
+
+#include <atomic>
+#include <cstdio>
+#include <libopenmpt/libopenmpt.h>
+
+#include "data/error.h"
+#include "data/memory.h"
+
+static constexpr int max_channels = 8;
+static constexpr int32_t chunk_frames = 512;
+static constexpr long max_module_bytes = 64L << 20;
+
+struct MixChannel {
+    AudioHandle handle; // 0: free slot
+    int is_stream;
+    int playing;
+    openmpt_module *module;
+};
+
+static MixChannel channels[max_channels];
+static AudioHandle last_handle;
+static int32_t mix_rate = AUDIO_OFFLINE_RATE;
+static MixerLockRoutine mix_lock;
+static MixerLockRoutine mix_unlock;
+static std::atomic<int32_t> music_volume{100};
+static std::atomic<int32_t> stream_volume{100};
+static std::atomic<int32_t> sample_volume{100};
+
+// Scratch for one chunk: one channel's output and the running sum (left, right interleaved).
+static float chunk[2 * chunk_frames];
+static float sum[2 * chunk_frames];
+
+static void lock() {
+    if (mix_lock) mix_lock();
+}
+
+static void unlock() {
+    if (mix_unlock) mix_unlock();
+}
+
+void mixer_init(int32_t rate, MixerLockRoutine lock_routine, MixerLockRoutine unlock_routine) {
+    mixer_free_all();
+    mix_rate = rate;
+    mix_lock = lock_routine;
+    mix_unlock = unlock_routine;
+    mixer_set_volumes(100, 100, 100);
+}
+
+static MixChannel *find(AudioHandle handle, int is_stream) {
+    if (handle == 0) return nullptr;
+    for (MixChannel &c : channels)
+        if (c.handle == handle && c.is_stream == is_stream) return &c;
+    return nullptr;
+}
+
+// The whole file in a registered block, or null with the reason recorded.
+static void *read_file(const char *path, size_t *size) {
+    FILE *f = std::fopen(path, "rb");
+    if (!f) {
+        data_error("%s: cannot be opened", path);
+        return nullptr;
+    }
+    void *data = nullptr;
+    long length = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
+    if (length <= 0 || length > max_module_bytes || std::fseek(f, 0, SEEK_SET) != 0) {
+        data_error("%s: empty, unreadable or larger than 64 MB", path);
+    } else if (!(data = mem_alloc(size_t(length)))) {
+        data_error("%s: out of memory", path);
+    } else if (std::fread(data, 1, size_t(length), f) != size_t(length)) {
+        data_error("%s: read error", path);
+        mem_free(data);
+        data = nullptr;
+    }
+    std::fclose(f);
+    *size = size_t(length);
+    return data;
+}
+
+static AudioHandle add_channel(openmpt_module *module, int is_stream) {
+    lock();
+    AudioHandle handle = 0;
+    for (MixChannel &c : channels) {
+        if (c.handle != 0) continue;
+        handle = ++last_handle == 0 ? ++last_handle : last_handle;
+        c = {handle, is_stream, 0, module};
+        break;
+    }
+    unlock();
+    return handle;
+}
+
+AudioHandle mixer_load_module(const char *path) {
+    size_t size = 0;
+    void *data = read_file(path, &size);
+    if (!data) return 0;
+    int error = 0;
+    openmpt_module *module = openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent,
+                                                                nullptr, openmpt_error_func_ignore,
+                                                                nullptr, &error, nullptr, nullptr);
+    mem_free(data); // the module keeps its own copy
+    if (!module) {
+        data_error("%s: not a module that can be played", path);
+        return 0;
+    }
+    openmpt_module_set_repeat_count(module, -1);
+    AudioHandle handle = add_channel(module, 0);
+    if (!handle) {
+        data_error("%s: too many modules and streams loaded", path);
+        openmpt_module_destroy(module);
+    }
+    return handle;
+}
+
+AudioHandle mixer_load_stream(const char *path) {
+    data_error("%s: sampled sound streams are not supported, only modules", path);
+    return 0;
+}
+
+int mixer_play(AudioHandle handle, int is_stream) {
+    lock();
+    MixChannel *c = find(handle, is_stream);
+    if (c) c->playing = 1;
+    unlock();
+    return c ? 1 : 0;
+}
+
+void mixer_free(AudioHandle handle, int is_stream) {
+    lock();
+    MixChannel *c = find(handle, is_stream);
+    openmpt_module *module = c ? c->module : nullptr;
+    if (c) *c = {};
+    unlock();
+    if (module) openmpt_module_destroy(module);
+}
+
+void mixer_free_all() {
+    for (MixChannel &c : channels)
+        if (c.handle) mixer_free(c.handle, c.is_stream);
+}
+
+static int32_t clamp_volume(int32_t v) {
+    return v < 0 ? 0 : v > 100 ? 100 : v;
+}
+
+void mixer_set_volumes(int32_t music, int32_t sample, int32_t stream) {
+    music_volume.store(clamp_volume(music));
+    sample_volume.store(clamp_volume(sample));
+    stream_volume.store(clamp_volume(stream));
+}
+
+// Adds frames of one channel at gain into sum.
+static void mix_channel(MixChannel *c, int32_t frames, float gain) {
+    size_t got =
+        openmpt_module_read_interleaved_float_stereo(c->module, mix_rate, size_t(frames), chunk);
+    for (size_t i = 0; i < 2 * got; i++) sum[i] += chunk[i] * gain;
+}
+
+// Full scale is 32767; the sum is clamped, then truncated toward zero.
+static void to_int16(int16_t *out, int32_t values) {
+    for (int32_t i = 0; i < values; i++) {
+        float v = sum[i] * 32767.0f;
+        v = v > 32767.0f ? 32767.0f : v < -32768.0f ? -32768.0f : v;
+        out[i] = int16_t(v);
+    }
+}
+
+void mixer_render(int16_t *out, int32_t frames) {
+    float music_gain = float(music_volume.load()) / 100.0f;
+    float stream_gain = float(stream_volume.load()) / 100.0f;
+    while (frames > 0) {
+        int32_t n = frames < chunk_frames ? frames : chunk_frames;
+        for (int32_t i = 0; i < 2 * n; i++) sum[i] = 0.0f;
+        for (MixChannel &c : channels)
+            if (c.handle && c.playing) mix_channel(&c, n, c.is_stream ? stream_gain : music_gain);
+        to_int16(out, 2 * n);
+        out += 2 * n;
+        frames -= n;
+    }
+}

@@ -1,0 +1,19 @@
+// screen.h -- the memory screen both video drivers hand out through lock.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/video.h"
+
+struct Screen {
+    VideoSurface surface;
+    uint8_t *pixels; // height rows of pitch bytes, zero (black) at creation
+    int32_t pitch;
+};
+
+// Describes the pixel format for 16, 24 or 32 bits per pixel and allocates the memory screen.
+// Returns 1, or 0 for another depth, a size outside 1..4096 or no memory.
+int screen_create(Screen *screen, int32_t width, int32_t height, int32_t bits_per_pixel);
+
+// Gives the memory screen back and clears the record.
+void screen_destroy(Screen *screen);
