@@ -5,8 +5,8 @@
 int32_t has_mmx = 0;
 
 void cpu_detect() {
-    // Every x86-64 processor has SSE2, which does the packed byte work of the old MMX paths
-    // sixteen bytes at a time; other processors take the plain paths.
+    // Every x86-64 processor has SSE2, which does the packed byte arithmetic sixteen bytes at a
+    // time; other processors take the plain paths.
 #if defined(__SSE2__)
     has_mmx = 1;
 #else

@@ -17,8 +17,9 @@ constexpr int32_t IMG_DEPTH = 0x80;          // allocate the depth buffer
 constexpr size_t IMG_LOOKUP_SIZE = 262144; // bytes of the optional lookup table
 constexpr size_t IMG_PIXEL_SLACK = 32;     // spare bytes after the last pixel word
 
-// Loaders refuse pictures wider or taller than this (a damaged header, not a picture).
-constexpr int32_t IMG_MAX_SIDE = 16384;
+// Loaders refuse pictures wider or taller than this: such a header is damaged, not a picture
+// of this program, and believing it would cost up to a quarter gigabyte per picture.
+constexpr int32_t IMG_MAX_SIDE = 8192;
 
 struct Image {
     int32_t flags;        // the creation flags
@@ -36,8 +37,8 @@ constexpr uint32_t pixel_rgb(uint32_t red, uint32_t green, uint32_t blue) {
     return (red & 0xFF) << 8 | (green & 0xFF) << 16 | (blue & 0xFF) << 24;
 }
 
-// A zero-filled width x height picture with the buffers the flags ask for, or nullptr (when
-// memory fails or a side is not 1..IMG_MAX_SIDE). Valid until image_free or mem_free_all.
+// A zero-filled width x height picture with the buffers the flags ask for, or nullptr when
+// memory fails or a side is not positive. Valid until image_free or mem_free_all.
 Image *image_create(int32_t width, int32_t height, int32_t flags);
 
 // Frees the depth buffer, lookup table, pixels and the record; nullptr is ignored.

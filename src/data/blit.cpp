@@ -1,0 +1,339 @@
+// blit.cpp -- rectangle blits between pictures and the grid warp, with packed-arithmetic paths
+
+#include "data/blit.h"
+
+#include "data/cpu.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// The reject tests of blit_clip, done before and after trimming.
+static bool clip_rejects(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t dx, int64_t dy,
+                         int64_t sw, int64_t sh, int64_t dw, int64_t dh) {
+    return x1 - x0 <= 0 || y1 - y0 <= 0 || x0 > sw || y0 > sh || x1 < 0 || y1 < 0 || dx > dw ||
+           dy > dh || x1 + dx - x0 < 0 || y1 + dy - y0 < 0;
+}
+
+int blit_clip(BlitRect *rect, int32_t sw, int32_t sh, int32_t dw, int32_t dh) {
+    // 64-bit so that rectangles far outside either picture cannot wrap around.
+    int64_t x0 = rect->x0, y0 = rect->y0, x1 = rect->x1, y1 = rect->y1;
+    int64_t dx = rect->dx, dy = rect->dy;
+    if (clip_rejects(x0, y0, x1, y1, dx, dy, sw, sh, dw, dh)) return 0;
+    if (x0 < 0) dx -= x0, x0 = 0;
+    if (y0 < 0) dy -= y0, y0 = 0;
+    x1 = std::min<int64_t>(x1, sw);
+    y1 = std::min<int64_t>(y1, sh);
+    if (dx < 0) x0 -= dx, dx = 0;
+    if (dy < 0) y0 -= dy, dy = 0;
+    if (x1 + dx - x0 > dw) x1 = dw + x0 - dx;
+    if (y1 + dy - y0 > dh) y1 = dh + y0 - dy;
+    if (clip_rejects(x0, y0, x1, y1, dx, dy, sw, sh, dw, dh)) return 0;
+    *rect = BlitRect{int32_t(x0), int32_t(y0), int32_t(x1), int32_t(y1), int32_t(dx), int32_t(dy)};
+    return 1;
+}
+
+// One row of a blit: count pixels from src to dst; extra is the key colour or the alpha.
+using BlitRow = void (*)(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t extra);
+
+// Clips, then hands each row to the path has_mmx selects.
+static void blit_rows(const Image *src, Image *dst, BlitRect rect, BlitRow plain, BlitRow packed,
+                      uint32_t extra) {
+    if (!src || !dst) return;
+    if (!blit_clip(&rect, src->width, src->height, dst->width, dst->height)) return;
+    BlitRow row = has_mmx ? packed : plain;
+    int32_t count = rect.x1 - rect.x0;
+    const uint32_t *in = src->pixels + int64_t(rect.y0) * src->width + rect.x0;
+    uint32_t *out = dst->pixels + int64_t(rect.dy) * dst->width + rect.dx;
+    for (int32_t y = rect.y0; y < rect.y1; y++) {
+        row(in, out, count, extra);
+        in += src->width;
+        out += dst->width;
+    }
+}
+
+// ---- plain paths, one pixel at a time ----
+
+static uint32_t channel(uint32_t word, int shift) {
+    return (word >> shift) & 0xFF;
+}
+
+static void copy_plain(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    for (int32_t i = 0; i < count; i++) dst[i] = src[i];
+}
+
+// A pixel is kept out as soon as one of its colour bytes equals the key's.
+static bool matches_key(uint32_t pixel, uint32_t key) {
+    return channel(pixel, 8) == channel(key, 8) || channel(pixel, 16) == channel(key, 16) ||
+           channel(pixel, 24) == channel(key, 24);
+}
+
+static void key_plain(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t key) {
+    for (int32_t i = 0; i < count; i++)
+        if (!matches_key(src[i], key)) dst[i] = src[i];
+}
+
+static void masked_plain(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    for (int32_t i = 0; i < count; i++)
+        if ((src[i] & 0xFF) == 0) dst[i] = src[i];
+}
+
+// Colour bytes (s * a + d * (255 - a)) >> 8, truncated; d's mask byte stays. a is 0..255.
+static uint32_t blend_pixel(uint32_t s, uint32_t d, uint32_t a) {
+    uint32_t out = d & 0xFF;
+    for (int shift = 8; shift < 32; shift += 8)
+        out |= ((channel(s, shift) * a + channel(d, shift) * (255 - a)) >> 8) << shift;
+    return out;
+}
+
+static void blend_plain(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t alpha) {
+    for (int32_t i = 0; i < count; i++) dst[i] = blend_pixel(src[i], dst[i], alpha);
+}
+
+static void alpha_plain(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    for (int32_t i = 0; i < count; i++) dst[i] = blend_pixel(src[i], dst[i], src[i] & 0xFF);
+}
+
+static void average_plain(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    for (int32_t i = 0; i < count; i++) {
+        uint32_t s = src[i], d = dst[i], out = d & 0xFF;
+        for (int shift = 8; shift < 32; shift += 8)
+            out |= ((channel(s, shift) + channel(d, shift)) >> 1) << shift;
+        dst[i] = out;
+    }
+}
+
+// ---- packed paths, four pixels per 128-bit operation, the odd ones at the row end singly ----
+
+#if defined(__SSE2__)
+
+static __m128i load4(const uint32_t *p) {
+    return _mm_loadu_si128((const __m128i *)p);
+}
+static void store4(uint32_t *p, __m128i v) {
+    _mm_storeu_si128((__m128i *)p, v);
+}
+
+// Where select is all ones take s, elsewhere d.
+static __m128i pick(__m128i select, __m128i s, __m128i d) {
+    return _mm_or_si128(_mm_and_si128(select, s), _mm_andnot_si128(select, d));
+}
+
+static void copy_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) store4(dst + i, load4(src + i));
+    for (; i < count; i++) dst[i] = src[i];
+}
+
+static void key_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t key) {
+    const __m128i keys = _mm_set1_epi32(int32_t(key));
+    const __m128i colour_bytes = _mm_set1_epi32(int32_t(0xFFFFFF00));
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = load4(src + i);
+        __m128i equal = _mm_and_si128(_mm_cmpeq_epi8(s, keys), colour_bytes);
+        __m128i keep = _mm_cmpeq_epi32(equal, _mm_setzero_si128());
+        store4(dst + i, pick(keep, s, load4(dst + i)));
+    }
+    key_plain(src + i, dst + i, count - i, key);
+}
+
+static void masked_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    const __m128i mask_byte = _mm_set1_epi32(0xFF);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = load4(src + i);
+        __m128i keep = _mm_cmpeq_epi32(_mm_and_si128(s, mask_byte), _mm_setzero_si128());
+        store4(dst + i, pick(keep, s, load4(dst + i)));
+    }
+    masked_plain(src + i, dst + i, count - i, 0);
+}
+
+// Blends four pixels with per-byte weights a (in 16-bit lanes, low and high two pixels) and
+// 255 - a: (s * a + d * (255 - a)) >> 8 fits 16 bits unsigned (at most 65,025). Keeps d's mask
+// byte.
+static __m128i blend4(__m128i s, __m128i d, __m128i a_lo, __m128i a_hi) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(255);
+    __m128i lo =
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), a_lo),
+                      _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(full, a_lo)));
+    __m128i hi =
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), a_hi),
+                      _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(full, a_hi)));
+    __m128i mixed = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+    return pick(_mm_set1_epi32(0xFF), d, mixed);
+}
+
+static void blend_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t alpha) {
+    const __m128i a = _mm_set1_epi16(int16_t(alpha));
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) store4(dst + i, blend4(load4(src + i), load4(dst + i), a, a));
+    blend_plain(src + i, dst + i, count - i, alpha);
+}
+
+static void alpha_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    const __m128i zero = _mm_setzero_si128();
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = load4(src + i);
+        // Each pixel's mask byte copied into all four of its bytes, then widened like s.
+        __m128i a = _mm_and_si128(s, _mm_set1_epi32(0xFF));
+        a = _mm_or_si128(a, _mm_slli_epi32(a, 8));
+        a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+        store4(dst + i,
+               blend4(s, load4(dst + i), _mm_unpacklo_epi8(a, zero), _mm_unpackhi_epi8(a, zero)));
+    }
+    alpha_plain(src + i, dst + i, count - i, 0);
+}
+
+static void average_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
+    const __m128i low_bits_clear = _mm_set1_epi8(int8_t(0xFE));
+    const __m128i mask_byte = _mm_set1_epi32(0xFF);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = load4(src + i), d = load4(dst + i);
+        // (s + d) >> 1 per byte without a carry out: (s & d) + ((s ^ d) >> 1). The low bits are
+        // cleared first so the 16-bit shift moves nothing across bytes.
+        __m128i half = _mm_srli_epi16(_mm_and_si128(_mm_xor_si128(s, d), low_bits_clear), 1);
+        __m128i mean = _mm_add_epi8(_mm_and_si128(s, d), half);
+        store4(dst + i, pick(mask_byte, d, mean));
+    }
+    average_plain(src + i, dst + i, count - i, 0);
+}
+
+#else
+
+// Without packed arithmetic both choices are the plain rows.
+static constexpr BlitRow copy_packed = copy_plain;
+static constexpr BlitRow key_packed = key_plain;
+static constexpr BlitRow masked_packed = masked_plain;
+static constexpr BlitRow blend_packed = blend_plain;
+static constexpr BlitRow alpha_packed = alpha_plain;
+static constexpr BlitRow average_packed = average_plain;
+
+#endif
+
+void blit_copy(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+               int32_t dx, int32_t dy) {
+    blit_rows(src, dst, {x0, y0, x1, y1, dx, dy}, copy_plain, copy_packed, 0);
+}
+
+void blit_key(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+              int32_t dx, int32_t dy, uint32_t key) {
+    blit_rows(src, dst, {x0, y0, x1, y1, dx, dy}, key_plain, key_packed, key);
+}
+
+void blit_masked(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                 int32_t dx, int32_t dy) {
+    blit_rows(src, dst, {x0, y0, x1, y1, dx, dy}, masked_plain, masked_packed, 0);
+}
+
+void blit_blend(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                int32_t dx, int32_t dy, int32_t alpha) {
+    // Weights outside 0..255 would wrap the byte arithmetic differently in the two paths.
+    uint32_t a = uint32_t(std::clamp(alpha, 0, 255));
+    blit_rows(src, dst, {x0, y0, x1, y1, dx, dy}, blend_plain, blend_packed, a);
+}
+
+void blit_alpha(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                int32_t dx, int32_t dy) {
+    blit_rows(src, dst, {x0, y0, x1, y1, dx, dy}, alpha_plain, alpha_packed, 0);
+}
+
+void blit_average(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                  int32_t dx, int32_t dy) {
+    blit_rows(src, dst, {x0, y0, x1, y1, dx, dy}, average_plain, average_packed, 0);
+}
+
+// ---- grid warp ----
+
+constexpr int32_t WARP_WIDTH = 512, WARP_HEIGHT = 256, WARP_TEXTURE_SIDE = 256;
+constexpr int32_t WARP_BLOCK = 8; // pixels between grid points
+
+// A grid point's values truncated to whole numbers, in 16.16 fixed point.
+struct WarpValue {
+    int32_t u, v, s;
+};
+
+// Truncates toward zero and shifts into 16.16, keeping the low 32 bits as a 32-bit register
+// would: only the low bits of the whole number matter (the texture wraps at 256), so a
+// coordinate that has grown large still addresses the right texel.
+static int32_t whole_16_16(float f) {
+    if (!(f > -1e18f && f < 1e18f)) return 0; // NaN or far beyond any texture
+    return int32_t(uint32_t(uint64_t(int64_t(f))) << 16);
+}
+
+static WarpValue warp_value(const GridPoint &p) {
+    return {whole_16_16(p.u), whole_16_16(p.v), whole_16_16(p.s)};
+}
+
+// 16.16 arithmetic wraps at 32 bits, as the registers of a 32-bit machine do, instead of
+// overflowing.
+static int32_t wrap_add(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) + uint32_t(b));
+}
+static int32_t wrap_sub(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) - uint32_t(b));
+}
+
+// (to - from) / 8 in 16.16, rounded toward zero. The u difference is first reduced to 16 bits
+// (signed), so that a jump of half the texture width or more wraps around it.
+static WarpValue warp_step(const WarpValue &from, const WarpValue &to) {
+    int32_t du = int32_t(int16_t(wrap_sub(to.u, from.u) >> 16)) * 65536;
+    return {du / WARP_BLOCK, wrap_sub(to.v, from.v) / WARP_BLOCK,
+            wrap_sub(to.s, from.s) / WARP_BLOCK};
+}
+
+static WarpValue warp_add(WarpValue a, const WarpValue &b) {
+    return {wrap_add(a.u, b.u), wrap_add(a.v, b.v), wrap_add(a.s, b.s)};
+}
+
+// count pixels from out on, starting at `at` and moving by step per pixel.
+static void warp_span(uint32_t *out, int32_t count, WarpValue at, const WarpValue &step,
+                      const uint32_t *texels, const uint32_t *shades) {
+    for (int32_t i = 0; i < count; i++) {
+        uint32_t texel = texels[((at.v >> 16) & 255) * WARP_TEXTURE_SIDE + ((at.u >> 16) & 255)];
+        // Masked to a byte each so that a stray texel or shade cannot index past the table.
+        out[i] = shades[(texel & 255) * 256 + ((at.s >> 16) & 255)];
+        at = warp_add(at, step);
+    }
+}
+
+// One 8 x 8 block between four grid points: the upper-left triangle (its rows shrink from 8 to
+// 1 pixels, the anti-diagonal included), then the lower-right one (rows grow from 0 to 7).
+static void warp_block(uint32_t *out, int32_t stride, const GridPoint *tl, const GridPoint *tr,
+                       const GridPoint *bl, const GridPoint *br, const uint32_t *texels,
+                       const uint32_t *shades) {
+    WarpValue top_left = warp_value(*tl), top_right = warp_value(*tr);
+    WarpValue bottom_left = warp_value(*bl), bottom_right = warp_value(*br);
+    WarpValue across = warp_step(top_left, top_right), down = warp_step(top_left, bottom_left);
+    WarpValue lower_across = warp_step(bottom_left, bottom_right);
+    WarpValue diagonal = warp_step(top_right, bottom_left);
+    WarpValue upper = top_left, lower = top_right; // row starts of the two triangles
+    for (int32_t r = 0; r < WARP_BLOCK; r++) {
+        uint32_t *row = out + r * stride;
+        warp_span(row, WARP_BLOCK - r, upper, across, texels, shades);
+        warp_span(row + WARP_BLOCK - r, r, lower, lower_across, texels, shades);
+        upper = warp_add(upper, down);
+        lower = warp_add(lower, diagonal);
+    }
+}
+
+void grid_warp(const GridPoint *grid, const Image *texture, const uint32_t *shades, Image *dst) {
+    if (!grid || !texture || !shades || !dst) return;
+    // The texture is addressed modulo 256 in both directions, the destination is fixed.
+    if (texture->width != WARP_TEXTURE_SIDE || texture->height < WARP_TEXTURE_SIDE) return;
+    if (dst->width != WARP_WIDTH || dst->height != WARP_HEIGHT) return;
+    for (int32_t i = 0; i + 1 < GRID_COLUMNS; i++) {
+        const GridPoint *left = grid + i * GRID_ROWS, *right = left + GRID_ROWS;
+        for (int32_t j = 0; j + 1 < GRID_ROWS; j++) {
+            uint32_t *out = dst->pixels + (j * WARP_BLOCK) * WARP_WIDTH + i * WARP_BLOCK;
+            warp_block(out, WARP_WIDTH, left + j, right + j, left + j + 1, right + j + 1,
+                       texture->pixels, shades);
+        }
+    }
+}

@@ -1,0 +1,98 @@
+// tga.cpp -- reads run-length-encoded 24-bit TGA pictures
+
+#include "data/tga.h"
+
+#include "data/error.h"
+#include "data/memory.h"
+
+constexpr size_t TGA_HEADER_SIZE = 18;
+constexpr uint8_t TGA_TYPE_RLE_TRUE_COLOUR = 10;
+
+static uint16_t read_u16(const uint8_t *p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+// Where the pixel data starts: after the header, the identification field and any colour map
+// (a true-colour picture may still carry one; it is skipped, not used).
+static size_t pixel_data_offset(const uint8_t *header) {
+    size_t offset = TGA_HEADER_SIZE + header[0];
+    if (header[1] != 0) offset += size_t(read_u16(header + 5)) * ((header[7] + 7) / 8);
+    return offset;
+}
+
+static bool check_header(const char *name, const uint8_t *data, size_t size) {
+    if (size < TGA_HEADER_SIZE) {
+        data_error("%s: TGA header is %zu bytes long, 18 expected", name, size);
+        return false;
+    }
+    if (data[2] != TGA_TYPE_RLE_TRUE_COLOUR) {
+        data_error("%s: TGA image type %u is not supported (only type 10, run-length-encoded "
+                   "true colour)",
+                   name, data[2]);
+        return false;
+    }
+    if (data[16] != 24) {
+        data_error("%s: TGA with %u bits per pixel is not supported (only 24)", name, data[16]);
+        return false;
+    }
+    int32_t width = read_u16(data + 12), height = read_u16(data + 14);
+    if (width == 0 || height == 0 || width > IMG_MAX_SIDE || height > IMG_MAX_SIDE) {
+        data_error("%s: TGA size %d x %d is out of range (1 to %d per side)", name, width, height,
+                   IMG_MAX_SIDE);
+        return false;
+    }
+    return true;
+}
+
+// Unpacks the packets from data[pos] on into the picture, bottom row first. A packet may run
+// on into the next row but not past the last pixel. Returns false with the reason recorded.
+static bool unpack(const char *name, const uint8_t *data, size_t size, size_t pos, Image *image) {
+    const int32_t width = image->width;
+    int64_t left = int64_t(width) * image->height; // pixels still to come
+    int32_t row = image->height - 1, col = 0;
+    uint32_t *out = image->pixels + int64_t(row) * width;
+    while (left > 0) {
+        if (pos >= size) break;
+        uint8_t packet = data[pos++];
+        int32_t count = (packet & 0x7F) + 1;
+        bool repeat = packet & 0x80;
+        size_t bytes = repeat ? 3 : size_t(count) * 3;
+        if (count > left) {
+            data_error("%s: TGA run-length packet runs past the end of the picture", name);
+            return false;
+        }
+        if (size - pos < bytes) break;
+        for (int32_t i = 0; i < count; i++) {
+            const uint8_t *bgr = data + pos + (repeat ? 0 : i * 3);
+            out[col] = pixel_rgb(bgr[2], bgr[1], bgr[0]);
+            if (++col == width && --row >= 0) {
+                col = 0;
+                out = image->pixels + int64_t(row) * width;
+            }
+        }
+        pos += bytes;
+        left -= count;
+    }
+    if (left > 0) {
+        data_error("%s: TGA pixel data ends early (%lld of %lld pixels missing)", name,
+                   (long long)left, (long long)image->width * image->height);
+        return false;
+    }
+    return true;
+}
+
+Image *tga_decode(const char *name, const uint8_t *data, size_t size, int32_t flags) {
+    if (!check_header(name, data, size)) return nullptr;
+    size_t pos = pixel_data_offset(data);
+    Image *image = image_create(read_u16(data + 12), read_u16(data + 14), flags);
+    if (!image) {
+        data_error("%s: out of memory for a %u x %u picture", name, read_u16(data + 12),
+                   read_u16(data + 14));
+        return nullptr;
+    }
+    if (!unpack(name, data, size, pos, image)) {
+        image_free(image);
+        return nullptr;
+    }
+    return image;
+}
