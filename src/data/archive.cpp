@@ -211,9 +211,12 @@ static uint8_t *unpack_entry(const ArchiveEntry *e, uint8_t *stored) {
     int ended =
         lzw_unpack_count(LZW_CODE_SIZE, out, e->unpacked_size, stored, e->stored_size, &written);
     if (ended && written == e->unpacked_size) return out;
-    if (!ended)
-        data_error("%s: packed data in %s is corrupt (decoding stopped after %zu of %u bytes)",
-                   e->name, source.label, written, e->unpacked_size);
+    if (!ended && written < e->unpacked_size)
+        data_error("%s: packed data in %s is corrupt after %zu of %u bytes", e->name, source.label,
+                   written, e->unpacked_size);
+    else if (!ended)
+        data_error("%s: packed data in %s has no end code after its %u bytes", e->name,
+                   source.label, e->unpacked_size);
     else
         data_error("%s: packed data in %s ends after %zu of %u bytes", e->name, source.label,
                    written, e->unpacked_size);
