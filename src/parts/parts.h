@@ -1,0 +1,29 @@
+// parts.h -- the show's parts: a load routine each, run during the preload, and a run routine,
+// called once per frame while the part is current.
+//
+// Load routines take no arguments and return nonzero when loaded, 0 on failure (the reason,
+// naming the file, is in data_last_error()). Run routines return nonzero while the part goes
+// on and 0 when it has ended; each keeps its state in its own module and draws the whole frame
+// into the FrameBuffer.
+#pragma once
+
+#include <cstdint>
+
+using PartLoad = int (*)();
+using PartRun = int (*)();
+
+// Part 2: the title picture out of a white flash, refining from coarse blocks.
+int title_load();
+int title_run();
+
+// Part 4: a full-frame portrait out of a white flash.
+int portrait_load();
+int portrait_run();
+
+// Part 11: a black pause while the music fades down.
+int music_fade_load();
+int music_fade_run();
+
+// The hidden picture, shown instead of the parts once its keys were seen. Loads its picture on
+// the first call; if that fails the fault is reported and the frame is left as it was.
+void hidden_picture_run();

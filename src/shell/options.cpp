@@ -1,0 +1,184 @@
+// options.cpp -- reads the command line into an Options record
+
+#include "shell/options.h"
+
+#include "data/memory.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef QM_VERSION
+#define QM_VERSION "0"
+#endif
+
+static const char usage_text[] =
+    "Usage: quellmoor [options]\n"
+    "Plays the Quellmoor show. Without options the setup dialog asks for the display and sound.\n"
+    "\n"
+    "  --help               show this text and exit\n"
+    "  --version            show the version and exit\n"
+    "  --no-dialog          skip the setup dialog; use the defaults and the options given\n"
+    "  --depth 16|24        colour depth of the display (default 24)\n"
+    "  --vsync              wait for the vertical retrace before each frame\n"
+    "  --windowed           play in a window instead of the full screen\n"
+    "  --sound-device N|none  sound device number (0 is the first), or no sound\n"
+    "  --data DIR           read quellmor.dat and the music from DIR\n"
+    "  --part N             start at part N (1..12) after loading everything\n"
+    "  --headless           no window and no sound; a stepped clock, as fast as possible\n"
+    "  --frames DIR         write presented screens to DIR/frame-NNNNNN.png (NNNNNN = tick)\n"
+    "  --at TICK,TICK,...   with --frames: the ticks to write\n"
+    "  --every N            with --frames: write a screen every N ticks\n"
+    "\n"
+    "The options --depth, --vsync, --windowed and --sound-device imply --no-dialog.\n"
+    "During the show: Escape ends it, N skips to the next part.\n";
+
+void options_defaults(Options *opts) {
+    *opts = Options{};
+    opts->show_dialog = 1;
+    opts->color_depth = 24;
+    opts->sound_device = OPT_SOUND_DEFAULT;
+    opts->start_part = 1;
+}
+
+// A whole decimal number in [lo, hi]; 0 when text is not one.
+static int parse_int(const char *text, int32_t lo, int32_t hi, int32_t *out) {
+    if (!text || !*text) return 0;
+    char *end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (errno || *end || v < lo || v > hi) return 0;
+    *out = static_cast<int32_t>(v);
+    return 1;
+}
+
+static int compare_ticks(const void *a, const void *b) {
+    int32_t x = *static_cast<const int32_t *>(a), y = *static_cast<const int32_t *>(b);
+    return (x > y) - (x < y);
+}
+
+// "TICK,TICK,...": ticks >= 0, stored sorted without repeats.
+static int parse_ticks(const char *text, Options *opts) {
+    size_t count = 1;
+    for (const char *p = text; *p; p++) count += *p == ',';
+    auto *ticks = static_cast<int32_t *>(mem_alloc(count * sizeof(int32_t)));
+    if (!ticks) return 0;
+    char item[16];
+    const char *p = text;
+    for (size_t i = 0; i < count; i++) {
+        size_t len = std::strcspn(p, ",");
+        if (len == 0 || len >= sizeof item) return 0;
+        std::memcpy(item, p, len);
+        item[len] = '\0';
+        if (!parse_int(item, 0, INT32_MAX, &ticks[i])) return 0;
+        p += len + (p[len] == ',');
+    }
+    std::qsort(ticks, count, sizeof(int32_t), compare_ticks);
+    size_t unique = 0;
+    for (size_t i = 0; i < count; i++)
+        if (unique == 0 || ticks[unique - 1] != ticks[i]) ticks[unique++] = ticks[i];
+    opts->frames_at = ticks;
+    opts->frames_at_count = static_cast<int32_t>(unique);
+    return 1;
+}
+
+static OptionsResult bad(const char *fmt, const char *what) {
+    std::fprintf(stderr, "quellmoor: ");
+    std::fprintf(stderr, fmt, what);
+    std::fprintf(stderr, "\nTry 'quellmoor --help' for more information.\n");
+    return OPTIONS_BAD;
+}
+
+// Options that take a value; the value is argv[i + 1].
+static OptionsResult parse_valued(const char *name, const char *value, Options *opts) {
+    if (!std::strcmp(name, "--depth")) {
+        if (!value || (std::strcmp(value, "16") && std::strcmp(value, "24")))
+            return bad("--depth takes 16 or 24, not '%s'", value ? value : "");
+        opts->color_depth = std::atoi(value);
+        opts->show_dialog = 0;
+    } else if (!std::strcmp(name, "--sound-device")) {
+        if (value && !std::strcmp(value, "none")) {
+            opts->sound_device = OPT_SOUND_NONE;
+        } else if (!parse_int(value, 0, 255, &opts->sound_device)) {
+            return bad("--sound-device takes a device number or 'none', not '%s'",
+                       value ? value : "");
+        }
+        opts->show_dialog = 0;
+    } else if (!std::strcmp(name, "--data")) {
+        if (!value || !*value) return bad("%s needs a folder", name);
+        opts->data_dir = value;
+    } else if (!std::strcmp(name, "--part")) {
+        if (!parse_int(value, 1, 12, &opts->start_part))
+            return bad("--part takes a part number from 1 to 12, not '%s'", value ? value : "");
+    } else if (!std::strcmp(name, "--frames")) {
+        if (!value || !*value) return bad("%s needs a folder", name);
+        opts->frames_dir = value;
+    } else if (!std::strcmp(name, "--at")) {
+        if (!value || !parse_ticks(value, opts))
+            return bad("--at takes ticks separated by commas, not '%s'", value ? value : "");
+    } else if (!std::strcmp(name, "--every")) {
+        if (!parse_int(value, 1, INT32_MAX, &opts->frames_every))
+            return bad("--every takes a number of ticks above 0, not '%s'", value ? value : "");
+    }
+    return OPTIONS_RUN;
+}
+
+static int takes_value(const char *name) {
+    static const char *const valued[] = {"--depth",  "--sound-device", "--data", "--part",
+                                         "--frames", "--at",           "--every"};
+    for (const char *v : valued)
+        if (!std::strcmp(name, v)) return 1;
+    return 0;
+}
+
+// Options without a value; 0 when name is none of them.
+static int parse_flag(const char *name, Options *opts) {
+    if (!std::strcmp(name, "--no-dialog")) {
+        opts->show_dialog = 0;
+    } else if (!std::strcmp(name, "--vsync")) {
+        opts->vertical_retrace = 1;
+        opts->show_dialog = 0;
+    } else if (!std::strcmp(name, "--windowed")) {
+        opts->windowed = 1;
+        opts->show_dialog = 0;
+    } else if (!std::strcmp(name, "--headless")) {
+        opts->headless = 1;
+        opts->show_dialog = 0;
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
+// Combinations that make no sense are refused rather than half obeyed.
+static OptionsResult check(Options *opts) {
+    int wants_frames = opts->frames_every > 0 || opts->frames_at_count > 0;
+    if (opts->frames_dir && !wants_frames) return bad("%s needs --at or --every", "--frames");
+    if (!opts->frames_dir && wants_frames) return bad("%s need --frames DIR", "--at and --every");
+    if (opts->frames_every > 0 && opts->frames_at_count > 0)
+        return bad("%s: give either --at or --every", "--frames");
+    if (opts->headless) opts->sound_device = OPT_SOUND_NONE;
+    return OPTIONS_RUN;
+}
+
+OptionsResult options_parse(int argc, char **argv, Options *opts) {
+    options_defaults(opts);
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+            std::fputs(usage_text, stdout);
+            return OPTIONS_DONE;
+        }
+        if (!std::strcmp(arg, "--version")) {
+            std::printf("quellmoor %s\n", QM_VERSION);
+            return OPTIONS_DONE;
+        }
+        if (parse_flag(arg, opts)) continue;
+        if (!takes_value(arg)) return bad("unknown option '%s'", arg);
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (parse_valued(arg, value, opts) != OPTIONS_RUN) return OPTIONS_BAD;
+        i++;
+    }
+    return check(opts);
+}

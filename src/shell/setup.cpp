@@ -1,0 +1,211 @@
+// setup.cpp -- the entry: options, setup dialog, start-up, the show and shut-down
+
+#include "shell/setup.h"
+
+#include "data/archive.h"
+#include "data/cpu.h"
+#include "data/error.h"
+#include "data/memory.h"
+#include "data/preload.h"
+#include "platform/audio.h"
+#include "platform/dialog.h"
+#include "platform/video.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "shell/faults.h"
+#include "shell/frames.h"
+#include "shell/music.h"
+#include "shell/options.h"
+#include "shell/sequencer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#ifndef QM_INSTALL_DATADIR
+#define QM_INSTALL_DATADIR "/usr/local/share/quellmoor"
+#endif
+
+ShowSettings show_settings;
+
+constexpr int32_t MAX_DEVICES = 64;
+
+static int has_data(const char *dir) {
+    char path[4096];
+    std::snprintf(path, sizeof path, "%s/quellmor.dat", dir);
+    if (access(path, R_OK) == 0) return 1;
+    std::snprintf(path, sizeof path, "%s/data/loading.jpg", dir);
+    return access(path, R_OK) == 0;
+}
+
+// The folder of the running program, from /proc/self/exe; "" when unknown.
+static void program_dir(char *dir, size_t size) {
+    ssize_t n = readlink("/proc/self/exe", dir, size - 1);
+    dir[n > 0 ? n : 0] = '\0';
+    char *slash = std::strrchr(dir, '/');
+    if (slash)
+        *slash = '\0';
+    else
+        dir[0] = '\0';
+}
+
+void setup_find_data(const char *data_option, char *dir, size_t size) {
+    if (data_option) {
+        std::snprintf(dir, size, "%s", data_option);
+        return;
+    }
+    char exe[4096];
+    program_dir(exe, sizeof exe);
+    const char *places[] = {".", exe, QM_INSTALL_DATADIR};
+    for (const char *place : places) {
+        if (place[0] && has_data(place)) {
+            std::snprintf(dir, size, "%s", place);
+            return;
+        }
+    }
+    std::snprintf(dir, size, ".");
+}
+
+// The settings from the dialog, or from the command line when it skips the dialog. Returns 1 to
+// run, 0 when the user chose Exit.
+static int choose_settings(const Options *opts) {
+    const char *names[MAX_DEVICES];
+    int32_t count = 0;
+    if (!opts->headless)
+        while (count < MAX_DEVICES && (names[count] = audio_device.device_name(count))) count++;
+    ShowSettings *s = &show_settings;
+    *s = ShowSettings{
+        opts->color_depth, opts->vertical_retrace, opts->windowed, opts->sound_device, count, 1, 0,
+        opts->headless};
+    if (opts->show_dialog) {
+        DialogSettings chosen;
+        DialogResult result = dialog_run(names, count, &chosen);
+        if (result == DIALOG_EXIT) return 0;
+        if (result == DIALOG_RUN) {
+            s->color_depth = chosen.color_depth;
+            s->vertical_retrace = chosen.vertical_retrace;
+            s->windowed = chosen.windowed;
+            s->sound_device = chosen.sound_device;
+        } else {
+            std::fprintf(stderr, "quellmoor: the setup dialog cannot be shown; playing with "
+                                 "the defaults\n");
+        }
+    }
+    if (s->sound_device == OPT_SOUND_DEFAULT) s->sound_device = 0;
+    if (s->sound_device < 0 || s->sound_device > count - 1) s->sound_device = SOUND_NONE;
+    return 1;
+}
+
+// The archive when there is one; a damaged one is an error, a missing one is not.
+static int open_data(const char *dir) {
+    file_set_data_dir(dir);
+    music_set_dir(dir);
+    char path[4096 + 64];
+    std::snprintf(path, sizeof path, "%s/quellmor.dat", dir);
+    show_settings.archive_open = 0;
+    if (access(path, F_OK) != 0) return 1;
+    if (!archive_open(path)) {
+        std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
+        return 0;
+    }
+    show_settings.archive_open = 1;
+    return 1;
+}
+
+static int open_display() {
+    const ShowSettings *s = &show_settings;
+    const VideoDriver *driver = s->headless ? &video_headless : &video_window;
+    int32_t flags = DISPLAY_CREATE | (s->windowed ? DISPLAY_WINDOWED : 0) |
+                    (s->vertical_retrace ? DISPLAY_VSYNC : 0);
+    if (display_open(DISPLAY_WIDTH, DISPLAY_HEIGHT, s->color_depth, flags, driver)) return 1;
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Unable to initialize 512x384 with a color depth of %d "
+                  "bits/pixel",
+                  s->color_depth);
+    std::fprintf(stderr, "quellmoor: %s\n", text);
+    driver->message_box("Vandrel", text);
+    return 0;
+}
+
+// The start-up after the settings are known: processor, data, display, sound, clock.
+static int start_up(const Options *opts) {
+    cpu_detect();
+    char dir[4096];
+    setup_find_data(opts->data_dir, dir, sizeof dir);
+    if (!open_data(dir) || !open_display()) return 0;
+    int32_t device = show_settings.sound_device;
+    if (device != SOUND_NONE && !music_init(&audio_device, device)) {
+        std::fprintf(stderr,
+                     "quellmoor: the sound device %d cannot be opened (try "
+                     "--sound-device none)\n",
+                     device);
+        return 0;
+    }
+    if (!clock_start(CLOCK_RATE, show_settings.headless ? CLOCK_STEPPED : CLOCK_REAL))
+        std::fprintf(stderr, "quellmoor: the clock cannot be started; the show stands still\n");
+    return 1;
+}
+
+void shutdown() {
+    clock_stop();
+    music_shutdown();
+    if (display_device) display_device->close();
+    archive_close();
+    mem_free_all();
+}
+
+static int start_frames(const Options *opts) {
+    if (!opts->frames_dir) return 1;
+    FrameSchedule schedule = {opts->frames_dir, opts->frames_every, opts->frames_at,
+                              opts->frames_at_count};
+    if (!frames_start(&schedule)) return 0;
+    sequencer_set_frame_hook(frames_capture);
+    return 1;
+}
+
+// Options and the setup: returns -1 to go on, else the exit status.
+static int prepare(int argc, char **argv, Options *opts) {
+    switch (options_parse(argc, argv, opts)) {
+    case OPTIONS_DONE:
+        return EXIT_SHOW_OK;
+    case OPTIONS_BAD:
+        return EXIT_SHOW_USAGE;
+    case OPTIONS_RUN:
+        break;
+    }
+    if (!opts->headless && !video_window.available()) {
+        std::fprintf(stderr, "quellmoor: no display is available to show the show on.\n"
+                             "Run 'quellmoor --headless' to play it without a window (with "
+                             "--frames DIR to see it).\n");
+        return EXIT_SHOW_USAGE;
+    }
+    if (!choose_settings(opts)) return EXIT_SHOW_OK;
+    return -1;
+}
+
+int show_main(int argc, char **argv) {
+    Options opts;
+    int status = prepare(argc, argv, &opts);
+    if (status >= 0) {
+        mem_free_all();
+        return status;
+    }
+    if (!start_frames(&opts) || !start_up(&opts)) {
+        shutdown();
+        return EXIT_SHOW_FAILED;
+    }
+    if (!preload()) {
+        std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
+        shutdown();
+        return EXIT_SHOW_FAILED;
+    }
+    if (key_pressed(VK_ESCAPE)) {
+        shutdown();
+        return fault_count() ? EXIT_SHOW_FAILED : EXIT_SHOW_OK;
+    }
+    sequencer.part_index = opts.start_part;
+    run_main_loop(show_settings.vertical_retrace);
+    shutdown();
+    return fault_count() ? EXIT_SHOW_FAILED : EXIT_SHOW_OK;
+}
