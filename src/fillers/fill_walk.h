@@ -1,0 +1,301 @@
+// fill_walk.h -- the edge walkers behind the fillers: they sort a triangle, walk its two sides
+// row by row and hand each row's span to the filler's own pixel loop.
+//
+// Private to src/fillers. The walkers also keep every span inside the target: rows outside it
+// are skipped (above) or end the triangle (below), spans are cut at both sides and the carried
+// values advanced past the cut, so a triangle inside the target draws exactly what the rules
+// say and one that strays outside can never write outside the pixel buffer.
+#pragma once
+
+#include "data/image.h"
+#include "engine/object.h"
+#include "fillers/fillers.h"
+
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+// Textures are 256 x 256 words; the lookups mask their index to 16 bits.
+constexpr int64_t FILL_TEXTURE_WORDS = 65536;
+
+// A texture the masked lookups may read: at least 65,536 words.
+inline bool fill_texture_ok(const Image *t) {
+    return t != nullptr && t->pixels != nullptr &&
+           static_cast<int64_t>(t->width) * t->height >= FILL_TEXTURE_WORDS;
+}
+
+// A target the walkers may write.
+inline bool fill_target_ok(const Image *t) {
+    return t != nullptr && t->pixels != nullptr && t->width > 0 && t->height > 0;
+}
+
+// A coordinate set of six floats starting at layer lies inside the face's uv array.
+inline bool fill_layer_ok(int layer) {
+    return layer >= 0 && layer <= FACE_UV_FLOATS - 6;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Integer branch
+
+// Values carried along the edges and across the spans: texture coordinates or colour channels.
+constexpr int WALK_VALUES = 4;
+
+// Positions are truncated and then held within +-8192, far outside any target, so that 16.16
+// edges and their slopes stay inside 32 bits; texture coordinates within +-2^24 texels.
+constexpr float WALK_POSITION_LIMIT = 8192.0f;
+constexpr float WALK_VALUE_LIMIT = 16777216.0f;
+
+inline int32_t walk_trunc(float f, float limit) {
+    f = f > -limit ? f : -limit;
+    f = f < limit ? f : limit;
+    return static_cast<int32_t>(f);
+}
+
+struct IntVertex {
+    int32_t x, y;
+    int32_t value[WALK_VALUES];
+};
+
+// What tells the members of the integer branch apart.
+struct IntRules {
+    // Sort (0,1), (0,2), (1,2) and put the left vertex of a flat top first; else sort (0,1),
+    // (1,2), (0,1) and leave a flat top's order alone.
+    bool outer_sort;
+    int32_t right_extra;   // added to the right edge's 16.16 start: 65536 draws one more pixel
+    bool long_left_on_tie; // the long edge is on the left also when its slope equals 0->1's
+    // At the middle row the edge that ran 0->1 restarts at vertex 1 (x and values); else it
+    // keeps its walked values and only takes the slopes of 1->2.
+    bool reanchor;
+    int value_shift; // fraction bits of the carried values: 16 (16.16) or 8 (24.8)
+    int value_count;
+};
+
+// Values wrap: the fillers read only their low bits (texture lookups are masked), so the
+// stepping is done modulo 2^32 and stays defined for any coordinates.
+struct IntEdge {
+    int32_t x, dx; // 16.16
+    uint32_t value[WALK_VALUES], step[WALK_VALUES];
+};
+
+// One row for a filler's pixel loop: pixels first .. last - 1 of row (first < last), the values
+// at pixel first and their per-pixel steps.
+struct IntSpan {
+    uint32_t *row;
+    int32_t first, last;
+    uint32_t value[WALK_VALUES];
+    const uint32_t *step;
+};
+
+// num * 2^shift / den, truncated toward zero, in 64 bits; kept modulo 2^32 like the 32-bit
+// arithmetic it stands for whenever that would not have overflowed.
+inline int32_t walk_div(int64_t num, int64_t den, int shift) {
+    return static_cast<int32_t>(num * (int64_t{1} << shift) / den);
+}
+
+inline void walk_sort_int(IntVertex p[3], bool outer) {
+    auto order = [&](int a, int b) {
+        if (p[b].y < p[a].y) std::swap(p[a], p[b]);
+    };
+    if (outer) {
+        order(0, 1), order(0, 2), order(1, 2);
+        if (p[0].y == p[1].y && p[1].x < p[0].x) std::swap(p[0], p[1]);
+    } else {
+        order(0, 1), order(1, 2), order(0, 1);
+    }
+}
+
+inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t extra,
+                             const IntRules &rules) {
+    IntEdge e{};
+    e.x = a.x * 65536 + extra;
+    int32_t dy = b.y - a.y;
+    if (dy != 0) e.dx = walk_div(b.x - a.x, dy, 16);
+    for (int k = 0; k < rules.value_count; k++) {
+        e.value[k] = static_cast<uint32_t>(a.value[k]) << rules.value_shift;
+        if (dy != 0)
+            e.step[k] = static_cast<uint32_t>(
+                walk_div(int64_t{b.value[k]} - a.value[k], dy, rules.value_shift));
+    }
+    return e;
+}
+
+// The edge that ran 0->1 turns along 1->2 at the middle row.
+inline void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, int32_t extra,
+                          const IntRules &rules) {
+    IntEdge next = walk_int_edge(v1, v2, extra, rules);
+    if (!rules.reanchor) {
+        next.x = e.x;
+        for (int k = 0; k < rules.value_count; k++) next.value[k] = e.value[k];
+    }
+    e = next;
+}
+
+// Walks rows y .. y_end - 1. Returns false when the triangle ran off the bottom of the target.
+template <class Span>
+bool walk_int_rows(IntEdge &l, IntEdge &r, int32_t y, int32_t y_end, const uint32_t *gradient,
+                   const IntRules &rules, Image *target, Span &span) {
+    for (; y < y_end; y++) {
+        if (y >= target->height) return false;
+        int32_t first = l.x >> 16, last = r.x >> 16;
+        if (y >= 0) {
+            IntSpan s{
+                target->pixels + static_cast<size_t>(y) * target->width, first, last, {}, gradient};
+            for (int k = 0; k < rules.value_count; k++) s.value[k] = l.value[k];
+            if (s.first < 0) {
+                for (int k = 0; k < rules.value_count; k++)
+                    s.value[k] += static_cast<uint32_t>(-s.first) * gradient[k];
+                s.first = 0;
+            }
+            if (s.last > target->width) s.last = target->width;
+            if (s.first < s.last) span(s);
+        }
+        l.x += l.dx;
+        r.x += r.dx;
+        for (int k = 0; k < rules.value_count; k++) l.value[k] += l.step[k];
+    }
+    return true;
+}
+
+// Sorts and draws one triangle of the integer branch: constant horizontal value gradients from
+// the plane through the three vertices, 16.16 edges, span(IntSpan) per visible row.
+template <class Span>
+void walk_int(IntVertex p[3], const IntRules &rules, Image *target, Span span) {
+    walk_sort_int(p, rules.outer_sort);
+    const IntVertex &v0 = p[0], &v1 = p[1], &v2 = p[2];
+    if (v2.y - v0.y < 1) return;
+
+    int64_t det = int64_t{v0.x - v2.x} * (v1.y - v2.y) - int64_t{v1.x - v2.x} * (v0.y - v2.y);
+    if (det == 0) det = 1;
+    uint32_t gradient[WALK_VALUES] = {};
+    for (int k = 0; k < rules.value_count; k++) {
+        int64_t c0 = v0.value[k] - int64_t{v2.value[k]}, c1 = v1.value[k] - int64_t{v2.value[k]};
+        gradient[k] = static_cast<uint32_t>(
+            walk_div(c0 * (v1.y - v2.y) - c1 * (v0.y - v2.y), det, rules.value_shift));
+    }
+
+    if (v0.y == v1.y) { // flat top: one half, from the leftmost top vertex down to vertex 2
+        int left = (rules.outer_sort || v0.x < v1.x) ? 0 : 1;
+        IntEdge l = walk_int_edge(p[left], v2, 0, rules);
+        IntEdge r = walk_int_edge(p[1 - left], v2, rules.right_extra, rules);
+        walk_int_rows(l, r, v0.y, v2.y, gradient, rules, target, span);
+        return;
+    }
+    IntEdge lng = walk_int_edge(v0, v2, 0, rules);
+    IntEdge upper = walk_int_edge(v0, v1, 0, rules);
+    bool long_left;
+    if (v1.y == v2.y)
+        long_left = v2.x < v1.x; // flat bottom
+    else
+        long_left = rules.long_left_on_tie ? lng.dx <= upper.dx : lng.dx < upper.dx;
+    IntEdge &l = long_left ? lng : upper;
+    IntEdge &r = long_left ? upper : lng;
+    r.x += rules.right_extra;
+    if (!walk_int_rows(l, r, v0.y, v1.y, gradient, rules, target, span)) return;
+    if (v1.y == v2.y) return;
+    walk_int_turn(upper, v1, v2, long_left ? rules.right_extra : 0, rules);
+    walk_int_rows(l, r, v1.y, v2.y, gradient, rules, target, span);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Float branch
+
+struct FloatVertex {
+    float x, y, z, u, v;
+};
+
+struct FloatEdge {
+    float x, z, u, v;
+    float dx, dz, du, dv; // per row
+};
+
+// Sorts by row ((0,1), (0,2), (1,2)) and puts the left vertex of a flat top first. Returns false
+// when nothing can be drawn: a coordinate is not finite, the triangle has no height, or it lies
+// wholly above or below the target. With clip_rejects, also the early rejects of the clipping
+// fillers (a first row below height - 1, wholly left or right of the target).
+inline bool walk_float_prepare(FloatVertex p[3], const Image *target, bool clip_rejects) {
+    for (int k = 0; k < 3; k++)
+        if (!std::isfinite(p[k].x) || !std::isfinite(p[k].y)) return false;
+    auto order = [&](int a, int b) {
+        if (p[b].y < p[a].y) std::swap(p[a], p[b]);
+    };
+    order(0, 1), order(0, 2), order(1, 2);
+    if (p[0].y == p[1].y && p[1].x < p[0].x) std::swap(p[0], p[1]);
+    if (p[2].y == p[0].y || p[2].y < 0 || p[0].y >= static_cast<float>(target->height))
+        return false;
+    if (!clip_rejects) return true;
+    float left = std::fmin(p[0].x, std::fmin(p[1].x, p[2].x));
+    float right = std::fmax(p[0].x, std::fmax(p[1].x, p[2].x));
+    return !(p[0].y > static_cast<float>(target->height - 1) ||
+             left > static_cast<float>(target->width - 1) || right < 0);
+}
+
+// The edge from a to b; slopes per row as differences divided by the height, or (reciprocal)
+// multiplied by its reciprocal. An edge of no height has slope 0.
+inline FloatEdge walk_float_edge(const FloatVertex &a, const FloatVertex &b, bool reciprocal) {
+    FloatEdge e{a.x, a.z, a.u, a.v, 0, 0, 0, 0};
+    float h = b.y - a.y;
+    if (h == 0) return e;
+    if (reciprocal) {
+        float r = 1.0f / h;
+        e.dx = (b.x - a.x) * r, e.dz = (b.z - a.z) * r;
+        e.du = (b.u - a.u) * r, e.dv = (b.v - a.v) * r;
+    } else {
+        e.dx = (b.x - a.x) / h, e.dz = (b.z - a.z) / h;
+        e.du = (b.u - a.u) / h, e.dv = (b.v - a.v) / h;
+    }
+    return e;
+}
+
+inline void walk_float_move(FloatEdge &e, float rows) {
+    e.x += rows * e.dx, e.z += rows * e.dz, e.u += rows * e.du, e.v += rows * e.dv;
+}
+
+inline void walk_float_step(FloatEdge &e) {
+    e.x += e.dx, e.z += e.dz, e.u += e.du, e.v += e.dv;
+}
+
+// Rows row .. end - 1 (row >= 0). Returns false when the triangle ran off the bottom.
+template <class Span>
+bool walk_float_rows(FloatEdge &l, FloatEdge &r, int32_t row, int32_t end, int32_t height,
+                     Span &span) {
+    for (; row < end; row++) {
+        if (row >= height) return false;
+        span(row, l, r);
+        walk_float_step(l);
+        walk_float_step(r);
+    }
+    return true;
+}
+
+// Walks a triangle readied by walk_float_prepare: the left edge is the one with the smaller
+// slope (the long edge on a flat top); edges start at the first scanline below each half's top
+// vertex (rows from trunc(y)), and a part above row 0 is skipped by moving the edges down.
+// span(row, left, right) per row; it cuts the span to the target's width itself.
+template <class Span>
+void walk_float(const FloatVertex p[3], bool reciprocal, const Image *target, Span span) {
+    FloatEdge lng = walk_float_edge(p[0], p[2], reciprocal);
+    FloatEdge upper = walk_float_edge(p[0], p[1], reciprocal);
+    bool long_left = p[0].y == p[1].y || lng.dx < upper.dx;
+    float y = p[0].y;
+    if (y < 0) {
+        float rows = p[1].y < 0 ? p[1].y - y : -y;
+        walk_float_move(lng, rows), walk_float_move(upper, rows);
+        y = 0;
+    }
+    float to_scanline = static_cast<float>(ceil_of(y)) - y;
+    walk_float_move(lng, to_scanline), walk_float_move(upper, to_scanline);
+    if (!walk_float_rows(long_left ? lng : upper, long_left ? upper : lng, fill_trunc(y),
+                         fill_trunc(p[1].y), target->height, span))
+        return;
+    if (p[1].y == p[2].y) return;
+
+    FloatEdge lower = walk_float_edge(p[1], p[2], reciprocal);
+    y = p[1].y;
+    if (y < 0) {
+        walk_float_move(lng, -y), walk_float_move(lower, -y);
+        y = 0;
+    }
+    walk_float_move(lower, static_cast<float>(ceil_of(y)) - y);
+    walk_float_rows(long_left ? lng : lower, long_left ? lower : lng, fill_trunc(y),
+                    fill_trunc(p[2].y), target->height, span);
+}

@@ -1,0 +1,96 @@
+// fillers.h -- the scan converters that draw one screen-space triangle into an Image, and the
+// table that picks one from a face's flags.
+//
+// Every filler takes a read-only Face whose vertices are already projected (v[k].x = column,
+// v[k].y = row, row 0 at the top, v[k].z = depth) and the target Image, and draws one triangle
+// completely. Fillers keep nothing from one call to the next and allocate nothing. Pixels are
+// pixel words (byte 0 mask, bytes 1, 2, 3 red, green, blue); textures are 256 x 256 pixel words
+// and every texture coordinate wraps every 256 texels.
+//
+// Two branches. The integer branch (fill_flat_lit, fill_textured, fill_env_mapped,
+// fill_gouraud) truncates the vertices to integers and walks the edges in 16.16 fixed point; it
+// expects triangles inside the target. The float branch (fill_flat_add and the two depth-tested
+// fillers) walks the edges in float and clips fill_flat_add and fill_textured_depth to the
+// target. Every filler nevertheless keeps its writes inside the target: a triangle that strays
+// outside loses the outside pixels, and its inside pixels stay those of the unguarded rules.
+// A filler whose texture is missing or smaller than 256 x 256 words, whose coordinate layer
+// lies outside the face's uv array, or which needs a depth buffer the target lacks draws
+// nothing.
+#pragma once
+
+#include "engine/object.h"
+
+#include <cstdint>
+
+struct Image;
+
+// Slots of filler_table, and the value of flags & FILL_KIND_MASK that selects each.
+enum FillSlot : int {
+    FILL_SLOT_NONE = 0,
+    FILL_SLOT_POINT = 1,    // 0x008
+    FILL_SLOT_FLAT_ADD = 2, // 0x001
+    FILL_SLOT_FLAT_LIT = 3, // 0x101
+    FILL_SLOT_TEXTURED = 4, // 0x004
+    FILL_SLOT_ENV = 5,      // 0x010
+    FILL_SLOT_GOURAUD = 6,  // 0x081
+    FILL_SLOT_SPARE = 7,    // always empty
+    FILL_SLOT_COUNT = 8
+};
+
+// The face flags that choose a filler of the table (FACE_CUSTOM is tested before them).
+constexpr int FILL_KIND_MASK = 0x1bd;
+
+// The table dispatch_fill reads on every call; slots 0 and 7 are empty. Never changes.
+extern const Filler *const filler_table;
+
+// Draws the face with its custom_filler when flags has FACE_CUSTOM, else with the filler_table
+// slot of flags & FILL_KIND_MASK; any other kind (and a missing filler) draws nothing.
+void dispatch_fill(const Face *face, Image *target);
+
+// The filler_table slot for a value of flags & FILL_KIND_MASK, FILL_SLOT_NONE when none.
+int fill_slot_of(int kind);
+
+// One pixel: pixel (trunc x, trunc y) of vertex 0 becomes the colour word (inside only).
+void fill_point(const Face *face, Image *target);
+
+// Flat colour added with saturation to bytes 1..3 (byte 0 kept); float branch, clipped.
+void fill_flat_add(const Face *face, Image *target);
+
+// Flat colour scaled by flat_intensity / 256 (byte 0 of the colour kept); integer branch.
+void fill_flat_lit(const Face *face, Image *target);
+
+// Affine copy of texture[0] with the coordinates at uv_layer[0]; integer branch.
+void fill_textured(const Face *face, Image *target);
+
+// Affine copy of texture[1] with the coordinates at uv_layer[1]; integer branch.
+void fill_env_mapped(const Face *face, Image *target);
+
+// Colour scaled by the vertex intensities, interpolated per channel; integer branch.
+void fill_gouraud(const Face *face, Image *target);
+
+// fill_flat_add tested against and written to the target's depth buffer (smaller = nearer): a
+// pixel is drawn only where trunc(z) is strictly nearer than the stored depth.
+void fill_flat_add_depth(const Face *face, Image *target);
+
+// Affine copy of texture[0], depth-tested like fill_flat_add_depth; float branch, clipped.
+void fill_textured_depth(const Face *face, Image *target);
+
+// Float to integer, truncating toward zero. Values beyond the 32-bit range saturate and NaN
+// gives INT32_MIN, so wild vertices cannot make the conversion undefined.
+inline int32_t fill_trunc(float f) {
+    // The largest float below 2^31 is 2^31 - 128.
+    f = f > -2147483648.0f ? f : -2147483648.0f;
+    f = f < 2147483520.0f ? f : 2147483520.0f;
+    return static_cast<int32_t>(f);
+}
+
+// The ceiling of a 16.16 value: (v + 0xffff) >> 16, arithmetic shift (in 64 bits, so that a
+// saturated value cannot overflow).
+inline int32_t ceil_fixed(int32_t v) {
+    return static_cast<int32_t>((static_cast<int64_t>(v) + 0xffff) >> 16);
+}
+
+// The ceiling of a float through 16.16: ceil_fixed(trunc(f * 65536)).
+inline int32_t ceil_of(float f) {
+    return ceil_fixed(fill_trunc(f * 65536.0f));
+}
