@@ -45,6 +45,23 @@ static float whole_depth(float z) {
     return static_cast<float>(fill_trunc(z));
 }
 
+// Columns first .. end - 1 of row with the depth z stepping by dz: where the whole depth is
+// nearer than the stored one it is stored, and pixel(word, nearer) sees every pixel in turn.
+template <class Pixel>
+static void depth_span(Image *target, int32_t row, int32_t first, int32_t end, float z, float dz,
+                       Pixel pixel) {
+    size_t base = static_cast<size_t>(row) * target->width;
+    uint32_t *px = target->pixels + base;
+    float *depth = target->depth + base;
+    for (int32_t x = first; x < end; x++) {
+        float whole = whole_depth(z);
+        bool nearer = whole < depth[x];
+        if (nearer) depth[x] = whole;
+        pixel(px[x], nearer);
+        z += dz;
+    }
+}
+
 void fill_flat_add_depth(const Face *face, Image *target) {
     if (!fill_target_ok(target) || target->depth == nullptr) return;
     FloatVertex p[3];
