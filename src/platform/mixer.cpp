@@ -25,6 +25,7 @@ static AudioHandle last_handle;
 static int32_t mix_rate = AUDIO_OFFLINE_RATE;
 static MixerLockRoutine mix_lock;
 static MixerLockRoutine mix_unlock;
+static bool mix_open;
 static std::atomic<int32_t> music_volume{100};
 static std::atomic<int32_t> stream_volume{100};
 static std::atomic<int32_t> sample_volume{100};
@@ -41,12 +42,23 @@ static void unlock() {
     if (mix_unlock) mix_unlock();
 }
 
-void mixer_init(int32_t rate, MixerLockRoutine lock_routine, MixerLockRoutine unlock_routine) {
-    mixer_free_all();
-    mix_rate = rate;
+static void free_channel(AudioHandle handle, int is_stream);
+
+void mixer_open(int32_t rate, MixerLockRoutine lock_routine, MixerLockRoutine unlock_routine) {
+    mixer_close();
     mix_lock = lock_routine;
     mix_unlock = unlock_routine;
+    mix_rate = rate;
     mixer_set_volumes(100, 100, 100);
+    mix_open = true;
+}
+
+void mixer_close() {
+    mix_lock = nullptr; // nothing renders any more
+    mix_unlock = nullptr;
+    for (MixChannel &c : channels)
+        if (c.handle) free_channel(c.handle, c.is_stream);
+    mix_open = false;
 }
 
 static MixChannel *find(AudioHandle handle, int is_stream) {
@@ -93,7 +105,11 @@ static AudioHandle add_channel(openmpt_module *module, int is_stream) {
     return handle;
 }
 
-AudioHandle mixer_load_module(const char *path) {
+AudioHandle mixer_music_load(const char *path) {
+    if (!mix_open) {
+        data_error("%s: the sound output is not initialised", path);
+        return 0;
+    }
     size_t size = 0;
     void *data = read_file(path, &size);
     if (!data) return 0;
@@ -115,12 +131,12 @@ AudioHandle mixer_load_module(const char *path) {
     return handle;
 }
 
-AudioHandle mixer_load_stream(const char *path) {
+AudioHandle mixer_stream_load(const char *path) {
     data_error("%s: sampled sound streams are not supported, only modules", path);
     return 0;
 }
 
-int mixer_play(AudioHandle handle, int is_stream) {
+static int play_channel(AudioHandle handle, int is_stream) {
     lock();
     MixChannel *c = find(handle, is_stream);
     if (c) c->playing = 1;
@@ -128,7 +144,7 @@ int mixer_play(AudioHandle handle, int is_stream) {
     return c ? 1 : 0;
 }
 
-void mixer_free(AudioHandle handle, int is_stream) {
+static void free_channel(AudioHandle handle, int is_stream) {
     lock();
     MixChannel *c = find(handle, is_stream);
     openmpt_module *module = c ? c->module : nullptr;
@@ -137,9 +153,20 @@ void mixer_free(AudioHandle handle, int is_stream) {
     if (module) openmpt_module_destroy(module);
 }
 
-void mixer_free_all() {
-    for (MixChannel &c : channels)
-        if (c.handle) mixer_free(c.handle, c.is_stream);
+int mixer_music_play(AudioHandle music) {
+    return play_channel(music, 0);
+}
+
+void mixer_music_free(AudioHandle music) {
+    free_channel(music, 0);
+}
+
+int mixer_stream_play(AudioHandle stream) {
+    return play_channel(stream, 1);
+}
+
+void mixer_stream_free(AudioHandle stream) {
+    free_channel(stream, 1);
 }
 
 static int32_t clamp_volume(int32_t v) {

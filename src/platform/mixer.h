@@ -10,28 +10,24 @@
 
 using MixerLockRoutine = void (*)();
 
-// Empties the mix and sets the output rate and the lock pair (null routines: no locking).
-// Volumes go back to 100.
-void mixer_init(int32_t rate, MixerLockRoutine lock, MixerLockRoutine unlock);
+// Opens the mix: empty, at rate samples per second, volumes 100, with the lock pair the
+// renderer's thread needs (null routines: no locking).
+void mixer_open(int32_t rate, MixerLockRoutine lock, MixerLockRoutine unlock);
 
-// Loads a module file set to loop forever; 0 on failure (reason in data_last_error()).
-AudioHandle mixer_load_module(const char *path);
+// Unloads everything and closes the mix; later loads fail until mixer_open. Call it only when
+// no render can be running (the device is closed).
+void mixer_close();
 
-// Loads a sampled sound file; 0 on failure (reason in data_last_error()).
-AudioHandle mixer_load_stream(const char *path);
-
-// Starts a loaded module (is_stream 0) or stream (1) playing. 1, or 0 for an unknown handle.
-int mixer_play(AudioHandle handle, int is_stream);
-
-// Unloads one module or stream; unknown handles are ignored.
-void mixer_free(AudioHandle handle, int is_stream);
-
-// Unloads everything.
-void mixer_free_all();
-
-// Global volumes 0..100, clamped.
+// The module and stream calls of AudioDriver, the same in every driver (see audio.h). Loads
+// fail with a reason in data_last_error() while the mix is closed.
+AudioHandle mixer_music_load(const char *path);
+int mixer_music_play(AudioHandle music);
+void mixer_music_free(AudioHandle music);
+AudioHandle mixer_stream_load(const char *path);
+int mixer_stream_play(AudioHandle stream);
+void mixer_stream_free(AudioHandle stream);
 void mixer_set_volumes(int32_t music, int32_t sample, int32_t stream);
 
-// Renders frames of interleaved stereo at the mixer's rate into out (2 * frames values),
-// silence where nothing plays. Called with the lock held by whoever renders.
+// Renders frames of interleaved stereo at the mix rate into out (2 * frames values), silence
+// where nothing plays. Called by whoever renders, with the lock held.
 void mixer_render(int16_t *out, int32_t frames);

@@ -4,25 +4,31 @@
 
 #include "data/error.h"
 
-void mixer_init(int32_t, MixerLockRoutine, MixerLockRoutine) {}
+void mixer_open(int32_t, MixerLockRoutine, MixerLockRoutine) {}
 
-AudioHandle mixer_load_module(const char *path) {
+void mixer_close() {}
+
+AudioHandle mixer_music_load(const char *path) {
     data_error("%s: this build cannot play modules", path);
     return 0;
 }
 
-AudioHandle mixer_load_stream(const char *path) {
+AudioHandle mixer_stream_load(const char *path) {
     data_error("%s: this build cannot play streams", path);
     return 0;
 }
 
-int mixer_play(AudioHandle, int) {
+int mixer_music_play(AudioHandle) {
     return 0;
 }
 
-void mixer_free(AudioHandle, int) {}
+int mixer_stream_play(AudioHandle) {
+    return 0;
+}
 
-void mixer_free_all() {}
+void mixer_music_free(AudioHandle) {}
+
+void mixer_stream_free(AudioHandle) {}
 
 void mixer_set_volumes(int32_t, int32_t, int32_t) {}
 

@@ -42,3 +42,26 @@ void screen_destroy(Screen *screen) {
     mem_free(screen->pixels);
     *screen = {};
 }
+
+ScreenRect screen_fit(int32_t out_width, int32_t out_height, int32_t width, int32_t height) {
+    ScreenRect r = {0, 0, 0, 0};
+    if (out_width < 1 || out_height < 1 || width < 1 || height < 1) return r;
+    int32_t scale =
+        out_width / width < out_height / height ? out_width / width : out_height / height;
+    if (scale >= 1) {
+        r.width = width * scale;
+        r.height = height * scale;
+    } else if (int64_t(out_width) * height <= int64_t(out_height) * width) {
+        // Narrower than the screen's proportions: full width, height to match.
+        r.width = out_width;
+        r.height = int32_t(int64_t(out_width) * height / width);
+    } else {
+        r.height = out_height;
+        r.width = int32_t(int64_t(out_height) * width / height);
+    }
+    r.width = r.width < 1 ? 1 : r.width;
+    r.height = r.height < 1 ? 1 : r.height;
+    r.x = (out_width - r.width) / 2;
+    r.y = (out_height - r.height) / 2;
+    return r;
+}

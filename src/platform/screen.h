@@ -17,3 +17,13 @@ int screen_create(Screen *screen, int32_t width, int32_t height, int32_t bits_pe
 
 // Gives the memory screen back and clears the record.
 void screen_destroy(Screen *screen);
+
+// Where a screen of width x height appears in an output of out_width x out_height pixels.
+struct ScreenRect {
+    int32_t x, y, width, height;
+};
+
+// The largest whole multiple of the screen that fits the output, centred; when even one copy
+// does not fit, the largest size of the same proportions that does (rounded down, at least
+// 1 x 1). Returns the rectangle; the rest of the output is border.
+ScreenRect screen_fit(int32_t out_width, int32_t out_height, int32_t width, int32_t height);

@@ -16,6 +16,7 @@ constexpr int32_t VK_SHIFT = 0x10;
 constexpr int32_t VK_CONTROL = 0x11;
 constexpr int32_t VK_MENU = 0x12; // Alt
 constexpr int32_t VK_PAUSE = 0x13;
+constexpr int32_t VK_CAPITAL = 0x14; // Caps Lock
 constexpr int32_t VK_ESCAPE = 0x1B;
 constexpr int32_t VK_SPACE = 0x20;
 constexpr int32_t VK_PRIOR = 0x21; // Page Up
@@ -35,6 +36,20 @@ constexpr int32_t VK_SUBTRACT = 0x6D;
 constexpr int32_t VK_DECIMAL = 0x6E;
 constexpr int32_t VK_DIVIDE = 0x6F;
 constexpr int32_t VK_F1 = 0x70; // ..VK_F1 + 11 for F12
+constexpr int32_t VK_NUMLOCK = 0x90;
+constexpr int32_t VK_SCROLL = 0x91;
+// The punctuation keys of a US layout.
+constexpr int32_t VK_OEM_1 = 0xBA;      // ;
+constexpr int32_t VK_OEM_PLUS = 0xBB;   // =
+constexpr int32_t VK_OEM_COMMA = 0xBC;  // ,
+constexpr int32_t VK_OEM_MINUS = 0xBD;  // -
+constexpr int32_t VK_OEM_PERIOD = 0xBE; // .
+constexpr int32_t VK_OEM_2 = 0xBF;      // /
+constexpr int32_t VK_OEM_3 = 0xC0;      // `
+constexpr int32_t VK_OEM_4 = 0xDB;      // [
+constexpr int32_t VK_OEM_5 = 0xDC;      // backslash
+constexpr int32_t VK_OEM_6 = 0xDD;      // ]
+constexpr int32_t VK_OEM_7 = 0xDE;      // '
 
 // What open made: the screen's size and pixel format. Pixels are little-endian words of
 // bytes_per_pixel bytes; a channel's value sits under its mask.

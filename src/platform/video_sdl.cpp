@@ -1,0 +1,291 @@
+// video_sdl.cpp -- the show's window through SDL 2: the memory screen uploaded to a streaming
+// texture and scaled to fit, keys translated to virtual-key codes.
+
+#include "platform/video.h"
+
+#include <SDL.h>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/screen.h"
+
+// Everything here belongs to the main thread.
+static Screen screen;
+static SDL_Window *window;
+static SDL_Renderer *renderer;
+static SDL_Texture *texture;
+static bool full_screen;
+static bool vsync;
+static bool announce_active; // the first poll reports the window as active
+static std::chrono::steady_clock::time_point vblank_epoch;
+
+static bool env_set(const char *name) {
+    const char *v = std::getenv(name);
+    return v && *v;
+}
+
+static int sdl_available() {
+    // Without a display server SDL may still find a console back-end; the show wants a desktop
+    // unless SDL was pointed at a particular back-end on purpose.
+    if (!env_set("DISPLAY") && !env_set("WAYLAND_DISPLAY") && !env_set("SDL_VIDEODRIVER")) return 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 1;
+}
+
+// A window the largest whole multiple of the screen that leaves a margin of the desktop.
+static void windowed_size(int32_t *w, int32_t *h) {
+    SDL_DisplayMode desktop;
+    int32_t scale = 1;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        while (screen.surface.width * (scale + 1) <= desktop.w * 9 / 10 &&
+               screen.surface.height * (scale + 1) <= desktop.h * 9 / 10)
+            scale++;
+    }
+    *w = screen.surface.width * scale;
+    *h = screen.surface.height * scale;
+}
+
+static void destroy_window() {
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);
+    texture = nullptr;
+    renderer = nullptr;
+    window = nullptr;
+}
+
+static int create_window(int32_t flags) {
+    int32_t w = screen.surface.width, h = screen.surface.height;
+    full_screen = !(flags & VIDEO_WINDOWED);
+    vsync = (flags & VIDEO_VSYNC) != 0;
+    uint32_t window_flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (full_screen)
+        window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    else
+        windowed_size(&w, &h);
+    window = SDL_CreateWindow("Vandrel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                              window_flags);
+    if (!window) return 0;
+    uint32_t renderer_flags = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
+    renderer = SDL_CreateRenderer(window, -1, renderer_flags);
+    if (!renderer)
+        renderer = SDL_CreateRenderer(window, -1, renderer_flags | SDL_RENDERER_SOFTWARE);
+    if (!renderer) return 0;
+    const VideoSurface &s = screen.surface;
+    uint32_t format =
+        SDL_MasksToPixelFormatEnum(s.bits_per_pixel, s.red_mask, s.green_mask, s.blue_mask, 0);
+    texture = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_STREAMING, s.width, s.height);
+    return texture ? 1 : 0;
+}
+
+static int sdl_open(int32_t width, int32_t height, int32_t bits_per_pixel, int32_t flags,
+                    VideoSurface *surface) {
+    if (window) return 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    if (!screen_create(&screen, width, height, bits_per_pixel)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return 0;
+    }
+    if (!create_window(flags)) {
+        destroy_window();
+        screen_destroy(&screen);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return 0;
+    }
+    SDL_ShowCursor(SDL_DISABLE);
+    announce_active = true;
+    vblank_epoch = std::chrono::steady_clock::now();
+    *surface = screen.surface;
+    return 1;
+}
+
+static int sdl_lock(VideoLock *lock) {
+    if (!window) return 0;
+    lock->pixels = screen.pixels;
+    lock->pitch = screen.pitch;
+    return 1;
+}
+
+static int sdl_unlock() {
+    if (!window) return 0;
+    if (SDL_UpdateTexture(texture, nullptr, screen.pixels, screen.pitch) != 0) return 0;
+    int out_w = 0, out_h = 0;
+    SDL_GetRendererOutputSize(renderer, &out_w, &out_h);
+    ScreenRect fit = screen_fit(out_w, out_h, screen.surface.width, screen.surface.height);
+    SDL_Rect dst = {fit.x, fit.y, fit.width, fit.height};
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, &dst);
+    SDL_RenderPresent(renderer);
+    return 1;
+}
+
+// Without a synchronised present, sleeps to the next whole refresh period since open.
+static int sdl_wait_vblank() {
+    if (!window) return 0;
+    if (vsync) return 1;
+    SDL_DisplayMode mode;
+    int hz = 60;
+    if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0)
+        hz = mode.refresh_rate;
+    auto period = std::chrono::nanoseconds(1000000000 / hz);
+    auto since = std::chrono::steady_clock::now() - vblank_epoch;
+    std::this_thread::sleep_until(vblank_epoch + (since / period + 1) * period);
+    return 1;
+}
+
+static void toggle_full_screen() {
+    full_screen = !full_screen;
+    SDL_SetWindowFullscreen(window, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+// True for the keys the driver keeps for itself: F11 and Alt+Enter switch full screen.
+static bool is_toggle_key(const SDL_KeyboardEvent &key) {
+    SDL_Keycode k = key.keysym.sym;
+    return k == SDLK_F11 ||
+           ((k == SDLK_RETURN || k == SDLK_KP_ENTER) && (key.keysym.mod & KMOD_ALT));
+}
+
+// Translates one SDL event; returns 0 for events the show does not see.
+static int translate(const SDL_Event &e, VideoEvent *event) {
+    *event = {0, 0};
+    switch (e.type) {
+    case SDL_QUIT:
+        event->kind = VIDEO_EVENT_CLOSE;
+        break;
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            event->kind = VIDEO_EVENT_CLOSE;
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_HIDDEN:
+            event->kind = VIDEO_EVENT_INACTIVE;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            // A window that lost the focus is still seen; a full screen one is not.
+            if (full_screen) event->kind = VIDEO_EVENT_INACTIVE;
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            event->kind = VIDEO_EVENT_ACTIVE;
+            break;
+        }
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (e.type == SDL_KEYDOWN && is_toggle_key(e.key)) {
+            if (!e.key.repeat) toggle_full_screen();
+            break;
+        }
+        event->key = video_key_from_sdl(e.key.keysym.sym);
+        if (event->key)
+            event->kind = e.type == SDL_KEYDOWN ? VIDEO_EVENT_KEY_DOWN : VIDEO_EVENT_KEY_UP;
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT)
+            event->kind =
+                e.type == SDL_MOUSEBUTTONDOWN ? VIDEO_EVENT_MOUSE_DOWN : VIDEO_EVENT_MOUSE_UP;
+        break;
+    }
+    return event->kind != 0;
+}
+
+static int sdl_poll_event(VideoEvent *event) {
+    if (!window) return 0;
+    if (announce_active) {
+        announce_active = false;
+        *event = {VIDEO_EVENT_ACTIVE, 0};
+        return 1;
+    }
+    SDL_Event e;
+    while (SDL_PollEvent(&e))
+        if (translate(e, event)) return 1;
+    return 0;
+}
+
+static void sdl_message_box(const char *title, const char *text) {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, window);
+}
+
+static void sdl_close() {
+    if (!window) return;
+    SDL_ShowCursor(SDL_ENABLE);
+    destroy_window();
+    screen_destroy(&screen);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+const VideoDriver video_window = {
+    "sdl",           sdl_available,  sdl_open,        sdl_lock,  sdl_unlock,
+    sdl_wait_vblank, sdl_poll_event, sdl_message_box, sdl_close,
+};
+
+// Keys whose virtual-key code is not a simple offset from their SDL key code.
+struct KeyPair {
+    SDL_Keycode sdl;
+    int32_t vk;
+};
+
+static const KeyPair key_pairs[] = {
+    {SDLK_BACKSPACE, VK_BACK},
+    {SDLK_TAB, VK_TAB},
+    {SDLK_RETURN, VK_RETURN},
+    {SDLK_KP_ENTER, VK_RETURN},
+    {SDLK_LSHIFT, VK_SHIFT},
+    {SDLK_RSHIFT, VK_SHIFT},
+    {SDLK_LCTRL, VK_CONTROL},
+    {SDLK_RCTRL, VK_CONTROL},
+    {SDLK_LALT, VK_MENU},
+    {SDLK_RALT, VK_MENU},
+    {SDLK_PAUSE, VK_PAUSE},
+    {SDLK_CAPSLOCK, VK_CAPITAL},
+    {SDLK_ESCAPE, VK_ESCAPE},
+    {SDLK_SPACE, VK_SPACE},
+    {SDLK_PAGEUP, VK_PRIOR},
+    {SDLK_PAGEDOWN, VK_NEXT},
+    {SDLK_END, VK_END},
+    {SDLK_HOME, VK_HOME},
+    {SDLK_LEFT, VK_LEFT},
+    {SDLK_UP, VK_UP},
+    {SDLK_RIGHT, VK_RIGHT},
+    {SDLK_DOWN, VK_DOWN},
+    {SDLK_INSERT, VK_INSERT},
+    {SDLK_DELETE, VK_DELETE},
+    {SDLK_KP_MULTIPLY, VK_MULTIPLY},
+    {SDLK_KP_PLUS, VK_ADD},
+    {SDLK_KP_MINUS, VK_SUBTRACT},
+    {SDLK_KP_PERIOD, VK_DECIMAL},
+    {SDLK_KP_DIVIDE, VK_DIVIDE},
+    {SDLK_NUMLOCKCLEAR, VK_NUMLOCK},
+    {SDLK_SCROLLLOCK, VK_SCROLL},
+    {SDLK_SEMICOLON, VK_OEM_1},
+    {SDLK_EQUALS, VK_OEM_PLUS},
+    {SDLK_COMMA, VK_OEM_COMMA},
+    {SDLK_MINUS, VK_OEM_MINUS},
+    {SDLK_PERIOD, VK_OEM_PERIOD},
+    {SDLK_SLASH, VK_OEM_2},
+    {SDLK_BACKQUOTE, VK_OEM_3},
+    {SDLK_LEFTBRACKET, VK_OEM_4},
+    {SDLK_BACKSLASH, VK_OEM_5},
+    {SDLK_RIGHTBRACKET, VK_OEM_6},
+    {SDLK_QUOTE, VK_OEM_7},
+};
+
+int32_t video_key_from_sdl(int32_t sdl_keycode) {
+    // Letters and digits: SDL uses the lower-case character, Windows the upper-case one.
+    if (sdl_keycode >= SDLK_a && sdl_keycode <= SDLK_z) return 'A' + (sdl_keycode - SDLK_a);
+    if (sdl_keycode >= SDLK_0 && sdl_keycode <= SDLK_9) return '0' + (sdl_keycode - SDLK_0);
+    if (sdl_keycode >= SDLK_F1 && sdl_keycode <= SDLK_F12) return VK_F1 + (sdl_keycode - SDLK_F1);
+    if (sdl_keycode >= SDLK_KP_1 && sdl_keycode <= SDLK_KP_9)
+        return VK_NUMPAD0 + 1 + (sdl_keycode - SDLK_KP_1);
+    if (sdl_keycode == SDLK_KP_0) return VK_NUMPAD0;
+    for (const KeyPair &p : key_pairs)
+        if (p.sdl == sdl_keycode) return p.vk;
+    return 0;
+}
