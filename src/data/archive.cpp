@@ -268,15 +268,21 @@ static const char *base_name(const char *path) {
     return base;
 }
 
-static uint8_t *load_from_archive(const char *name, size_t *size) {
+int archive_find(const char *name) {
     const char *base = base_name(name);
-    if (!*base) {
-        data_error("%s: no file name", name);
-        return nullptr;
-    }
+    if (!*base) return -1;
     for (int i = 0; i < entry_count; i++)
-        if (names_equal(entries[i].name, base)) return archive_load_entry(i, size);
-    data_error("%s: not in the archive %s", name, source.label);
+        if (names_equal(entries[i].name, base)) return i;
+    return -1;
+}
+
+static uint8_t *load_from_archive(const char *name, size_t *size) {
+    int index = archive_find(name);
+    if (index >= 0) return archive_load_entry(index, size);
+    if (!*base_name(name))
+        data_error("%s: no file name", name);
+    else
+        data_error("%s: not in the archive %s", name, source.label);
     return nullptr;
 }
 

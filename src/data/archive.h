@@ -53,6 +53,10 @@ int archive_entry_count();
 // The header of entry index, or nullptr when out of range. Valid until archive_close.
 const ArchiveEntry *archive_entry(int index);
 
+// Index of the first entry named as name's file name and extension (drive and directories
+// dropped, case ignored), or -1.
+int archive_find(const char *name);
+
 // Entry index unpacked into a mem_alloc block of its unpacked size, or nullptr (reason in
 // data_last_error()). A packed entry must decode to exactly its unpacked size and end with the
 // end code. The caller owns the block.

@@ -118,13 +118,6 @@ static int extract_entry(int index, const std::string &dir) {
     return 0;
 }
 
-static int find_entry(const std::string &name) {
-    std::string base = std::filesystem::path(name).filename().string();
-    for (int i = 0; i < archive_entry_count(); i++)
-        if (same_name(archive_entry(i)->name, base)) return i;
-    return -1;
-}
-
 static int extract(const char *path, const std::vector<std::string> &names,
                    const std::string &dir) {
     std::error_code ec;
@@ -134,7 +127,7 @@ static int extract(const char *path, const std::vector<std::string> &names,
     if (names.empty())
         for (int i = 0; i < archive_entry_count(); i++) status |= extract_entry(i, dir);
     for (const std::string &name : names) {
-        int index = find_entry(name);
+        int index = archive_find(name.c_str());
         status |=
             index < 0 ? fail(name + ": not in the archive " + path) : extract_entry(index, dir);
     }
