@@ -81,9 +81,21 @@ static bool unpack(const char *name, const uint8_t *data, size_t size, size_t po
     return true;
 }
 
+// A packet of 4 bytes covers at most 128 pixels: a file shorter than that cannot fill the
+// picture, and is refused before a picture of the size it claims is allocated.
+static bool could_hold(const char *name, size_t size, size_t pos, int64_t pixels) {
+    uint64_t least = uint64_t((pixels + 127) / 128) * 4;
+    if (pos <= size && size - pos >= least) return true;
+    data_error("%s: TGA pixel data ends early (%zu bytes cannot hold %lld pixels)", name,
+               pos <= size ? size - pos : 0, (long long)pixels);
+    return false;
+}
+
 Image *tga_decode(const char *name, const uint8_t *data, size_t size, int32_t flags) {
     if (!check_header(name, data, size)) return nullptr;
     size_t pos = pixel_data_offset(data);
+    if (!could_hold(name, size, pos, int64_t(read_u16(data + 12)) * read_u16(data + 14)))
+        return nullptr;
     Image *image = image_create(read_u16(data + 12), read_u16(data + 14), flags);
     if (!image) {
         data_error("%s: out of memory for a %u x %u picture", name, read_u16(data + 12),
