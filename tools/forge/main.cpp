@@ -1,0 +1,61 @@
+// main.cpp -- the forge: writes every data file of the show into a folder
+#include "parts/parts.h"
+#include "text.h"
+
+#ifdef FORGE_HAVE_MUSIC
+#include "music/music.h"
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+struct ForgeStep {
+    const char *what;
+    int (*run)(const char *dir);
+};
+
+static const ForgeStep steps[] = {
+    {"loading screen, bars and captions", forge_shared},
+    {"title picture", forge_title},
+    {"portrait", forge_portrait},
+    {"hidden picture", forge_hidden},
+};
+
+static int make_dir(const char *path) {
+    if (mkdir(path, 0755) == 0 || errno == EEXIST) return 1;
+    fprintf(stderr, "quellmoor-forge: %s: cannot create: %s\n", path, strerror(errno));
+    return 0;
+}
+
+static int usage() {
+    fprintf(stderr, "usage: quellmoor-forge --out DIR\n"
+                    "writes DIR/data/* (pictures, objects, scenes) and DIR/quellmor.xm, "
+                    "DIR/end.xm\n");
+    return 2;
+}
+
+int main(int argc, char **argv) {
+    if (argc != 3 || strcmp(argv[1], "--out") != 0) return usage();
+    const char *out = argv[2];
+    char data[4096];
+    if (snprintf(data, sizeof data, "%s/data", out) >= (int)sizeof data) return usage();
+    if (!make_dir(out) || !make_dir(data)) return 1;
+    int ok = 1;
+    for (const ForgeStep &step : steps) {
+        if (!step.run(data)) {
+            fprintf(stderr, "quellmoor-forge: the %s could not be made\n", step.what);
+            ok = 0;
+            break;
+        }
+    }
+    text_shutdown();
+#ifdef FORGE_HAVE_MUSIC
+    if (ok && forge_music_write(out) != 1) {
+        fprintf(stderr, "quellmoor-forge: the music could not be made\n");
+        ok = 0;
+    }
+#endif
+    return ok ? 0 : 1;
+}

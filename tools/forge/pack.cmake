@@ -1,0 +1,10 @@
+# pack.cmake -- packs every file of DATA, in name order, into ARCHIVE with the PACK program.
+file(GLOB files LIST_DIRECTORIES false ${DATA}/*)
+list(SORT files)
+if(NOT files)
+  message(FATAL_ERROR "no forged data in ${DATA}")
+endif()
+execute_process(COMMAND ${PACK} create ${ARCHIVE} ${files} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "packing ${ARCHIVE} failed")
+endif()

@@ -1,0 +1,25 @@
+// parts.h -- the data of each show part: every routine writes its files into the data folder.
+//
+// Each returns 1, or 0 after printing on stderr which file failed and why.
+#pragma once
+
+#include "canvas.h"
+
+// The loading screen and its dissolve map, the four bars with their alpha pictures, and the
+// twelve caption strips.
+int forge_shared(const char *dir);
+
+// The title picture.
+int forge_title(const char *dir);
+
+// The portrait.
+int forge_portrait(const char *dir);
+
+// The hidden picture.
+int forge_hidden(const char *dir);
+
+// Saves the canvas as dir/name, a JPEG of quality 92 (dithered with the given seed).
+int part_save_jpeg(const char *dir, const char *name, const Canvas *canvas, uint32_t seed);
+
+// Saves 8-bit RGB pixels as dir/name, a run-length TGA.
+int part_save_tga(const char *dir, const char *name, int width, int height, const uint8_t *rgb);
