@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <libopenmpt/libopenmpt.h>
 
 #include "data/error.h"
@@ -92,6 +93,54 @@ static void *read_file(const char *path, size_t *size) {
     return data;
 }
 
+// Little-endian fields of an XM file; false when the field is not all inside the file.
+static bool read_u16(const uint8_t *data, size_t size, uint64_t at, uint64_t *value) {
+    if (at + 2 > size) return false;
+    *value = uint64_t(data[at]) | uint64_t(data[at + 1]) << 8;
+    return true;
+}
+
+static bool read_u32(const uint8_t *data, size_t size, uint64_t at, uint64_t *value) {
+    uint64_t low, high;
+    if (!read_u16(data, size, at, &low) || !read_u16(data, size, at + 2, &high)) return false;
+    *value = low | high << 16;
+    return true;
+}
+
+// Walks the patterns and instruments of an XM file and returns where its last sample ends
+// (0 when a header lies past the end). The player accepts a cut-off module and plays
+// silence for what is missing; the show would go quiet with no reason given.
+static uint64_t xm_declared_end(const uint8_t *data, size_t size) {
+    uint64_t header, patterns, instruments;
+    if (!read_u32(data, size, 60, &header) || !read_u16(data, size, 70, &patterns) ||
+        !read_u16(data, size, 72, &instruments))
+        return 0;
+    uint64_t at = 60 + header;
+    for (uint64_t p = 0; p < patterns; p++) {
+        uint64_t length, packed;
+        if (!read_u32(data, size, at, &length) || !read_u16(data, size, at + 7, &packed)) return 0;
+        at += length + packed;
+    }
+    for (uint64_t i = 0; i < instruments; i++) {
+        uint64_t length, samples, sample_header = 0, sample_bytes = 0;
+        if (!read_u32(data, size, at, &length) || !read_u16(data, size, at + 27, &samples))
+            return 0;
+        if (samples > 0 && !read_u32(data, size, at + 29, &sample_header)) return 0;
+        at += length;
+        for (uint64_t k = 0; k < samples; k++, at += sample_header) {
+            uint64_t bytes;
+            if (!read_u32(data, size, at, &bytes)) return 0;
+            sample_bytes += bytes;
+        }
+        at += sample_bytes;
+    }
+    return at;
+}
+
+static bool is_xm(const void *data, size_t size) {
+    return size >= 17 && std::memcmp(data, "Extended Module: ", 17) == 0;
+}
+
 static AudioHandle add_channel(openmpt_module *module, int is_stream) {
     lock();
     AudioHandle handle = 0;
@@ -113,6 +162,15 @@ AudioHandle mixer_music_load(const char *path) {
     size_t size = 0;
     void *data = read_file(path, &size);
     if (!data) return 0;
+    if (is_xm(data, size)) {
+        uint64_t end = xm_declared_end(static_cast<const uint8_t *>(data), size);
+        if (end == 0 || end > size) {
+            data_error("%s: the module is cut off (%zu bytes, its headers ask for more)", path,
+                       size);
+            mem_free(data);
+            return 0;
+        }
+    }
     int error = 0;
     openmpt_module *module = openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent,
                                                                 nullptr, openmpt_error_func_ignore,

@@ -56,18 +56,22 @@ static void destroy_window() {
     window = nullptr;
 }
 
+// Full screen starts as a borderless window over the whole display, then asks for the
+// window manager's full screen: with no window manager (a bare X server) SDL would otherwise
+// draw for the whole display into a window that keeps its first size.
 static int create_window(int32_t flags) {
-    int32_t w = screen.surface.width, h = screen.surface.height;
     full_screen = !(flags & VIDEO_WINDOWED);
     vsync = (flags & VIDEO_VSYNC) != 0;
+    SDL_Rect area = {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 0, 0};
     uint32_t window_flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (full_screen)
-        window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    else
-        windowed_size(&w, &h);
-    window = SDL_CreateWindow("Vandrel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
-                              window_flags);
+    if (!full_screen || SDL_GetDisplayBounds(0, &area) != 0) {
+        windowed_size(&area.w, &area.h);
+    } else {
+        window_flags |= SDL_WINDOW_BORDERLESS;
+    }
+    window = SDL_CreateWindow("Vandrel", area.x, area.y, area.w, area.h, window_flags);
     if (!window) return 0;
+    if (full_screen) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     uint32_t renderer_flags = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
     renderer = SDL_CreateRenderer(window, -1, renderer_flags);
     if (!renderer)
@@ -139,7 +143,16 @@ static int sdl_wait_vblank() {
 
 static void toggle_full_screen() {
     full_screen = !full_screen;
-    SDL_SetWindowFullscreen(window, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (full_screen) {
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
+    int32_t w, h;
+    windowed_size(&w, &h);
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowSize(window, w, h);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
 }
 
 // True for the keys the driver keeps for itself: F11 and Alt+Enter switch full screen.
