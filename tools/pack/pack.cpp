@@ -207,7 +207,7 @@ bool pack_write_file(const std::string &path, const std::vector<uint8_t> &bytes,
         *error = path + ": cannot create " + temp + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = (std::fclose(f) == 0) && ok;
     std::error_code ec;
     if (ok) std::filesystem::rename(temp, path, ec);
