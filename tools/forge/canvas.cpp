@@ -177,6 +177,12 @@ void mask_free(Mask *mask) {
     *mask = Mask{0, 0, nullptr};
 }
 
+Mask mask_copy(const Mask *mask) {
+    Mask out = mask_create(mask->width, mask->height);
+    if (out.a) memcpy(out.a, mask->a, sizeof(float) * (size_t)mask->width * mask->height);
+    return out;
+}
+
 // Adds the exact horizontal coverage of the span [xa, xb) at weight w to one mask row.
 static void cover_span(float *row, int width, float xa, float xb, float w) {
     xa = fm_clamp(xa, 0.0f, (float)width);

@@ -82,6 +82,9 @@ void canvas_to_rgb8(const Canvas *canvas, uint8_t *out, uint32_t seed);
 Mask mask_create(int width, int height);
 void mask_free(Mask *mask);
 
+// A copy of the mask (width 0 when memory fails). Valid until mask_free.
+Mask mask_copy(const Mask *mask);
+
 // Coverage of a polygon (even-odd rule), exact across each row and sampled at four heights per
 // pixel, added into the mask (clamped to 1).
 void mask_polygon(Mask *mask, const Point2 *points, int count);

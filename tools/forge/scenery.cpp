@@ -106,3 +106,61 @@ int scenery_grass(Canvas *canvas, int count, float y0, float y1, float height, R
     mask_free(&mask);
     return 1;
 }
+
+// A branch as a tapering quad from (x0, y0) to (x1, y1), widths w0 and w1.
+static void branch_quad(Mask *mask, float x0, float y0, float x1, float y1, float w0, float w1) {
+    float dx = x1 - x0, dy = y1 - y0;
+    float len = std::sqrt(dx * dx + dy * dy);
+    if (len <= 0.0f) return;
+    float nx = -dy / len, ny = dx / len;
+    Point2 quad[4] = {{x0 + nx * w0, y0 + ny * w0},
+                      {x1 + nx * w1, y1 + ny * w1},
+                      {x1 - nx * w1, y1 - ny * w1},
+                      {x0 - nx * w0, y0 - ny * w0}};
+    mask_polygon(mask, quad, 4);
+}
+
+struct TreeBrush {
+    Mask *mask;
+    Rng rng;
+    float wind;
+};
+
+// Grows one limb and its children; angle in radians, 0 pointing straight up.
+static void grow(TreeBrush *b, float x, float y, float angle, float length, float width,
+                 int depth) {
+    float bend = angle + b->wind * 0.25f;
+    float x1 = x + fm_sin(bend) * length, y1 = y - fm_cos(bend) * length;
+    branch_quad(b->mask, x, y, x1, y1, width, width * 0.7f);
+    if (depth == 0 || width < 0.35f) return;
+    int children = 2 + (rng_float(&b->rng) < 0.4f);
+    for (int i = 0; i < children; i++) {
+        float spread = rng_range(&b->rng, 0.25f, 0.75f) * (i % 2 ? 1.0f : -1.0f);
+        float shrink = rng_range(&b->rng, 0.62f, 0.8f);
+        grow(b, x1, y1, angle + spread + b->wind * 0.15f, length * shrink, width * 0.68f,
+             depth - 1);
+    }
+}
+
+int scenery_tree(Canvas *canvas, float x, float y, float height, float wind, Rgb colour,
+                 uint32_t seed) {
+    Mask mask = mask_create(canvas->width, canvas->height);
+    if (!mask.a) return 0;
+    TreeBrush brush{&mask, rng_make(seed), wind};
+    grow(&brush, x, y + 2.0f, wind * 0.1f, height * 0.38f, height * 0.045f, 7);
+    canvas_paint(canvas, &mask, 0, 0, colour, 1.0f);
+    mask_free(&mask);
+    return 1;
+}
+
+void scenery_lights(Canvas *canvas, int count, float x, float y, float spread_x, float spread_y,
+                    Rgb colour, float strength, uint32_t seed) {
+    Rng rng = rng_make(seed);
+    for (int i = 0; i < count; i++) {
+        float px = x + rng_range(&rng, -spread_x, spread_x);
+        float py = y + rng_range(&rng, -spread_y, spread_y);
+        float s = strength * rng_range(&rng, 0.4f, 1.0f);
+        canvas_glow(canvas, px, py, 7.0f, 1.0f, colour, s * 0.35f);
+        canvas_glow(canvas, px, py, 1.4f, 1.0f, rgb_mix(colour, Rgb{1, 1, 1}, 0.6f), s);
+    }
+}

@@ -37,3 +37,13 @@ void scenery_water(Canvas *canvas, const Mask *water, float axis_y, float dim, R
 // tall, in colour.
 int scenery_grass(Canvas *canvas, int count, float y0, float y1, float height, Rgb colour,
                   uint32_t seed);
+
+// Draws a windswept tree silhouette standing at (x, y), height rows tall, branching from a
+// seeded pattern and leaning with the wind (positive leans right).
+int scenery_tree(Canvas *canvas, float x, float y, float height, float wind, Rgb colour,
+                 uint32_t seed);
+
+// Adds count small floating lights (soft glows with a bright core) around (x, y) within a box
+// of half-size spread_x by spread_y.
+void scenery_lights(Canvas *canvas, int count, float x, float y, float spread_x, float spread_y,
+                    Rgb colour, float strength, uint32_t seed);

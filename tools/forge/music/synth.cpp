@@ -24,12 +24,12 @@ double synth_white(SynthRng *rng) {
     return double(synth_next(rng)) / 2147483648.0 - 1.0;
 }
 
-// Taylor series of sin on [-pi/2, pi/2]; the last term left out is below 1e-9 there.
+// Taylor series of sin on [-pi/2, pi/2]; the first term left out is below 1e-17 there.
 static double sin_poly(double a) {
     double a2 = a * a;
     double sum = 0.0;
     double term = a;
-    for (int n = 1; n <= 15; n += 2) {
+    for (int n = 1; n <= 21; n += 2) {
         sum += term;
         term = -term * a2 / double((n + 1) * (n + 2));
     }

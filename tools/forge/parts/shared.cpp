@@ -162,8 +162,7 @@ static Mask layout_caption(const char *text, const CaptionBox *box, Mask *outlin
                     strip.a[(size_t)(y + ring + my) * 256 + x + ring + mx] =
                         ink.a[(size_t)my * ink.width + mx];
             mask_free(&ink);
-            *outline = mask_create(256, 24);
-            for (size_t i = 0; i < 256 * 24; i++) outline->a[i] = strip.a[i];
+            *outline = mask_copy(&strip);
             mask_dilate(outline, ring);
             return strip;
         }
@@ -246,10 +245,8 @@ static int loading_title(Canvas *canvas) {
     Mask title = text_render(FONT_SERIF, 46.0f, "Quellmoor", 3.0f, 10, &baseline);
     if (!title.a) return 0;
     int x = (512 - title.width) / 2, y = 72 - baseline;
-    Mask halo{title.width, title.height, title.a};
-    Mask soft = mask_create(title.width, title.height);
+    Mask soft = mask_copy(&title);
     if (!soft.a) return 0;
-    for (size_t i = 0; i < (size_t)soft.width * soft.height; i++) soft.a[i] = halo.a[i];
     mask_blur(&soft, 4);
     canvas_paint(canvas, &soft, x, y, rgb_hex(0xE0A050), 0.45f);
     static const GradientStop gold[] = {{0.3f, {1.0f, 0.95f, 0.82f}},
