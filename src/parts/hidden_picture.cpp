@@ -21,3 +21,8 @@ void hidden_picture_run() {
     }
     if (hidden_picture) blit_copy(hidden_picture, FrameBuffer, 0, 0, 512, 256, 0, 0);
 }
+
+void hidden_picture_reset() {
+    hidden_loaded = 0;
+    hidden_picture = nullptr;
+}

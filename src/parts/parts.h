@@ -27,3 +27,6 @@ int music_fade_run();
 // The hidden picture, shown instead of the parts once its keys were seen. Loads its picture on
 // the first call; if that fails the fault is reported and the frame is left as it was.
 void hidden_picture_run();
+
+// Forgets the hidden picture: the next call loads it again (a new show in the same process).
+void hidden_picture_reset();

@@ -1,0 +1,66 @@
+// Tests of the show clock on the stepped ticker.
+
+#include "shell/clock.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ClockTest : testing::Test {
+    void TearDown() override { clock_stop(); }
+};
+
+TEST_F(ClockTest, TwoUpdatesWithinOneTickGiveZeroTheSecondTime) {
+    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+    clock_step();
+    clock_update();
+    EXPECT_EQ(frame_time, 1.0f);
+    EXPECT_EQ(last_update_time, 1.0f);
+    clock_update();
+    EXPECT_EQ(frame_time, 0.0f);
+    EXPECT_EQ(last_update_time, 1.0f); // the reference stays
+    clock_step();
+    clock_step();
+    clock_step();
+    clock_update();
+    EXPECT_EQ(frame_time, 3.0f); // whole ticks since the last update that saw time move
+    EXPECT_EQ(tick_count.load(), 4);
+    EXPECT_EQ(global_time.load(), 4.0f);
+}
+
+TEST_F(ClockTest, AStoppedClockLeavesFrameTimeAlone) {
+    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+    clock_step();
+    clock_update();
+    EXPECT_EQ(clock_stop(), 1);
+    EXPECT_EQ(clock_stop(), 0);
+    clock_step();
+    clock_update();
+    EXPECT_EQ(tick_count.load(), 1);
+    EXPECT_EQ(frame_time, 1.0f);
+}
+
+TEST_F(ClockTest, StartingAgainBeginsFromZero) {
+    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+    EXPECT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 0); // already running
+    for (int i = 0; i < 5; i++) clock_step();
+    clock_update();
+    clock_stop();
+    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+    clock_step();
+    clock_update();
+    EXPECT_EQ(tick_count.load(), 1);
+    EXPECT_EQ(frame_time, 1.0f);
+}
+
+TEST_F(ClockTest, TheThreadTickerMovesTimeOnItsOwn) {
+    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_REAL), 1);
+    clock_step(); // does nothing on a real clock
+    while (tick_count.load() < 3) {
+    }
+    clock_update();
+    EXPECT_GE(frame_time, 3.0f);
+    EXPECT_EQ(frame_time, float(int(frame_time))); // whole ticks only
+}
+
+} // namespace

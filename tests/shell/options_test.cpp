@@ -1,0 +1,127 @@
+// Tests of the command line.
+
+#include "data/memory.h"
+#include "shell/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    std::vector<std::string> args; // opts points into these
+    OptionsResult result;
+    Options opts;
+    std::string err;
+};
+
+Parsed parse(const std::vector<const char *> &args) {
+    Parsed p;
+    p.args = {"quellmoor"};
+    for (const char *a : args) p.args.push_back(a);
+    std::vector<char *> argv;
+    for (auto &s : p.args) argv.push_back(s.data());
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    p.result = options_parse(int(argv.size()), argv.data(), &p.opts);
+    testing::internal::GetCapturedStdout();
+    p.err = testing::internal::GetCapturedStderr();
+    return p;
+}
+
+struct OptionsTest : testing::Test {
+    void TearDown() override { mem_free_all(); }
+};
+
+TEST_F(OptionsTest, NoOptionsAsksInTheDialog) {
+    Parsed p = parse({});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    EXPECT_EQ(p.opts.show_dialog, 1);
+    EXPECT_EQ(p.opts.color_depth, 24);
+    EXPECT_EQ(p.opts.vertical_retrace, 0);
+    EXPECT_EQ(p.opts.sound_device, OPT_SOUND_DEFAULT);
+    EXPECT_EQ(p.opts.start_part, 1);
+    EXPECT_EQ(p.opts.headless, 0);
+    EXPECT_EQ(p.opts.frames_dir, nullptr);
+}
+
+TEST_F(OptionsTest, SettingsSkipTheDialog) {
+    for (auto args : {std::vector<const char *>{"--depth", "16"},
+                      {"--vsync"},
+                      {"--windowed"},
+                      {"--sound-device", "none"},
+                      {"--sound-device", "1"},
+                      {"--no-dialog"}}) {
+        Parsed p = parse(args);
+        ASSERT_EQ(p.result, OPTIONS_RUN) << args[0];
+        EXPECT_EQ(p.opts.show_dialog, 0) << args[0];
+    }
+    Parsed p = parse({"--depth", "16", "--sound-device", "3", "--vsync", "--windowed"});
+    EXPECT_EQ(p.opts.color_depth, 16);
+    EXPECT_EQ(p.opts.sound_device, 3);
+    EXPECT_EQ(p.opts.vertical_retrace, 1);
+    EXPECT_EQ(p.opts.windowed, 1);
+    // --data and --part are not settings of the dialog: it is still shown.
+    p = parse({"--data", "/somewhere", "--part", "4"});
+    EXPECT_EQ(p.opts.show_dialog, 1);
+    EXPECT_STREQ(p.opts.data_dir, "/somewhere");
+    EXPECT_EQ(p.opts.start_part, 4);
+}
+
+TEST_F(OptionsTest, HeadlessPlaysSilently) {
+    Parsed p = parse({"--sound-device", "0", "--headless"});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    EXPECT_EQ(p.opts.headless, 1);
+    EXPECT_EQ(p.opts.show_dialog, 0);
+    EXPECT_EQ(p.opts.sound_device, OPT_SOUND_NONE);
+}
+
+TEST_F(OptionsTest, FrameTicksAreSortedWithoutRepeats) {
+    Parsed p = parse({"--frames", "out", "--at", "300,5,70,5,0"});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    ASSERT_EQ(p.opts.frames_at_count, 4);
+    EXPECT_EQ(p.opts.frames_at[0], 0);
+    EXPECT_EQ(p.opts.frames_at[1], 5);
+    EXPECT_EQ(p.opts.frames_at[2], 70);
+    EXPECT_EQ(p.opts.frames_at[3], 300);
+    p = parse({"--every", "50", "--frames", "out"});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    EXPECT_EQ(p.opts.frames_every, 50);
+}
+
+TEST_F(OptionsTest, BadCommandLinesAreRefusedWithAMessage) {
+    const std::vector<std::vector<const char *>> bad = {
+        {"--depth", "32"},
+        {"--depth"},
+        {"--part", "0"},
+        {"--part", "13"},
+        {"--part", "2x"},
+        {"--sound-device", "-1"},
+        {"--sound-device", "x"},
+        {"--frames", "out"},
+        {"--every", "50"},
+        {"--frames", "o", "--every", "0"},
+        {"--frames", "o", "--at", "1,,2"},
+        {"--frames", "o", "--at", "-5"},
+        {"--frames", "o", "--at", "5,"},
+        {"--frames", "o", "--at", "1", "--every", "2"},
+        {"--fullscreen"},
+        {"--data"},
+        {"extra"},
+    };
+    for (const auto &args : bad) {
+        Parsed p = parse(args);
+        EXPECT_EQ(p.result, OPTIONS_BAD) << args[0];
+        EXPECT_NE(p.err.find("quellmoor: "), std::string::npos) << args[0];
+        EXPECT_NE(p.err.find("--help"), std::string::npos) << args[0];
+    }
+}
+
+TEST_F(OptionsTest, HelpAndVersionAreAnsweredAtOnce) {
+    EXPECT_EQ(parse({"--help"}).result, OPTIONS_DONE);
+    EXPECT_EQ(parse({"--headless", "--version"}).result, OPTIONS_DONE);
+}
+
+} // namespace

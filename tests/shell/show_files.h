@@ -1,0 +1,36 @@
+// show_files.h -- small pictures and data folders written by the tests, in place of the show's
+// real data.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// A colour as (red, green, blue) for the writers.
+struct Rgb {
+    uint8_t red, green, blue;
+};
+
+using PixelSource = std::function<Rgb(int x, int y)>;
+
+// A fresh folder under the system's temporary folder; removed by remove_tree.
+std::string make_temp_dir();
+
+// Removes a folder and everything in it.
+void remove_tree(const std::string &dir);
+
+// Writes a run-length-encoded 24-bit TGA (type 10, rows bottom-up).
+void write_tga(const std::string &path, int width, int height, const PixelSource &pixel);
+
+// Writes a JPEG of quality 95.
+void write_jpeg(const std::string &path, int width, int height, const PixelSource &pixel);
+
+// Writes every picture the preload and the parts of this build read into dir/data, each of the
+// right size. The file named `skip` (e.g. "tx7.tga") is left out.
+void write_show_data(const std::string &dir, const std::string &skip = "");
+
+// The colours the show data uses, so tests can find them on the screen.
+constexpr Rgb LOADING_COLOUR = {40, 90, 160};
+constexpr Rgb TITLE_COLOUR = {200, 120, 40};
+constexpr Rgb PORTRAIT_COLOUR = {30, 160, 90};
+constexpr Rgb HIDDEN_COLOUR = {220, 220, 40};
