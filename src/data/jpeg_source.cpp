@@ -93,12 +93,16 @@ static void use_memory_source(j_decompress_ptr cinfo, const uint8_t *data, size_
 }
 
 // Fatal library errors come back here: the reason is recorded and the loader resumes at its
-// setjmp, where it cleans up and returns null.
+// setjmp, where it cleans up and returns null. Only decompressors use this manager.
 [[noreturn]] static void error_exit(j_common_ptr cinfo) {
     JpegErrors *errors = reinterpret_cast<JpegErrors *>(cinfo->err);
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
-    data_error("%s: %s", errors->name, text);
+    const MemorySource *src = memory_source(reinterpret_cast<j_decompress_ptr>(cinfo));
+    if (src && src->ran_out)
+        data_error("%s: JPEG data ends early, after %zu bytes (%s)", errors->name, src->size, text);
+    else
+        data_error("%s: %s", errors->name, text);
     std::longjmp(errors->jump, 1);
 }
 
