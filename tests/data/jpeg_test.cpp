@@ -6,13 +6,12 @@
 #include "data/image.h"
 #include "data/jpeg_source.h"
 #include "data/memory.h"
+#include "image_test_files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -20,8 +19,6 @@
 #include <jpeglib.h>
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // Compresses w x h samples of `components` bytes each with the JPEG library.
 Bytes compress(const Bytes &samples, int w, int h, int components, J_COLOR_SPACE space,
@@ -168,32 +165,6 @@ TEST(JpegDecode, RefusesAbsurdSizes) {
     expect_refused(file, "9000 x 16");
 }
 
-namespace {
-
-struct TempFolder {
-    std::filesystem::path path;
-    TempFolder() {
-        char pattern[] = "/tmp/qm_jpeg_XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path); }
-    void write(const std::string &name, const Bytes &b) const {
-        std::ofstream(path / name, std::ios::binary).write((const char *)b.data(), b.size());
-    }
-};
-
-Bytes run_command(const std::string &command) {
-    Bytes out;
-    FILE *f = popen(command.c_str(), "r");
-    if (!f) return out;
-    uint8_t chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + n);
-    return pclose(f) == 0 ? out : Bytes();
-}
-
-} // namespace
-
 TEST(LoadJpeg, ReadsThroughFileLoad) {
     TempFolder folder;
     std::filesystem::create_directory(folder.path / "data");
@@ -216,16 +187,14 @@ TEST(LoadJpeg, MatchesImageMagickOnFilesItWrites) {
     if (access("/usr/bin/convert", X_OK) != 0) GTEST_SKIP() << "/usr/bin/convert is missing";
     TempFolder folder;
     const int w = 123, h = 45;
-    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    Bytes source(ppm.begin(), ppm.end());
+    Bytes samples;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
-            source.insert(source.end(), {uint8_t(x * 2), uint8_t(255 - y * 5), uint8_t(x + y)});
-    folder.write("in.ppm", source);
+            samples.insert(samples.end(), {uint8_t(x * 2), uint8_t(255 - y * 5), uint8_t(x + y)});
+    folder.write("in.ppm", ppm(w, h, samples));
     for (const char *options : {"-quality 90", "-quality 75 -sampling-factor 2x2",
                                 "-quality 85 -interlace Plane", "-colorspace Gray"}) {
-        std::string in = (folder.path / "in.ppm").string();
-        std::string out = (folder.path / "out.jpg").string();
+        std::string in = folder.file("in.ppm"), out = folder.file("out.jpg");
         ASSERT_FALSE(
             run_command("/usr/bin/convert " + in + " " + options + " " + out + " && echo ok")
                 .empty());

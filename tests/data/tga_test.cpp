@@ -5,19 +5,16 @@
 #include "data/image.h"
 #include "data/memory.h"
 #include "data/tga.h"
+#include "image_test_files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 Bytes header(uint8_t type, uint8_t bits, uint16_t w, uint16_t h, uint8_t descriptor = 0,
              uint8_t id_length = 0) {
@@ -150,38 +147,6 @@ TEST(TgaDecode, RefusesPixelDataThatEndsEarlyOrOverflows) {
     image_free(image);
 }
 
-namespace {
-
-// A folder of its own below the temporary folder, removed afterwards.
-struct TempFolder {
-    std::filesystem::path path;
-    TempFolder() {
-        char pattern[] = "/tmp/qm_tga_XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path); }
-    void write(const std::string &name, const Bytes &b) const {
-        std::ofstream(path / name, std::ios::binary).write((const char *)b.data(), b.size());
-    }
-};
-
-Bytes read_all(FILE *f) {
-    Bytes out;
-    uint8_t chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + n);
-    return out;
-}
-
-Bytes run_command(const std::string &command) {
-    FILE *f = popen(command.c_str(), "r");
-    if (!f) return {};
-    Bytes out = read_all(f);
-    return pclose(f) == 0 ? out : Bytes();
-}
-
-} // namespace
-
 TEST(LoadTga, ReadsThroughFileLoadAndReportsAMissingFile) {
     TempFolder folder;
     std::filesystem::create_directory(folder.path / "data");
@@ -209,8 +174,6 @@ TEST(LoadTga, MatchesImageMagickOnFilesItWrites) {
     // 300 x 70 (rows of 300 are not whole packets): flat stretches for runs, noise for raw
     // packets, a gradient for everything in between.
     const int w = 300, h = 70;
-    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    Bytes source(ppm.begin(), ppm.end());
     Bytes original;
     uint32_t noise = 12345;
     for (int y = 0; y < h; y++)
@@ -222,9 +185,8 @@ TEST(LoadTga, MatchesImageMagickOnFilesItWrites) {
             uint8_t b = flat ? 7 : rough ? uint8_t(noise >> 24) : uint8_t(x + y);
             original.insert(original.end(), {r, g, b});
         }
-    source.insert(source.end(), original.begin(), original.end());
-    folder.write("in.ppm", source);
-    std::string in = (folder.path / "in.ppm").string(), out = (folder.path / "out.tga").string();
+    folder.write("in.ppm", ppm(w, h, original));
+    std::string in = folder.file("in.ppm"), out = folder.file("out.tga");
     ASSERT_FALSE(
         run_command("/usr/bin/convert " + in + " -flip -compress RLE " + out + " && echo ok")
             .empty());
