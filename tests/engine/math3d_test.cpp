@@ -98,7 +98,7 @@ TEST(Math3d, LookAtBuildsRightUpForwardRows) {
     // Slanted: forward is the unit direction, up loses its part along it but still points up.
     const Vec3 dir{3, -4, 12};
     mat_look_at(m, dir, {0, 1, 0});
-    expect_near({m.m[6], m.m[7], m.m[8]}, {3.0f / 13, -4.0f / 13, 12.0f / 13});
+    expect_near(Vec3{m.m[6], m.m[7], m.m[8]}, Vec3{3.0f / 13, -4.0f / 13, 12.0f / 13});
     EXPECT_NEAR(vec_dot({m.m[3], m.m[4], m.m[5]}, dir), 0.0f, 1e-5f);
     EXPECT_GT(m.m[4], 0.9f);
     expect_rotation(m);
