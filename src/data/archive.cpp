@@ -190,10 +190,13 @@ const ArchiveEntry *archive_entry(int index) {
 
 // ---- loading entries -----------------------------------------------------------------------
 
-// The most bytes a code stream of in_size bytes can decode to: every code of at least 9 bits
-// yields at most one string, and no string is longer than the dictionary.
+// The most bytes a code stream of in_size bytes can decode to. It holds at most n codes of 9
+// bits or more; each code's string is at most one byte longer than the longest before it and
+// never longer than the dictionary, so the output is at most min(n(n+1)/2, n * 16384).
 static uint64_t lzw_max_output(uint64_t in_size) {
-    return (in_size * 8 / (LZW_CODE_SIZE + 1) + 1) * LZW_DICT_SIZE;
+    uint64_t codes = in_size * 8 / (LZW_CODE_SIZE + 1);
+    if (codes < uint64_t(LZW_DICT_SIZE)) return codes * (codes + 1) / 2;
+    return codes * LZW_DICT_SIZE;
 }
 
 static uint8_t *unpack_entry(const ArchiveEntry *e, uint8_t *stored) {
