@@ -24,7 +24,7 @@ uint32_t synth_next(SynthRng *rng);
 // A double uniformly in [-1, 1).
 double synth_white(SynthRng *rng);
 
-// sin(2 pi x), x in cycles; absolute error within a few units of 1e-16.
+// sin(2 pi x), x in cycles; absolute error below 1e-14.
 double synth_sin(double x);
 
 // 2 to the power x; relative error below 1e-12 for |x| < 1000.

@@ -1,0 +1,147 @@
+// music_test.cpp -- the two modules as files: written the same every time, and loaded, timed and
+// rendered by two independent players without warnings, silence or clipping
+
+#include "music.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string make_temp_dir() {
+    char name[] = "/tmp/music_test_XXXXXX";
+    const char *dir = mkdtemp(name);
+    return dir ? dir : "";
+}
+
+std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs a shell command; gives back its exit status and puts its output (stdout and stderr) in
+// *output.
+int run(const std::string &command, std::string *output) {
+    FILE *p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    char buf[4096];
+    size_t n;
+    output->clear();
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output->append(buf, n);
+    return pclose(p);
+}
+
+bool have(const char *tool) {
+    std::string out;
+    return run(std::string("command -v ") + tool, &out) == 0;
+}
+
+// A number after `label` in text (the first of the columns sox stats prints), or NAN.
+double number_after(const std::string &text, const std::string &label) {
+    size_t at = text.find(label);
+    if (at == std::string::npos) return NAN;
+    return strtod(text.c_str() + at + label.size(), nullptr);
+}
+
+// The modules are written once for the whole suite.
+class Modules : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = make_temp_dir();
+        written_ = !dir_.empty() && forge_music_write(dir_.c_str());
+    }
+    static void TearDownTestSuite() {
+        std::string out;
+        if (!dir_.empty()) run("rm -rf " + dir_, &out);
+    }
+    static std::string path(const char *name) { return dir_ + "/" + name; }
+
+    // Renders with a player's command and checks what sox measures: peak at most -1 dBFS and
+    // a level well above silence. The player must not complain.
+    static void check_render(const std::string &command, const std::string &wav) {
+        std::string out;
+        ASSERT_EQ(run(command, &out), 0) << command << "\n" << out;
+        EXPECT_EQ(out.find("arning"), std::string::npos) << out;
+        EXPECT_EQ(out.find("rror"), std::string::npos) << out;
+        ASSERT_EQ(run("sox " + wav + " -n stats", &out), 0) << out;
+        double peak = number_after(out, "Pk lev dB"), rms = number_after(out, "RMS lev dB");
+        EXPECT_LE(peak, -1.0) << wav << "\n" << out;
+        EXPECT_GT(rms, -30.0) << wav << "\n" << out;
+    }
+
+    static std::string dir_;
+    static bool written_;
+};
+
+std::string Modules::dir_;
+bool Modules::written_ = false;
+
+} // namespace
+
+TEST_F(Modules, AreWrittenTheSameEveryTime) {
+    ASSERT_TRUE(written_);
+    std::string again = make_temp_dir();
+    ASSERT_TRUE(forge_music_write((again + "/").c_str())); // a trailing slash is fine
+    for (const char *name : {"quellmor.xm", "end.xm"}) {
+        std::string first = slurp(path(name)), second = slurp(again + "/" + name);
+        EXPECT_GT(first.size(), 100000u) << name;
+        EXPECT_TRUE(first == second) << name;
+        EXPECT_EQ(first.compare(0, 17, "Extended Module: "), 0) << name;
+    }
+    std::string out;
+    run("rm -rf " + again, &out);
+}
+
+TEST_F(Modules, MissingFolderIsReported) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(forge_music_write("/nonexistent-music-folder"));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("/nonexistent-music-folder/quellmor.xm"), std::string::npos) << err;
+}
+
+TEST_F(Modules, OpenMptLoadsThemWithTheirLengths) {
+    if (!have("openmpt123")) GTEST_SKIP() << "openmpt123 is not installed";
+    ASSERT_TRUE(written_);
+    struct {
+        const char *name;
+        double low, high;
+    } lengths[] = {{"quellmor.xm", 255.0, 290.0}, {"end.xm", 60.0, 100.0}};
+    for (const auto &l : lengths) {
+        std::string out;
+        ASSERT_EQ(run("openmpt123 --info " + path(l.name), &out), 0) << out;
+        EXPECT_NE(out.find("FastTracker 2"), std::string::npos) << out;
+        size_t at = out.find("Duration...: ");
+        ASSERT_NE(at, std::string::npos) << out;
+        int minutes = 0;
+        double seconds = 0.0;
+        ASSERT_EQ(sscanf(out.c_str() + at + 13, "%d:%lf", &minutes, &seconds), 2) << out;
+        double length = minutes * 60 + seconds;
+        EXPECT_GE(length, l.low) << l.name;
+        EXPECT_LE(length, l.high) << l.name;
+    }
+}
+
+TEST_F(Modules, OpenMptRendersThemNeitherSilentNorClipped) {
+    if (!have("openmpt123") || !have("sox")) GTEST_SKIP() << "openmpt123 or sox missing";
+    ASSERT_TRUE(written_);
+    for (const char *name : {"quellmor.xm", "end.xm"}) {
+        std::string wav = path(name) + ".wav";
+        check_render("openmpt123 --quiet --render --force " + path(name), wav);
+    }
+}
+
+TEST_F(Modules, XmpRendersThemNeitherSilentNorClipped) {
+    if (!have("xmp") || !have("sox")) GTEST_SKIP() << "xmp or sox missing";
+    ASSERT_TRUE(written_);
+    for (const char *name : {"quellmor.xm", "end.xm"}) {
+        std::string wav = path(name) + ".xmp.wav";
+        check_render("xmp --norc -q -o " + wav + " " + path(name), wav);
+    }
+}

@@ -1,0 +1,149 @@
+// score_test.cpp -- pitch names, the tune text checks, the instruments' tuning and loops, and
+// what the two tunes are made of
+
+#include "score.h"
+#include "synth.h"
+#include "tunes.h"
+#include "voices.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+static int pitch(const char *text) {
+    return score_pitch(text, int(strlen(text)));
+}
+
+TEST(Score, PitchNames) {
+    EXPECT_EQ(pitch("C4"), 49);
+    EXPECT_EQ(pitch("A4"), 58);
+    EXPECT_EQ(pitch("B3"), 48);
+    EXPECT_EQ(pitch("A#3"), pitch("Bb3"));
+    EXPECT_EQ(pitch("C0"), 1);
+    EXPECT_EQ(pitch("B7"), 96);
+    for (const char *bad : {"", "C", "H3", "C8", "Cb0", "C#", "c4", "C44", "D-4"})
+        EXPECT_EQ(pitch(bad), 0) << bad;
+}
+
+static const Chord CHORDS[] = {{"Dm", "D2", "A3 D4 F4"}, {"X", "D2", "A3 D4"}};
+
+static std::string build_error(const Section &section) {
+    Tune tune = {"t", 120, CHORDS, 2, &section, 1, 0, 1};
+    XmSong song;
+    std::string why;
+    EXPECT_FALSE(score_build(&tune, &song, &why));
+    return why;
+}
+
+TEST(Score, FaultsInTheTuneTextAreNamed) {
+    EXPECT_NE(build_error({.chords = "Dm Dm Dm"}).find("fewer than four"), std::string::npos);
+    EXPECT_NE(build_error({.chords = "Dm Dm Dm Em"}).find("unknown chord"), std::string::npos);
+    EXPECT_NE(build_error({.chords = "Dm Dm Dm Dm Dm"}).find("more than four"), std::string::npos);
+    EXPECT_NE(build_error({.chords = "Dm X Dm Dm"}).find("chord X"), std::string::npos);
+    std::string why = build_error({.chords = "Dm Dm Dm Dm", .pad = 30, .lead = "D5 . Q5"});
+    EXPECT_NE(why.find("\"Q5\""), std::string::npos) << why;
+    why = build_error({.chords = "Dm Dm Dm Dm", .pad = 30, .lead = "B7", .lead_shift = 1});
+    EXPECT_NE(why.find("not a playable note"), std::string::npos) << why;
+    std::string long_lead;
+    for (int i = 0; i < 33; i++) long_lead += "D5 ";
+    why = build_error({.chords = "Dm Dm Dm Dm", .lead = long_lead.c_str()});
+    EXPECT_NE(why.find("longer than four bars"), std::string::npos) << why;
+    EXPECT_EQ(build_error({.chords = "Dm"}).find("section 0: "), 0u);
+}
+
+// Level of the frequency hz (cycles per sample) in pcm, by correlation.
+static double level_at(const std::vector<int16_t> &pcm, double step, size_t count) {
+    double re = 0.0, im = 0.0;
+    for (size_t i = 0; i < count; i++) {
+        re += pcm[i] * std::cos(2.0 * M_PI * step * double(i));
+        im += pcm[i] * std::sin(2.0 * M_PI * step * double(i));
+    }
+    return std::sqrt(re * re + im * im) / double(count);
+}
+
+TEST(Voices, PitchedVoicesSoundCFourOnNoteCFour) {
+    std::vector<XmInstrument> voices;
+    voices_build(&voices);
+    ASSERT_EQ(voices.size(), size_t(VOICE_COUNT));
+    for (int v : {VOICE_PAD, VOICE_CHOIR, VOICE_LEAD, VOICE_BASS, VOICE_PLUCK, VOICE_BELL}) {
+        const XmInstrument &ins = voices[size_t(v - 1)];
+        // C-4 plays the sample at 8363 Hz shifted by its relative note and finetune.
+        double rate = 8363.0 * std::exp2((ins.relative_note + ins.finetune / 128.0) / 12.0);
+        double c4 = 261.6255653 / rate, below = c4 * std::exp2(-1.0 / 12.0);
+        double above = c4 * std::exp2(1.0 / 12.0);
+        // The fundamental lies on C-4's frequency, not a semitone beside it.
+        size_t count = std::min(ins.pcm.size(), size_t(40000));
+        double at = level_at(ins.pcm, c4, count);
+        EXPECT_GT(at, 4.0 * level_at(ins.pcm, below, count)) << ins.name;
+        EXPECT_GT(at, 4.0 * level_at(ins.pcm, above, count)) << ins.name;
+    }
+}
+
+TEST(Voices, LoopsJoinWithoutAClickAndEnvelopesHoldUntilRelease) {
+    std::vector<XmInstrument> voices;
+    voices_build(&voices);
+    for (const XmInstrument &ins : voices) {
+        ASSERT_LE(ins.pcm.size(), size_t(200000)) << ins.name;
+        if (ins.loop_type == XM_LOOP_NONE) continue;
+        ASSERT_EQ(ins.loop_start + ins.loop_length, ins.pcm.size()) << ins.name;
+        // The step from the loop's last sample back to its first is no larger than the
+        // largest step anywhere inside the loop.
+        int largest = 0;
+        for (size_t i = ins.loop_start + 1; i < ins.pcm.size(); i++)
+            largest = std::max(largest, std::abs(ins.pcm[i] - ins.pcm[i - 1]));
+        int seam = std::abs(ins.pcm[ins.loop_start] - ins.pcm.back());
+        EXPECT_LE(seam, largest) << ins.name;
+        const XmEnvelope &env = ins.volume_env;
+        EXPECT_TRUE(env.flags & XM_ENV_SUSTAIN) << ins.name;
+        EXPECT_EQ(env.value[0], 0) << ins.name << " starts silent and swells in";
+        EXPECT_EQ(env.value[env.count - 1], 0) << ins.name << " dies away after release";
+    }
+}
+
+TEST(Tunes, SameInputSameSong) {
+    XmSong a, b;
+    std::string why;
+    ASSERT_TRUE(score_build(&TUNE_DUSK, &a, &why)) << why;
+    ASSERT_TRUE(score_build(&TUNE_DUSK, &b, &why)) << why;
+    std::vector<uint8_t> ea, eb;
+    ASSERT_TRUE(xm_encode(&a, &ea, &why));
+    ASSERT_TRUE(xm_encode(&b, &eb, &why));
+    EXPECT_EQ(ea, eb);
+}
+
+// Counts notes (not key-offs) on a channel range over a span of orders.
+static int notes(const XmSong &song, int from_order, int to_order, int first_ch, int last_ch) {
+    int n = 0;
+    for (int o = from_order; o < to_order; o++) {
+        const XmPattern &p = song.patterns[song.orders[size_t(o)]];
+        for (int r = 0; r < p.rows; r++)
+            for (int ch = first_ch; ch <= last_ch; ch++) {
+                uint8_t note = p.cells[size_t(r * song.channels + ch)].note;
+                n += note && note != XM_NOTE_OFF;
+            }
+    }
+    return n;
+}
+
+TEST(Tunes, MainTuneHasItsSectionsAndLoopsIntoTheBuild) {
+    XmSong song;
+    std::string why;
+    ASSERT_TRUE(score_build(&TUNE_DUSK, &song, &why)) << why;
+    EXPECT_EQ(song.channels, 18);
+    // About four and a half minutes at speed 6.
+    double seconds = song.orders.size() * 64 * song.speed * 2.5 / song.bpm;
+    EXPECT_GT(seconds, 255.0);
+    EXPECT_LT(seconds, 290.0);
+    // Intro without drums; build and themes with them; the lead only from the themes on.
+    EXPECT_EQ(notes(song, 0, 4, 0, 2), 0);
+    EXPECT_GT(notes(song, 4, 8, 0, 2), 100);
+    EXPECT_EQ(notes(song, 0, 8, 11, 11), 0);
+    EXPECT_GT(notes(song, 8, 12, 11, 11), 40);
+    // The breakdown drops kick and snare.
+    EXPECT_EQ(notes(song, 16, 18, 0, 1), 0);
+    // The order it loops back to is a build with bass and hats, like the last one before it.
+    EXPECT_EQ(song.restart, 4);
+    EXPECT_GT(notes(song, 4, 5, 3, 3), 0);
+    EXPECT_GT(notes(song, int(song.orders.size()) - 1, int(song.orders.size()), 2, 3), 0);
+}
