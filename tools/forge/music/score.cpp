@@ -247,7 +247,7 @@ static void write_drops(Builder *b, const Section *s) {
     for (int n = 0; n < s->drops; n++) {
         int row = random_below(b, SCORE_ROWS);
         int note = b->bars[row / BAR_ROWS].pad[random_below(b, 3)] + 24;
-        put_note(b, CH_DROP, row, note, VOICE_DROP, 16 + random_below(b, 12));
+        put_note(b, CH_DROP, row, note, VOICE_DROP, 28 + random_below(b, 14));
         XmCell *c = xm_cell(b->pat, CH_COUNT, row, CH_DROP);
         c->effect = XM_FX_PANNING;
         c->param = uint8_t(0x30 + random_below(b, 0xa0));
@@ -265,7 +265,10 @@ static void write_wind(Builder *b, const Section *s, const Section *previous) {
 static int write_lead(Builder *b, const Section *s, std::string *why) {
     const char *text = s->lead, *word;
     int row = 0, length;
-    if (!text) return 1;
+    if (!text) { // release what the section before left sounding
+        put_note(b, CH_LEAD, 0, XM_NOTE_OFF, 0, -1);
+        return 1;
+    }
     while ((length = next_word(&text, &word)) > 0) {
         if (length == 1 && *word == '|') continue;
         if (row >= SCORE_ROWS) {

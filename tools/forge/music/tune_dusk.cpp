@@ -45,7 +45,7 @@ static const Section SECTIONS[] = {
      .drops = 1, .wind = 28, .fx = FX_SWELL},
     // Build (the song loops back here).
     {.chords = VERSE, .pad = 32, .bass = BASS_DRIVE, .drums = DRUMS_HATS, .arp = ARP_UP,
-     .arp_volume = 28},
+     .arp_volume = 28, .fx = FX_CRASH},
     {.chords = VERSE, .pad = 32, .bass = BASS_DRIVE, .drums = DRUMS_PULSE, .arp = ARP_WAVE,
      .arp_volume = 28, .bells = 1},
     {.chords = THEME_B, .pad = 32, .bass = BASS_DRIVE, .drums = DRUMS_PULSE, .arp = ARP_WAVE,

@@ -297,7 +297,7 @@ static int write_loading_map(const char *dir) {
             float dx = ((float)x - 256.0f) / 300.0f, dy = ((float)y - 95.0f) / 190.0f;
             float r = std::sqrt(dx * dx + dy * dy);
             float n = noise_fbm((float)x * 0.018f, (float)y * 0.018f, 5, 0.55f, 31);
-            float s = fm_clamp(r * 0.72f + (n - 0.5f) * 0.45f + 0.05f, 0.0f, 1.0f);
+            float s = fm_clamp(r * 0.66f + (n - 0.5f) * 0.45f + 0.05f, 0.0f, 1.0f);
             float level = s * s;
             canvas_blend(&c, x, y, Rgb{level, level, level}, 1.0f);
         }
