@@ -147,3 +147,22 @@ TEST(Tunes, MainTuneHasItsSectionsAndLoopsIntoTheBuild) {
     EXPECT_GT(notes(song, 4, 5, 3, 3), 0);
     EXPECT_GT(notes(song, int(song.orders.size()) - 1, int(song.orders.size()), 2, 3), 0);
 }
+
+TEST(Tunes, SectionsReleaseWhatTheOneBeforeLeftSounding) {
+    // The lead and pads loop their samples while held: a section that drops them must let go.
+    const Section sections[] = {
+        {.chords = "Dm Dm Dm Dm", .pad = 30, .lead = "D5 . . .", .lead_volume = 40, .wind = 20},
+        {.chords = "Dm Dm Dm Dm", .drums = DRUMS_HATS},
+    };
+    Tune tune = {"t", 120, CHORDS, 1, sections, 2, 0, 1};
+    XmSong song;
+    std::string why;
+    ASSERT_TRUE(score_build(&tune, &song, &why)) << why;
+    const XmPattern &second = song.patterns[1];
+    auto first_row = [&](int ch) { return second.cells[size_t(ch)].note; };
+    for (int ch = 4; ch < 10; ch++) EXPECT_EQ(first_row(ch), XM_NOTE_OFF) << "pad channel " << ch;
+    EXPECT_EQ(first_row(11), XM_NOTE_OFF) << "lead";
+    EXPECT_EQ(first_row(16), XM_NOTE_OFF) << "wind";
+    // The echo follows the lead's release three rows later.
+    EXPECT_EQ(second.cells[size_t(3 * song.channels + 12)].note, XM_NOTE_OFF);
+}
