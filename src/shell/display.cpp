@@ -13,6 +13,10 @@ uint8_t key_down[256];
 uint8_t mouse_click;
 int32_t app_active;
 
+// Keys that went down and up within one pump: they count as held until the next pump, so a
+// tap shorter than a frame is still seen by the key tests.
+static uint8_t key_tapped[256];
+
 struct DisplayState {
     VideoSurface surface;
     ChannelTables tables;
@@ -44,21 +48,28 @@ void channel_tables_build(ChannelTables *tables, uint32_t red_mask, uint32_t gre
 
 void display_reset_input() {
     mem_fill(key_down, 0, sizeof key_down);
+    mem_fill(key_tapped, 0, sizeof key_tapped);
     mouse_click = 0;
     app_active = 0;
 }
 
 void display_pump() {
     if (!display_device) return;
+    uint8_t went_down[256] = {};
+    for (int vk = 0; vk < 256; vk++)
+        if (key_tapped[vk]) key_down[vk] = key_tapped[vk] = 0;
     VideoEvent event;
     while (display_device->driver->poll_event(&event)) {
         bool known_key = event.key >= 0 && event.key < 256;
         switch (event.kind) {
         case VIDEO_EVENT_KEY_DOWN:
-            if (known_key) key_down[event.key] = 1;
+            if (known_key) key_down[event.key] = went_down[event.key] = 1;
             break;
         case VIDEO_EVENT_KEY_UP:
-            if (known_key) key_down[event.key] = 0;
+            if (known_key && went_down[event.key])
+                key_tapped[event.key] = 1;
+            else if (known_key)
+                key_down[event.key] = 0;
             break;
         case VIDEO_EVENT_MOUSE_DOWN:
             // Stays pending until a key test takes it, so a quick click is never lost.

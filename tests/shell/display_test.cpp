@@ -160,6 +160,14 @@ TEST_F(DisplayTest, KeysAndAClickFromTheEventPump) {
     display_pump();
     EXPECT_EQ(key_pressed('N'), 0);
     EXPECT_EQ(key_pressed(1000), 0);
+    // A tap shorter than a frame is seen as held until the next pump.
+    VideoEvent tap[] = {{VIDEO_EVENT_KEY_DOWN, 'M'}, {VIDEO_EVENT_KEY_UP, 'M'}};
+    for (const VideoEvent &e : tap) video_headless_push(&e);
+    display_pump();
+    EXPECT_EQ(key_pressed('M'), 1);
+    EXPECT_EQ(key_pressed('M'), 1);
+    display_pump();
+    EXPECT_EQ(key_pressed('M'), 0);
     // Closing the window ends the show as Escape does.
     VideoEvent close = {VIDEO_EVENT_CLOSE, 0};
     video_headless_push(&close);
