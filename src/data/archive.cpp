@@ -362,13 +362,14 @@ uint8_t *file_load(const char *name, size_t *size) {
 
 // ---- LZW decoder ---------------------------------------------------------------------------
 //
-// Codes are packed least significant bit first. The dictionary holds, for each code past the
-// end code, its prefix code, its last byte and its length, so a string is written back to front
-// straight into the output. Loading is single-threaded, so the tables are static.
+// Codes are packed least significant bit first. Every dictionary string is a previous string
+// followed by the first byte of the one after it, so it already lies in the output: the
+// dictionary keeps where it starts and its length, and decoding a code is a copy from earlier
+// output (never overlapping what is being written). Loading is single-threaded, so the tables
+// are static.
 
-static uint16_t lzw_prefix[LZW_DICT_SIZE];
-static uint8_t lzw_suffix[LZW_DICT_SIZE];
-static uint16_t lzw_length[LZW_DICT_SIZE];
+static size_t lzw_start[LZW_DICT_SIZE];
+static uint32_t lzw_length[LZW_DICT_SIZE];
 
 struct BitReader {
     const uint8_t *in;
@@ -388,27 +389,34 @@ static int read_code(BitReader *br, int width) {
     return int(bits & ((1u << width) - 1));
 }
 
+static void copy_back(uint8_t *out, size_t to, size_t from, size_t len) {
+    if (len < 16) {
+        for (size_t i = 0; i < len; i++) out[to + i] = out[from + i];
+    } else {
+        std::memcpy(out + to, out + from, len);
+    }
+}
+
 int lzw_unpack_count(int code_size, uint8_t *out, size_t out_size, const uint8_t *in,
                      size_t in_size, size_t *written) {
-    size_t op = 0;
+    size_t op = 0, prev_start = 0, prev_len = 0;
     int result = 0;
     if (written) *written = 0;
     if (code_size < 2 || code_size > 8 || (!in && in_size)) return 0;
     const int clear = 1 << code_size, end = clear + 1, first_free = clear + 2;
-    for (int i = 0; i < clear; i++) lzw_length[i] = 1;
     BitReader br{in, in_size, 0};
-    int width = 0, limit = 0, next = 0, prev = 0, c = clear;
-    uint8_t first = 0;
+    int width = 0, limit = 0, next = 0, c = clear;
     for (;;) {
         if (c == clear) {
             // A stream starts, and starts again after each clear code, with one literal.
             width = code_size + 1;
             limit = 2 * clear;
             next = first_free;
-            prev = read_code(&br, width);
-            if (prev < 0 || prev >= clear || op >= out_size) break;
-            out[op++] = uint8_t(prev);
-            first = uint8_t(prev);
+            c = read_code(&br, width);
+            if (c < 0 || c >= clear || op >= out_size) break;
+            prev_start = op;
+            prev_len = 1;
+            out[op++] = uint8_t(c);
         }
         c = read_code(&br, width);
         if (c < 0) break;
@@ -417,28 +425,24 @@ int lzw_unpack_count(int code_size, uint8_t *out, size_t out_size, const uint8_t
             break;
         }
         if (c == clear) continue;
-        // A code may name an existing string or the one about to be made (prev + its first
-        // byte); anything past that, or a full dictionary, means a corrupt stream.
+        // A code may name an existing string or the one about to be made (the previous one
+        // and its first byte); anything past that, or a full dictionary, is a corrupt stream.
         if (c > next || next >= LZW_DICT_SIZE) break;
-        size_t len = c == next ? size_t(lzw_length[prev]) + 1 : lzw_length[c];
+        size_t len = c < clear ? 1 : c < next ? lzw_length[c] : prev_len + 1;
         if (len > out_size - op) break;
-        uint8_t *p = out + op + len - 1;
-        int k = c;
-        if (c == next) {
-            *p-- = first;
-            k = prev;
+        if (c < clear) {
+            out[op] = uint8_t(c);
+        } else if (c < next) {
+            copy_back(out, op, lzw_start[c], len);
+        } else {
+            copy_back(out, op, prev_start, prev_len);
+            out[op + prev_len] = out[prev_start];
         }
-        while (k >= first_free) {
-            *p-- = lzw_suffix[k];
-            k = lzw_prefix[k];
-        }
-        *p = uint8_t(k);
-        first = uint8_t(k);
-        lzw_prefix[next] = uint16_t(prev);
-        lzw_suffix[next] = first;
-        lzw_length[next] = uint16_t(lzw_length[prev] + 1);
+        lzw_start[next] = prev_start;
+        lzw_length[next] = uint32_t(prev_len + 1);
         next++;
-        prev = c;
+        prev_start = op;
+        prev_len = len;
         op += len;
         // The width grows one code earlier than in GIF: at 511 codes it is 10 bits.
         if (next >= limit - 1) {
