@@ -25,6 +25,11 @@ static const Point2 hair_outline[] = {
     {128, 180}, {110, 156}, {100, 124}, {86, 92},   {66, 62},   {48, 46},
 };
 
+// A lowered eyelid with its lashes, and the line between the lips.
+static const Point2 eyelid[] = {{27, 96.5f},    {31, 98.5f},  {37, 98.2f},  {44, 96.8f},
+                                {44.5f, 98.2f}, {37, 100.2f}, {31, 100.2f}, {28.5f, 99}};
+static const Point2 lips[] = {{16.5f, 155.2f}, {24, 155.6f}, {24, 156.6f}, {16.5f, 156.2f}};
+
 static void place(const Point2 *src, int count, Point2 *out) {
     for (int i = 0; i < count; i++)
         out[i] = Point2{PROFILE_X + src[i].x * PROFILE_SCALE, PROFILE_Y + src[i].y * PROFILE_SCALE};
@@ -118,6 +123,15 @@ static void fill_figure(Canvas *c, const Mask *body, const Mask *hair) {
     mask_blur(&front, 3);
     canvas_paint(c, &front, 0, 0, rgb_hex(0xC87A7A), 0.55f);
     mask_free(&front);
+    Mask details = mask_create(c->width, c->height);
+    if (!details.a) return;
+    Point2 pts[8];
+    place(eyelid, 8, pts);
+    mask_polygon(&details, pts, 8);
+    place(lips, 4, pts);
+    mask_polygon(&details, pts, 4);
+    canvas_paint(c, &details, 0, 0, rgb_hex(0x0C0610), 0.9f);
+    mask_free(&details);
 }
 
 int forge_portrait(const char *dir) {
