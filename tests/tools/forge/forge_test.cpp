@@ -263,8 +263,9 @@ TEST_F(ForgeOutput, PackedArchiveVerifies) {
     EXPECT_EQ(run(std::string(PACK_PROGRAM) + " verify " + archive + " >/dev/null"), 0);
     // The archive the build step made beside the program, when it has been made.
     std::string built = std::string(QM_BUILD_DIR) + "/quellmor.dat";
-    if (access(built.c_str(), R_OK) == 0)
+    if (access(built.c_str(), R_OK) == 0) {
         EXPECT_EQ(run(std::string(PACK_PROGRAM) + " verify " + built + " >/dev/null"), 0);
+    }
 #endif
 }
 
