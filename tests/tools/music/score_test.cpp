@@ -26,13 +26,20 @@ TEST(Score, PitchNames) {
         EXPECT_EQ(pitch(bad), 0) << bad;
 }
 
+// The instruments, rendered once for all the tests here.
+static const std::vector<XmInstrument> &shared_voices() {
+    static std::vector<XmInstrument> voices;
+    if (voices.empty()) voices_build(&voices);
+    return voices;
+}
+
 static const Chord CHORDS[] = {{"Dm", "D2", "A3 D4 F4"}, {"X", "D2", "A3 D4"}};
 
 static std::string build_error(const Section &section) {
     Tune tune = {"t", 120, CHORDS, 2, &section, 1, 0, 1};
     XmSong song;
     std::string why;
-    EXPECT_FALSE(score_build(&tune, &song, &why));
+    EXPECT_FALSE(score_build(&tune, &shared_voices(), &song, &why));
     return why;
 }
 
@@ -63,8 +70,7 @@ static double level_at(const std::vector<int16_t> &pcm, double step, size_t coun
 }
 
 TEST(Voices, PitchedVoicesSoundCFourOnNoteCFour) {
-    std::vector<XmInstrument> voices;
-    voices_build(&voices);
+    const std::vector<XmInstrument> &voices = shared_voices();
     ASSERT_EQ(voices.size(), size_t(VOICE_COUNT));
     for (int v : {VOICE_PAD, VOICE_CHOIR, VOICE_LEAD, VOICE_BASS, VOICE_PLUCK, VOICE_BELL}) {
         const XmInstrument &ins = voices[size_t(v - 1)];
@@ -81,9 +87,7 @@ TEST(Voices, PitchedVoicesSoundCFourOnNoteCFour) {
 }
 
 TEST(Voices, LoopsJoinWithoutAClickAndEnvelopesHoldUntilRelease) {
-    std::vector<XmInstrument> voices;
-    voices_build(&voices);
-    for (const XmInstrument &ins : voices) {
+    for (const XmInstrument &ins : shared_voices()) {
         ASSERT_LE(ins.pcm.size(), size_t(200000)) << ins.name;
         if (ins.loop_type == XM_LOOP_NONE) continue;
         ASSERT_EQ(ins.loop_start + ins.loop_length, ins.pcm.size()) << ins.name;
@@ -104,8 +108,10 @@ TEST(Voices, LoopsJoinWithoutAClickAndEnvelopesHoldUntilRelease) {
 TEST(Tunes, SameInputSameSong) {
     XmSong a, b;
     std::string why;
-    ASSERT_TRUE(score_build(&TUNE_DUSK, &a, &why)) << why;
-    ASSERT_TRUE(score_build(&TUNE_DUSK, &b, &why)) << why;
+    std::vector<XmInstrument> voices;
+    voices_build(&voices); // rendered afresh: the instruments must repeat too
+    ASSERT_TRUE(score_build(&TUNE_DUSK, &shared_voices(), &a, &why)) << why;
+    ASSERT_TRUE(score_build(&TUNE_DUSK, &voices, &b, &why)) << why;
     std::vector<uint8_t> ea, eb;
     ASSERT_TRUE(xm_encode(&a, &ea, &why));
     ASSERT_TRUE(xm_encode(&b, &eb, &why));
@@ -129,7 +135,7 @@ static int notes(const XmSong &song, int from_order, int to_order, int first_ch,
 TEST(Tunes, MainTuneHasItsSectionsAndLoopsIntoTheBuild) {
     XmSong song;
     std::string why;
-    ASSERT_TRUE(score_build(&TUNE_DUSK, &song, &why)) << why;
+    ASSERT_TRUE(score_build(&TUNE_DUSK, &shared_voices(), &song, &why)) << why;
     EXPECT_EQ(song.channels, 18);
     // About four and a half minutes at speed 6.
     double seconds = song.orders.size() * 64 * song.speed * 2.5 / song.bpm;
@@ -157,7 +163,7 @@ TEST(Tunes, SectionsReleaseWhatTheOneBeforeLeftSounding) {
     Tune tune = {"t", 120, CHORDS, 1, sections, 2, 0, 1};
     XmSong song;
     std::string why;
-    ASSERT_TRUE(score_build(&tune, &song, &why)) << why;
+    ASSERT_TRUE(score_build(&tune, &shared_voices(), &song, &why)) << why;
     const XmPattern &second = song.patterns[1];
     auto first_row = [&](int ch) { return second.cells[size_t(ch)].note; };
     for (int ch = 4; ch < 10; ch++) EXPECT_EQ(first_row(ch), XM_NOTE_OFF) << "pad channel " << ch;

@@ -3,14 +3,16 @@
 #include "music.h"
 
 #include "tunes.h"
+#include "voices.h"
 
 #include <cstdio>
 #include <string>
 
-static int write_tune(const Tune *tune, const std::string &path) {
+static int write_tune(const Tune *tune, const std::vector<XmInstrument> *voices,
+                      const std::string &path) {
     XmSong song;
     std::string why;
-    if (!score_build(tune, &song, &why)) {
+    if (!score_build(tune, voices, &song, &why)) {
         fprintf(stderr, "%s: %s\n", path.c_str(), why.c_str());
         return 0;
     }
@@ -20,6 +22,8 @@ static int write_tune(const Tune *tune, const std::string &path) {
 int forge_music_write(const char *dir) {
     std::string base = dir;
     if (!base.empty() && base.back() != '/') base += '/';
-    return write_tune(&TUNE_DUSK, base + "quellmor.xm") &&
-           write_tune(&TUNE_SPRING, base + "end.xm");
+    std::vector<XmInstrument> voices; // both tunes play the same instruments
+    voices_build(&voices);
+    return write_tune(&TUNE_DUSK, &voices, base + "quellmor.xm") &&
+           write_tune(&TUNE_SPRING, &voices, base + "end.xm");
 }

@@ -328,7 +328,8 @@ static int write_section(const Tune *tune, int index, XmSong *song, SynthRng *rn
     return 1;
 }
 
-int score_build(const Tune *tune, XmSong *song, std::string *why) {
+int score_build(const Tune *tune, const std::vector<XmInstrument> *voices, XmSong *song,
+                std::string *why) {
     if (tune->section_count < 1 || tune->section_count > XM_MAX_PATTERNS || tune->restart < 0 ||
         tune->restart >= tune->section_count) {
         *why = "section count or restart position out of range";
@@ -350,6 +351,6 @@ int score_build(const Tune *tune, XmSong *song, std::string *why) {
     }
     write_echo(song, CH_LEAD, CH_LEAD_ECHO, 45);
     write_echo(song, CH_BELL, CH_BELL_ECHO, 50);
-    voices_build(&song->instruments);
+    song->instruments = *voices;
     return xm_check(song, why);
 }

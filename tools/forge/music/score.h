@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int SCORE_ROWS = 64; // one pattern: four bars of four beats of four rows
 
@@ -60,6 +61,8 @@ struct Tune {
 // XM note of a pitch name such as "C4", "F#3" or "Bb1" (49 = C4); 0 if it is not one.
 int score_pitch(const char *text, int length);
 
-// Builds the song: one pattern per section, the voices of voices.h, channels and tempo. On a
-// fault in the tune's text returns 0 with the reason in *why.
-int score_build(const Tune *tune, XmSong *song, std::string *why);
+// Builds the song: one pattern per section, channels, tempo and a copy of `voices` (made by
+// voices_build) as its instruments. On a fault in the tune's text returns 0 with the reason in
+// *why.
+int score_build(const Tune *tune, const std::vector<XmInstrument> *voices, XmSong *song,
+                std::string *why);
