@@ -156,7 +156,7 @@ static void write_bass(Builder *b, const Section *s) {
     if (!rows) return;
     for (int bar = 0; bar < 4; bar++)
         for (int i = 0; rows[i] >= 0; i++) {
-            int accent = rows[i] % 4 == 0 ? 52 : 42;
+            int accent = rows[i] % 4 == 0 ? 58 : 48;
             put_note(b, CH_BASS, bar * BAR_ROWS + rows[i], b->bars[bar].bass + steps[i], VOICE_BASS,
                      accent);
         }

@@ -171,7 +171,7 @@ static XmInstrument bass_voice() {
     double hz = synth_note_hz(note);
     std::vector<double> buf(size_t(1.5 * RATE_HIGH), 0.0);
     add_saw(&buf, hz, RATE_HIGH, 1.0);
-    synth_add_partial(buf.data(), int(buf.size()), hz / RATE_HIGH, 0.0, 0.6); // sub weight
+    synth_add_partial(buf.data(), int(buf.size()), hz / RATE_HIGH, 0.0, 1.0); // sub weight
     pluck_filter(&buf, RATE_HIGH, 2400.0, 160.0, 0.09, 1.8, 1.5);
     return make_voice("plucked bass", buf, RATE_HIGH, note, 128);
 }
