@@ -124,6 +124,15 @@ static __m128i pick(__m128i select, __m128i s, __m128i d) {
 
 static void copy_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
     int32_t i = 0;
+    // Sixteen pixels per pass: four loads in flight before the stores.
+    for (; i + 16 <= count; i += 16) {
+        __m128i a = load4(src + i), b = load4(src + i + 4);
+        __m128i c = load4(src + i + 8), d = load4(src + i + 12);
+        store4(dst + i, a);
+        store4(dst + i + 4, b);
+        store4(dst + i + 8, c);
+        store4(dst + i + 12, d);
+    }
     for (; i + 4 <= count; i += 4) store4(dst + i, load4(src + i));
     for (; i < count; i++) dst[i] = src[i];
 }
