@@ -196,6 +196,8 @@ TEST(XmWriter, RefusesSongsOutsideTheFormat) {
              s->instruments[0].loop_start = 999;
              s->instruments[0].loop_length = 2;
          }},
+        {"vibrato", [](XmSong *s) { s->instruments[1].vibrato_depth = 16; }},
+        {"fadeout", [](XmSong *s) { s->instruments[1].fadeout = 0x1000; }},
         {"sustain",
          [](XmSong *s) {
              XmEnvelope *e = &s->instruments[0].volume_env;

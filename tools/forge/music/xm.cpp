@@ -39,6 +39,9 @@ static int check_instrument(const XmInstrument *ins, int index, std::string *why
     if (ins->name.size() > 22) return fail(why, at + "name longer than 22 characters");
     if (ins->pcm.size() > 0x3fffffff) return fail(why, at + "sample too long");
     if (ins->volume > 64) return fail(why, at + "volume above 64");
+    if (ins->vibrato_type > 3 || ins->vibrato_depth > 15 || ins->vibrato_rate > 63)
+        return fail(why, at + "vibrato type, depth or rate out of range");
+    if (ins->fadeout > 0xfff) return fail(why, at + "fadeout above 0xfff");
     if (ins->loop_type != XM_LOOP_NONE) {
         uint64_t end = uint64_t(ins->loop_start) + ins->loop_length;
         if (ins->loop_length == 0 || end > ins->pcm.size())
