@@ -25,6 +25,7 @@ struct SetupDialog {
     GtkWidget *depth32, *depth24, *depth16;
     GtkWidget *retrace, *windowed;
     GtkWidget *device;
+    GtkWidget *run;
     int32_t device_count;
     DialogResult result;
     DialogSettings settings;
@@ -126,7 +127,7 @@ static GtkWidget *button(const char *text, GCallback on_click, SetupDialog *d) {
 static GtkWidget *button_row(SetupDialog *d) {
     GtkWidget *row = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
     gtk_button_box_set_layout(GTK_BUTTON_BOX(row), GTK_BUTTONBOX_EXPAND);
-    GtkWidget *run = button("_Run", G_CALLBACK(on_run_clicked), d);
+    GtkWidget *run = d->run = button("_Run", G_CALLBACK(on_run_clicked), d);
     gtk_container_add(GTK_CONTAINER(row), run);
     gtk_container_add(GTK_CONTAINER(row), button("E_xit", G_CALLBACK(on_exit_clicked), d));
     gtk_container_add(GTK_CONTAINER(row), button("_About", G_CALLBACK(on_about_clicked), d));
@@ -158,6 +159,7 @@ DialogResult dialog_run(const char *const *device_names, int32_t device_count,
     d.result = DIALOG_EXIT;
     build(&d, device_names);
     gtk_widget_show_all(d.window);
+    gtk_widget_grab_focus(d.run);
     gtk_window_present(GTK_WINDOW(d.window));
     gtk_main();
     gtk_widget_destroy(d.window);

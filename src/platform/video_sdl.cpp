@@ -25,10 +25,14 @@ static bool env_set(const char *name) {
     return v && *v;
 }
 
+// Without a display server SDL falls back to drawing off screen, where nobody sees the show;
+// a display is wanted unless SDL was pointed at a back-end on purpose.
+static bool display_configured() {
+    return env_set("DISPLAY") || env_set("WAYLAND_DISPLAY") || env_set("SDL_VIDEODRIVER");
+}
+
 static int sdl_available() {
-    // Without a display server SDL may still find a console back-end; the show wants a desktop
-    // unless SDL was pointed at a particular back-end on purpose.
-    if (!env_set("DISPLAY") && !env_set("WAYLAND_DISPLAY") && !env_set("SDL_VIDEODRIVER")) return 0;
+    if (!display_configured()) return 0;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 1;
@@ -86,7 +90,7 @@ static int create_window(int32_t flags) {
 
 static int sdl_open(int32_t width, int32_t height, int32_t bits_per_pixel, int32_t flags,
                     VideoSurface *surface) {
-    if (window) return 0;
+    if (window || !display_configured()) return 0;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     if (!screen_create(&screen, width, height, bits_per_pixel)) {

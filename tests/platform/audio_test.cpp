@@ -199,3 +199,19 @@ TEST(DeviceAudio, PlaysThroughTheDummyOutput) {
     std::remove(module.c_str());
 }
 #endif
+
+// The show's own tunes, when the build has forged them: they load (their headers and data
+// agree) and sound.
+TEST_F(OfflineAudio, TheShowsTunesLoadAndSound) {
+    for (const char *name : {"quellmor.xm", "end.xm"}) {
+        std::string path = std::string(QM_BUILD_DIR) + "/" + name;
+        if (access(path.c_str(), R_OK) != 0) GTEST_SKIP() << path << " is not forged in this build";
+        audio_offline.free();
+        ASSERT_EQ(audio_offline.init(0, 44100), 1);
+        AudioHandle music = audio_offline.music_load(path.c_str());
+        ASSERT_NE(music, 0u) << data_last_error();
+        ASSERT_EQ(audio_offline.music_play(music), 1);
+        ASSERT_EQ(audio_offline.start(), 1);
+        EXPECT_GT(peak(render(20 * AUDIO_OFFLINE_RATE)), 1000) << name;
+    }
+}

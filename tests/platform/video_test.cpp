@@ -1,6 +1,7 @@
 // video_test.cpp -- the memory screen, the fit of the screen in a window, the key codes, and
 // the SDL window under a private X server.
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -136,6 +137,21 @@ TEST(KeyCodes, SdlKeysBecomeVirtualKeys) {
     EXPECT_EQ(video_key_from_sdl('A'), 0) << "SDL never sends upper-case key codes";
 }
 
+TEST(WindowDeathTest, WithoutADisplayThereIsNoWindow) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            unsetenv("SDL_VIDEODRIVER");
+            VideoSurface s = {};
+            std::exit(video_window.available() == 0 && video_window.open(512, 384, 24, 0, &s) == 0
+                          ? 0
+                          : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 // The SDL window on a private X server.
 class WindowTest : public ::testing::Test {
   protected:
@@ -185,14 +201,16 @@ TEST_F(WindowTest, ShowsTheLetterboxedPictureScaledToTheScreen) {
         // while to map and resize the window: look again until the red band shows.
         const int row = 16 + 2 * 200;
         RootPicture picture;
-        for (int attempt = 0; attempt < 30; attempt++) {
+        for (int attempt = 0; attempt < 50; attempt++) {
             ASSERT_EQ(video_window.unlock(), 1);
             drain(0);
             SDL_Delay(100);
             ASSERT_TRUE(xvfb_grab(&picture));
             ASSERT_EQ(picture.width, 1280);
             ASSERT_EQ(picture.height, 800);
-            if (pixel(picture, 128 + 100, row)[0] >= 240) break;
+            if (pixel(picture, 128 + 100, row)[0] >= 240 &&
+                pixel(picture, 128 + 900, row)[2] >= 240 && pixel(picture, 60, row)[0] == 0)
+                break;
         }
         const uint8_t *red = pixel(picture, 128 + 100, row);
         const uint8_t *green = pixel(picture, 128 + 512, row);

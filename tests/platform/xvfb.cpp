@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +41,8 @@ bool xvfb_start() {
     if (pipe(fds) != 0) return false;
     server = fork();
     if (server == 0) {
+        // The server goes with the test program, also when a test crashes.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(fds[0]);
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
