@@ -341,8 +341,7 @@ static uint8_t *load_plain(const char *name, size_t *size) {
     }
     if (!is_regular_file(path)) {
         // Our data files are written in lower case; the names the show asks for may not be.
-        char *base = const_cast<char *>(base_name(path));
-        for (char *p = base; *p; p++) *p = lower_ascii(*p);
+        for (char *p = path + (base_name(path) - path); *p; p++) *p = lower_ascii(*p);
         if (!is_regular_file(path)) {
             data_error("%s: no such file", name);
             return nullptr;
