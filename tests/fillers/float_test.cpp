@@ -1,0 +1,193 @@
+// Tests of the float-branch fillers: the clipped additive triangle against its step-by-step
+// reference, and the depth test of the two depth-tested fillers.
+
+#include "fillers/fillers.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+Face solid(float x0, float y0, float x1, float y1, float x2, float y2, uint32_t colour) {
+    Face f = make_face(FACE_SOLID, x0, y0, x1, y1, x2, y2);
+    f.colour = colour;
+    return f;
+}
+
+// Row y of (0,0) (8,0) (0,8) runs from column 0 to ceil(8 - y) - 2: seven pixels on row 0.
+TEST(FlatAddTest, SmallTriangleByHand) {
+    Target t(16, 16);
+    Face f = solid(0, 0, 8, 0, 0, 8, 0x30201000u);
+    fill_flat_add(&f, &t.image);
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++)
+            EXPECT_EQ(t.at(x, y), x <= 6 - y ? 0x30201000u : 0u) << x << "," << y;
+}
+
+TEST(FlatAddTest, AddsWithSaturationAndKeepsByteZero) {
+    struct Case {
+        uint32_t under, want;
+    } cases[] = {
+        {0xffffff00u, 0xffffff00u}, // white stays white
+        {0x00000000u, 0x80ff4000u}, // black takes the colour
+        {0x7f0170a5u, 0xffffb0a5u}, // 0x7f + 0x80, 0x01 + 0xff saturate; 0x70 + 0x40; mask kept
+    };
+    for (const Case &c : cases) {
+        Target t(8, 8, c.under);
+        Face f = solid(0, 0, 7, 0, 0, 7, 0x80ff4000u);
+        fill_flat_add(&f, &t.image);
+        EXPECT_EQ(t.at(1, 1), c.want) << std::hex << c.under;
+    }
+}
+
+// A triangle reaching above row 0 and left of column 0 is cut there: nothing lands on the far
+// side of the target, and what is drawn matches the reference's clipping row for row.
+TEST(FlatAddTest, ClipsAboveAndLeftWithoutWrapping) {
+    const int W = 32, H = 24;
+    Target t(W, H);
+    Face f = solid(-20, -15, 20, -5, 5, 18, 0x00808000u);
+    fill_flat_add(&f, &t.image);
+    Canvas c(W, H, 0);
+    reference_flat_add(f, c);
+    EXPECT_EQ(t.pixels, c.pixels);
+    EXPECT_GT(t.changed(), 50);
+    for (int y = 0; y < H; y++)
+        for (int x = W - 8; x < W; x++) EXPECT_EQ(t.at(x, y), 0u) << x << "," << y;
+}
+
+TEST(FlatAddTest, MatchesTheReferenceForRandomTriangles) {
+    const int W = 40, H = 30;
+    std::mt19937 rng(77);
+    for (int n = 0; n < 4000; n++) {
+        Face f = solid(0, 0, 0, 0, 0, 0, 0x10203000u);
+        if (n % 2)
+            random_vertices(f, rng, 0, W, 0, H);
+        else
+            random_vertices(f, rng, -50, W + 50, -50, H + 50);
+        if (n % 5 == 0) f.v[1].y = f.v[0].y; // flat tops
+        if (n % 5 == 1) f.v[2].y = f.v[1].y; // flat bottoms
+        Target t(W, H, 0x01010100u);
+        Canvas c(W, H, 0);
+        std::fill(c.pixels.begin(), c.pixels.end(), 0x01010100u);
+        fill_flat_add(&f, &t.image);
+        reference_flat_add(f, c);
+        ASSERT_EQ(t.pixels, c.pixels) << "triangle " << n;
+    }
+}
+
+struct DepthTest : ::testing::Test {
+    Texture texture;
+    Face flat(float z) {
+        Face f = solid(2, 2, 14, 3, 6, 13, 0x00402000u);
+        for (Vec3 &v : f.v) v.z = z;
+        return f;
+    }
+    Face textured(float z) {
+        Face f = flat(z);
+        f.flags = FACE_TEXTURED;
+        f.texture[0] = &texture.image;
+        set_uv(f, 0, 300, 10, 300, 10, 300, 10);
+        return f;
+    }
+};
+
+// A pixel is drawn only where the whole depth is strictly nearer than the stored one, which then
+// takes that whole depth.
+TEST_F(DepthTest, StrictTestOnWholeDepths) {
+    for (Filler fill : {fill_flat_add_depth, fill_textured_depth}) {
+        Target t(16, 16, 0, true);
+        std::fill(t.depth.begin(), t.depth.end(), 5.0f);
+        Face same = textured(5.9f); // truncates to 5: equal, not nearer
+        fill(&same, &t.image);
+        EXPECT_EQ(t.changed(), 0);
+        Face nearer = textured(4.9f);
+        fill(&nearer, &t.image);
+        int drawn = t.changed();
+        EXPECT_GT(drawn, 20);
+        for (int i = 0; i < 256; i++) EXPECT_EQ(t.depth[i], t.pixels[i] ? 4.0f : 5.0f) << i;
+        Face farther = textured(4.0f);
+        farther.colour = 0xffffff00u;
+        std::fill(t.pixels.begin(), t.pixels.end(), 0);
+        fill(&farther, &t.image);
+        EXPECT_EQ(t.changed(), 0);
+    }
+}
+
+// Over a cleared depth buffer (0.0) only depths truncating to -1 or less are drawn.
+TEST_F(DepthTest, ClearedBufferTakesOnlyDepthsOfMinusOneOrLess) {
+    struct Case {
+        float z;
+        bool drawn;
+        float stored;
+    } cases[] = {
+        {-0.5f, false, 0.0f}, {-1.0f, true, -1.0f}, {-1.7f, true, -1.0f}, {3.0f, false, 0}};
+    for (const Case &c : cases) {
+        Target t(16, 16, 0, true);
+        Face f = flat(c.z);
+        fill_flat_add_depth(&f, &t.image);
+        EXPECT_EQ(t.at(6, 5) != 0, c.drawn) << c.z;
+        EXPECT_EQ(t.depth_at(6, 5), c.stored) << c.z;
+    }
+}
+
+// The texel is trunc(trunc(v * 256) * 256 + u * 256) & 0xffff of the carried u / 256, v / 256:
+// u = 300 runs on into the next texture row (row 11, column 44).
+TEST_F(DepthTest, TexturedDepthTexelIndexCarriesUIntoV) {
+    Target t(16, 16, 0, true);
+    Face f = textured(-10.0f);
+    fill_textured_depth(&f, &t.image);
+    EXPECT_GT(t.changed(), 20);
+    for (uint32_t p : t.pixels) EXPECT_TRUE(p == 0 || p == texel_word(44, 11));
+}
+
+// A flat top given right vertex first: its depth goes with its own vertex when the two top
+// vertices are put in order (row 0 starts at z = -5, steps by -4.75).
+TEST_F(DepthTest, FlatTopKeepsEachVertexsDepth) {
+    Target t(32, 16, 0, true);
+    Face f = solid(20, 0, 0, 0, 10, 10, 0x00101000u);
+    f.v[0].z = -100, f.v[1].z = -5, f.v[2].z = -50;
+    fill_flat_add_depth(&f, &t.image);
+    EXPECT_EQ(t.depth_at(0, 0), -5.0f);
+    EXPECT_EQ(t.depth_at(1, 0), -9.0f);
+    EXPECT_NE(t.at(19, 0), 0u);
+    EXPECT_EQ(t.at(20, 0), 0u); // columns trunc(left) .. trunc(right) - 1
+}
+
+TEST_F(DepthTest, NoDepthBufferOrNoHeightDrawsNothing) {
+    Target t(16, 16);
+    Face f = textured(-10.0f);
+    fill_flat_add_depth(&f, &t.image);
+    fill_textured_depth(&f, &t.image);
+    Target d(16, 16, 0, true);
+    Face line = textured(-10.0f);
+    line.v[1].y = line.v[2].y = line.v[0].y;
+    fill_flat_add_depth(&line, &d.image);
+    fill_textured_depth(&line, &d.image);
+    fill_flat_add(&line, &d.image);
+    EXPECT_EQ(t.changed() + d.changed(), 0);
+}
+
+// Triangles far outside, huge or not finite: the exactly-sized buffers see no write outside.
+TEST_F(DepthTest, WildTrianglesStayInsideTheTarget) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> near(-80, 120), far(-1e7f, 1e7f), depth(-50, 50);
+    const float odd[] = {1e30f, -1e30f, INFINITY, -INFINITY, NAN, 3e9f, -3e9f};
+    for (int n = 0; n < 3000; n++) {
+        Face f = textured(0);
+        for (Vec3 &v : f.v)
+            v = {n % 4 ? near(rng) : far(rng), n % 4 ? near(rng) : far(rng), depth(rng)};
+        if (n % 5 == 0) f.v[n % 3].x = odd[(n / 5) % 7];
+        if (n % 6 == 0) f.v[n % 3].y = odd[(n / 6) % 7];
+        if (n % 9 == 0) f.v[n % 3].z = odd[(n / 9) % 7];
+        for (float &uv : f.uv) uv = far(rng);
+        Target t(40, 30, 0, true);
+        std::fill(t.depth.begin(), t.depth.end(), 100.0f);
+        fill_flat_add(&f, &t.image);
+        fill_flat_add_depth(&f, &t.image);
+        fill_textured_depth(&f, &t.image);
+    }
+}
+
+} // namespace

@@ -1,0 +1,243 @@
+// Tests of the integer-branch fillers: hand-checked small triangles, the step-by-step reference,
+// and triangles that stray outside exactly-sized targets.
+
+#include "fillers/fillers.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr uint32_t BLANK = 0x11111111u;
+
+// Texels sampled by row: pixel (x, y) of a target filled with a texture is texel_word(u, v).
+struct TexturedTest : ::testing::Test {
+    Texture texture;
+    Face textured(float x0, float y0, float x1, float y1, float x2, float y2) {
+        Face f = make_face(FACE_TEXTURED, x0, y0, x1, y1, x2, y2);
+        f.texture[0] = &texture.image;
+        return f;
+    }
+};
+
+// Rows 0..3 of the right triangle (0,0) (4,0) (0,4): du/dx = 16 texels, 16 more v per row,
+// and the extra right pixel makes row y run to column 4 - y.
+TEST_F(TexturedTest, SmallTriangleSamplesEveryTexelByHand) {
+    Target t(8, 8, BLANK);
+    Face f = textured(0, 0, 4, 0, 0, 4);
+    set_uv(f, 0, 0, 0, 64, 0, 0, 64);
+    fill_textured(&f, &t.image);
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 8; x++) {
+            uint32_t want = (y < 4 && x <= 4 - y) ? texel_word(16 * x, 16 * y) : BLANK;
+            EXPECT_EQ(t.at(x, y), want) << x << "," << y;
+        }
+}
+
+TEST_F(TexturedTest, FlatTopWithTexturedHasOneMorePixelThanFlatLit) {
+    Target a(32, 16), b(32, 16);
+    Face f = textured(10, 2, 20, 2, 15, 12);
+    fill_textured(&f, &a.image);
+    f.flags = FACE_FLAT | FACE_SOLID;
+    f.flat_intensity = 255;
+    fill_flat_lit(&f, &b.image);
+    for (int x = 0; x < 32; x++) {
+        EXPECT_EQ(a.at(x, 2) != 0, x >= 10 && x <= 20) << x;
+        EXPECT_EQ(b.at(x, 2) != 0, x >= 10 && x <= 19) << x;
+    }
+}
+
+// u runs 252..260 along row 0 and v 254..262 down the rows: both wrap at 256.
+TEST_F(TexturedTest, CoordinatesWrapEvery256Texels) {
+    Target t(16, 16);
+    Face f = textured(0, 0, 8, 0, 0, 8);
+    set_uv(f, 0, 252, 254, 260, 254, 252, 262);
+    fill_textured(&f, &t.image);
+    for (int x = 0; x <= 8; x++) EXPECT_EQ(t.at(x, 0), texel_word(252 + x, 254)) << x;
+    EXPECT_EQ(t.at(4, 0), texel_word(0, 254));
+    EXPECT_EQ(t.at(0, 2), texel_word(252, 0));
+    EXPECT_EQ(t.at(1, 3), texel_word(253, 1));
+}
+
+// The environment filler reads texture[1] through uv_layer[1]; a normal facing the viewer gives
+// the coordinate (127, 127) at every vertex, so every pixel is that texel.
+TEST_F(TexturedTest, EnvironmentMapReadsItsOwnLayerAndTexture) {
+    Target t(16, 16);
+    Target other(256, 256, 0xdeadbeef);
+    Face f = make_face(FACE_ENVMAP, 1, 1, 12, 3, 4, 11);
+    f.texture[0] = &other.image;
+    f.texture[1] = &texture.image;
+    f.uv_layer[1] = 6;
+    set_uv(f, 0, 5, 5, 5, 5, 5, 5);
+    set_uv(f, 6, 127, 127, 127, 127, 127, 127);
+    fill_env_mapped(&f, &t.image);
+    EXPECT_GT(t.changed(), 30);
+    for (uint32_t p : t.pixels) EXPECT_TRUE(p == 0 || p == texel_word(127, 127));
+}
+
+TEST(FlatLitTest, IntensityScalesBytesOneToThreeAndKeepsByteZero) {
+    const uint32_t colour = 0x80ff40abu; // mask 0xab, red 64, green 255, blue 128
+    struct Case {
+        float intensity;
+        uint32_t want;
+    } cases[] = {
+        {0.0f, 0x000000abu},
+        {255.0f, 0x7ffe3fabu}, // 63.75, 254.00, 127.5 truncated
+        {128.0f, 0x407f20abu},
+        {-40.0f, 0x000000abu}, // a negative light draws black, not wrapped bytes
+    };
+    for (const Case &c : cases) {
+        Target t(8, 8);
+        Face f = make_face(FACE_FLAT | FACE_SOLID, 0, 0, 6, 0, 0, 6);
+        f.colour = colour;
+        f.flat_intensity = c.intensity;
+        fill_flat_lit(&f, &t.image);
+        EXPECT_EQ(t.at(0, 0), c.want) << c.intensity;
+        EXPECT_EQ(t.at(5, 0), c.want) << c.intensity;
+        EXPECT_EQ(t.at(6, 0), 0u) << "no extra pixel on the right";
+    }
+}
+
+// The triangle (0,0) (4,0) (0,4) without the extra right pixel, and one whose short edges are
+// on the right: at the middle row the right edge restarts at x1.
+TEST(FlatLitTest, EdgesByHand) {
+    Target t(8, 8);
+    Face f = make_face(FACE_FLAT | FACE_SOLID, 4, 0, 0, 0, 0, 4);
+    f.flat_intensity = 256;
+    fill_flat_lit(&f, &t.image);
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 8; x++) EXPECT_EQ(t.at(x, y) != 0, y < 4 && x < 4 - y) << x << "," << y;
+
+    Target g(8, 8);
+    f = make_face(FACE_FLAT | FACE_SOLID, 0, 0, 5, 3, 0, 6);
+    f.flat_intensity = 256;
+    fill_flat_lit(&f, &g.image);
+    // Right edge 0 + 5/3 per row (109226 in 16.16) on rows 0..2, then from x1 = 5 exactly
+    // (walked on it would be 327678, one column short) back by 5/3 on rows 3..5.
+    int widths[6] = {0, 1, 3, 5, 3, 1};
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 8; x++)
+            EXPECT_EQ(g.at(x, y) != 0, y < 6 && x < widths[y]) << x << "," << y;
+}
+
+// Along row 1 of this triangle the red channel falls to 0 at the right edge, and the extra right
+// pixel lies a third of a pixel beyond it: its value dips below 0 and must read 0, not 245.
+TEST(GouraudTest, ChannelsByHandAndSaturatingPastTheEdge) {
+    Target t(12, 8);
+    Face f = make_face(FACE_GOURAUD | FACE_SOLID, 8, 0, 0, 3, 8, 6);
+    f.colour = 0x000000ffu | 0xffu << 8; // mask 0xff, red 255, green and blue 0
+    f.gouraud_intensity[0] = 0, f.gouraud_intensity[1] = 255, f.gouraud_intensity[2] = 0;
+    fill_gouraud(&f, &t.image);
+    uint32_t want[4] = {84, 52, 21, 0}; // 16.16: 5548714 stepping by -2080768
+    for (int i = 0; i < 4; i++) EXPECT_EQ(t.at(5 + i, 1), 0xffu | want[i] << 8) << 5 + i;
+    EXPECT_EQ(t.at(4, 1), 0u);
+    EXPECT_EQ(t.at(9, 1), 0u);
+    // Row 3 starts from the walked left edge, not from vertex 1 (254): 3 x 5548714 is just
+    // under 254 in 16.16.
+    EXPECT_EQ(t.at(0, 3), 0xffu | 253u << 8);
+}
+
+TEST(IntegerBranchTest, ATriangleOnOneRowDrawsNothing) {
+    Texture texture;
+    Filler fillers[] = {fill_flat_lit, fill_textured, fill_env_mapped, fill_gouraud};
+    for (Filler fill : fillers) {
+        Target t(32, 8);
+        Face f = make_face(0, 1.5f, 3.2f, 20.0f, 3.9f, 9.0f, 3.0f);
+        f.texture[0] = f.texture[1] = &texture.image;
+        f.flat_intensity = 255;
+        f.gouraud_intensity[0] = f.gouraud_intensity[1] = f.gouraud_intensity[2] = 255;
+        fill(&f, &t.image);
+        EXPECT_EQ(t.changed(), 0);
+    }
+}
+
+// Random triangles compared with the reference, inside the target and straying out of it; the
+// exactly-sized target also lets the sanitizer catch any write outside.
+TEST_F(TexturedTest, MatchesTheReferenceInsideAndOutside) {
+    const int W = 48, H = 40, MARGIN = 64;
+    std::mt19937 rng(1234);
+    std::uniform_real_distribution<float> texel(-300.0f, 600.0f);
+    for (int n = 0; n < 2000; n++) {
+        bool inside = n % 2 == 0;
+        Face f = textured(0, 0, 0, 0, 0, 0);
+        if (inside)
+            random_vertices(f, rng, 0, W - 1, 0, H);
+        else
+            random_vertices(f, rng, -40, W + 40, -40, H + 40);
+        if (n % 3 == 0) // whole pixels: ties between rows and columns are common
+            for (Vec3 &v : f.v) v = {std::round(v.x), std::round(v.y), 0};
+        if (n % 5 == 0) f.v[1].y = f.v[0].y;  // flat tops
+        if (n % 5 == 1) f.v[2].y = f.v[1].y;  // flat bottoms
+        if (n % 10 == 2) f.v[2].x = f.v[1].x; // coincident vertices, different texels
+        if (n % 10 == 2) f.v[2].y = f.v[1].y;
+        if (n % 10 == 3) { // vertex 1 halfway along 0->2: equal slopes, a one-pixel line
+            f.v[0] = {std::round(f.v[0].x), std::round(f.v[0].y), 0};
+            f.v[2] = {f.v[0].x + 2 * std::round((f.v[2].x - f.v[0].x) / 2),
+                      f.v[0].y + 2 * std::round((f.v[2].y - f.v[0].y) / 2), 0};
+            f.v[1] = {(f.v[0].x + f.v[2].x) / 2, (f.v[0].y + f.v[2].y) / 2, 0};
+        }
+        set_uv(f, 0, texel(rng), texel(rng), texel(rng), texel(rng), texel(rng), texel(rng));
+        Target t(W, H);
+        Canvas c(W, H, MARGIN);
+        fill_textured(&f, &t.image);
+        reference_textured(f, 0, texture.pixels.data(), c);
+        int outside = 0;
+        for (int y = -MARGIN; y < H + MARGIN; y++)
+            for (int x = -MARGIN; x < W + MARGIN; x++) {
+                bool in = x >= 0 && y >= 0 && x < W && y < H;
+                if (!in) {
+                    outside += c.at(x, y) != 0;
+                    continue;
+                }
+                ASSERT_EQ(t.at(x, y), c.at(x, y)) << "triangle " << n << " at " << x << "," << y;
+            }
+        if (inside) {
+            ASSERT_EQ(outside, 0) << "triangle " << n << " is not inside";
+        }
+    }
+}
+
+// Every integer-branch filler on triangles far outside, huge and non-finite: nothing is written
+// outside the exactly-sized target (the sanitizer checks), and nothing hangs.
+TEST(IntegerBranchTest, WildTrianglesStayInsideTheTarget) {
+    Texture texture;
+    Filler fillers[] = {fill_flat_lit, fill_textured, fill_env_mapped, fill_gouraud};
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<float> near(-60, 100), far(-1e6f, 1e6f);
+    const float odd[] = {1e30f, -1e30f, INFINITY, -INFINITY, NAN, 70000.0f, -70000.0f};
+    for (int n = 0; n < 2000; n++) {
+        Face f = make_face(0, 0, 0, 0, 0, 0, 0);
+        for (Vec3 &v : f.v) v = {n % 3 ? near(rng) : far(rng), n % 3 ? near(rng) : far(rng), 0};
+        if (n % 7 == 0) f.v[n % 3].x = odd[n % 7 == 0 ? (n / 7) % 7 : 0];
+        if (n % 11 == 0) f.v[(n + 1) % 3].y = odd[(n / 11) % 7];
+        for (float &uv : f.uv) uv = far(rng);
+        f.texture[0] = f.texture[1] = &texture.image;
+        f.flat_intensity = 200;
+        f.gouraud_intensity[0] = 255, f.gouraud_intensity[1] = 10, f.gouraud_intensity[2] = 128;
+        Target t(40, 30);
+        for (Filler fill : fillers) fill(&f, &t.image);
+    }
+}
+
+TEST_F(TexturedTest, MissingOrSmallTexturesAndBadLayersDrawNothing) {
+    Target small(255, 256);
+    Target t(16, 16);
+    Face f = textured(0, 0, 10, 0, 0, 10);
+    f.texture[0] = nullptr;
+    fill_textured(&f, &t.image);
+    f.texture[0] = &small.image;
+    fill_textured(&f, &t.image);
+    f.texture[0] = &texture.image;
+    f.uv_layer[0] = 31;
+    fill_textured(&f, &t.image);
+    f.uv_layer[0] = -1;
+    fill_textured(&f, &t.image);
+    EXPECT_EQ(t.changed(), 0);
+    f.uv_layer[0] = 30;
+    fill_textured(&f, &t.image);
+    EXPECT_GT(t.changed(), 0);
+}
+
+} // namespace
