@@ -66,7 +66,7 @@ static int list(const char *path) {
     for (int i = 0; i < archive_entry_count(); i++) {
         const ArchiveEntry *e = archive_entry(i);
         std::printf("%-40s %10u %10u %s\n", e->name, e->unpacked_size, e->stored_size,
-                    e->stored_size == e->unpacked_size ? "stored" : "packed");
+                    e->stored_size == e->unpacked_size ? "stored" : "compressed");
     }
     archive_close();
     return 0;

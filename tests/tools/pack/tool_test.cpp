@@ -62,7 +62,7 @@ TEST_F(ToolTest, CreateListExtractVerify) {
     ASSERT_EQ(run("create a.dat " + all), 0) << err;
     ASSERT_EQ(run("list a.dat"), 0) << err;
     EXPECT_TRUE(printed("scene.lws") && printed("one.bin"));
-    EXPECT_TRUE(printed("packed") && printed("stored")); // the text and the noise
+    EXPECT_TRUE(printed("compressed") && printed("stored")); // the text and the noise
     EXPECT_EQ(run("verify a.dat"), 0) << err;
 
     ASSERT_EQ(run("extract a.dat -C out"), 0) << err;
@@ -77,7 +77,7 @@ TEST_F(ToolTest, CreateListExtractVerify) {
 
     ASSERT_EQ(run("create a.dat --store " + all), 0) << err;
     run("list a.dat");
-    EXPECT_FALSE(printed("packed"));
+    EXPECT_FALSE(printed("compressed"));
 }
 
 TEST_F(ToolTest, VerifyNamesTheDamage) {
