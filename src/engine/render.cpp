@@ -1,0 +1,603 @@
+// render.cpp -- turns a scene into triangles for the fillers
+
+#include "engine/render.h"
+
+#include "data/cpu.h"
+#include "data/image.h"
+#include "data/memory.h"
+#include "engine/motion.h"
+#include "engine/object.h"
+#include "engine/scene.h"
+#include "fillers/fillers.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// A clip vertex: eye-space position, the (u, v) pair of every texture layer, then the Gouraud
+// intensity. Six layers fill a face's uv array.
+static constexpr int CLIP_MAX_LAYERS = FACE_UV_FLOATS / 6;
+static constexpr int CLIP_MAX_STRIDE = 3 + 2 * CLIP_MAX_LAYERS + 1;
+// Each pass of clip_polygon_pair at most doubles the vertex count: 3 -> 6 -> 12.
+static constexpr int CLIP_MAX_VERTICES = 12;
+
+// The depth list shared by every scene, and the second array of the radix sort.
+static Face *depth_list[DEPTH_LIST_SIZE];
+static Face *depth_sorted[DEPTH_LIST_SIZE];
+static int depth_count;
+
+RenderView *view_create(float width, float height, float focal) {
+    RenderView *view = static_cast<RenderView *>(mem_alloc(sizeof(RenderView)));
+    if (!view) return nullptr;
+    const float f = focal + 0.5f;
+    vec_normalize(view->left_plane, Vec3{-f, 0.0f, -(width + 1.0f) / 2.0f});
+    vec_normalize(view->right_plane, Vec3{f, 0.0f, -width / 2.0f});
+    vec_normalize(view->top_plane, Vec3{0.0f, f, -height / 2.0f});
+    vec_normalize(view->bottom_plane, Vec3{0.0f, -f, -height / 2.0f});
+    view->near_plane = Vec3{0.0f, 0.0f, -1.0f};
+    view->far_plane = Vec3{0.0f, 0.0f, 1.0f};
+    view->near = focal;
+    view->scale_x = focal;
+    view->scale_y = focal;
+    view->centre_x = width * 0.5f;
+    view->centre_y = height * 0.5f;
+    view->width = width;
+    view->height = height;
+    view->scratch = new_faces(1);
+    // One empty slot, so that adding a light is always a resize of a registered block.
+    view->lights = static_cast<Light **>(mem_alloc(sizeof(Light *)));
+    if (!view->scratch || !view->lights) return nullptr;
+    return view;
+}
+
+void project_point(const RenderView *view, Vec3 &dst, const Vec3 &src) {
+    const float k = 1.0f / (view->near + src.z);
+    dst.x = view->scale_x * src.x * k + view->centre_x;
+    dst.y = view->centre_y - view->scale_y * src.y * k;
+    dst.z = src.z;
+}
+
+float project_size(const RenderView *view, const Vec3 &p, float r) {
+    return r * view->scale_x / (view->near + p.z);
+}
+
+float light_intensity(const Light *light, const Vec3 &p, const Vec3 &n) {
+    Vec3 l;
+    vec_sub(l, light->view_position, p);
+    switch (light->type & 0xF) {
+    case 1:
+    case 2: {
+        vec_normalize(l, l);
+        const float d = vec_dot(l, n);
+        return d > 0.0f ? d * light->intensity : 0.0f;
+    }
+    case 4: // ambient
+        return light->intensity;
+    case 9:
+    case 10: {
+        const float d = vec_dot(l, n);
+        return d > 0.0f ? light->range * light->intensity * d / vec_dot(l, l) : 0.0f;
+    }
+    case 12: // falls off with distance, whatever the normal
+        return light->range * light->intensity / vec_length(l);
+    default:
+        return 0.0f;
+    }
+}
+
+// ---- animation and transform
+
+static void copy_motion(const Motion *m, Vec3 &position, Angles &rotation) {
+    position = Vec3{m->value[MOTION_X], m->value[MOTION_Y], m->value[MOTION_Z]};
+    rotation = Angles{m->value[MOTION_PITCH], m->value[MOTION_HEADING], m->value[MOTION_BANK]};
+}
+
+static void evaluate_motions(Scene *scene) {
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        if (!obj->motion) continue;
+        motion_evaluate(obj->motion, scene->time);
+        copy_motion(obj->motion, obj->position, obj->rotation);
+    }
+    for (int i = 0; i < scene->light_count; i++) {
+        Light *light = scene->lights[i];
+        if (!light->motion) continue;
+        motion_evaluate(light->motion, scene->time);
+        copy_motion(light->motion, light->world_position, light->rotation);
+    }
+    for (int i = 0; i < scene->camera_count; i++) {
+        Camera *cam = scene->cameras[i];
+        if (!cam->motion) continue;
+        motion_evaluate(cam->motion, scene->time);
+        copy_motion(cam->motion, cam->position, cam->rotation);
+    }
+}
+
+static void orient_camera(Camera *cam) {
+    cam->world_position = cam->position;
+    if (cam->target) {
+        Vec3 dir;
+        vec_sub(dir, cam->target->world_position, cam->world_position);
+        Mat3 look, roll;
+        mat_look_at(look, dir, Vec3{0.0f, 1.0f, 0.0f});
+        mat_axis_angle(roll, dir, cam->rotation.bank);
+        mat_mul(cam->orientation, look, roll);
+    } else {
+        mat_from_angles(cam->orientation, cam->rotation.pitch, cam->rotation.heading,
+                        cam->rotation.bank);
+    }
+    mat_transpose(cam->view, cam->orientation);
+}
+
+// Lights sit relative to camera 0's position, pushed back by the projection distance of the
+// show's views (400); the camera's rotation is not applied to them.
+static void place_lights(Scene *scene) {
+    const Vec3 eye = scene->cameras[0]->position;
+    for (int i = 0; i < scene->light_count; i++) {
+        Light *light = scene->lights[i];
+        const Vec3 &w = light->world_position;
+        light->view_position = Vec3{w.x - eye.x, w.y - eye.y, w.z - 400.0f};
+        light->view_position_copy = light->view_position;
+    }
+}
+
+static void transform_object(SceneObject *obj, const Camera *cam, float near) {
+    Vec3 offset, p;
+    vec_sub(offset, obj->world_position, cam->world_position);
+    vec_mul_mat(p, offset, cam->view);
+    p.z = p.z - near;
+    Mat3 m;
+    mat_mul(m, obj->matrix, cam->view);
+    vec_array_mul_mat(obj->view_points, obj->points, obj->point_count, m);
+    for (int i = 0; i < obj->point_count; i++) vec_add(obj->view_points[i], obj->view_points[i], p);
+    vec_array_mul_mat(obj->view_normals, obj->point_normals, obj->point_count, m);
+    for (int i = 0; i < obj->face_count; i++) {
+        Face &f = obj->faces[i];
+        for (int k = 0; k < 3; k++) {
+            f.v[k] = obj->view_points[f.point_index[k]];
+            f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
+        }
+    }
+}
+
+static void animate(Scene *scene, float ticks) {
+    scene->time = scene->time + ticks * scene->speed;
+    evaluate_motions(scene);
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        obj->world_position = obj->position;
+        mat_from_angles(obj->matrix, obj->rotation.pitch, obj->rotation.heading,
+                        obj->rotation.bank);
+    }
+    place_lights(scene);
+    for (int i = 0; i < scene->camera_count; i++) orient_camera(scene->cameras[i]);
+    const Camera *cam = scene->cameras[scene->current_camera];
+    for (int i = 0; i < scene->object_count; i++)
+        transform_object(scene->objects[i], cam, scene->view->near);
+}
+
+// ---- back faces and the depth sort
+
+int face_visible(const RenderView *view, const Face *face) {
+    if (face->flags & (FACE_DOUBLE_SIDED | FACE_FLARE | FACE_POINT | FACE_PARTICLE)) return 1;
+    Vec3 p[3];
+    for (int k = 0; k < 3; k++) project_point(view, p[k], face->v[k]);
+    const float c = (p[1].x - p[0].x) * (p[0].y - p[2].y) - (p[1].y - p[0].y) * (p[0].x - p[2].x);
+    return c >= 0.0f;
+}
+
+// The sum of the three camera-space depths in 26.6, truncated toward zero, plus the bias; read
+// as unsigned, so faces far behind the eye wrap to the largest keys.
+static int depth_key_of(const Face *face) {
+    const float sum = face->v[0].z + face->v[1].z + face->v[2].z;
+    const uint32_t key = static_cast<uint32_t>(fill_trunc(sum * 64.0f)) + DEPTH_KEY_BIAS;
+    return static_cast<int>(key);
+}
+
+void depth_sort(Face **faces, Face **scratch, int count) {
+    // All four histograms in one pass; then four stable passes, ending back in faces.
+    int start[4][256] = {};
+    for (int i = 0; i < count; i++) {
+        const uint32_t key = static_cast<uint32_t>(faces[i]->depth_key);
+        for (int b = 0; b < 4; b++) start[b][(key >> (8 * b)) & 0xFF]++;
+    }
+    for (int b = 0; b < 4; b++) {
+        int sum = 0;
+        for (int d = 0; d < 256; d++) {
+            const int n = start[b][d];
+            start[b][d] = sum;
+            sum += n;
+        }
+    }
+    Face **from = faces, **to = scratch;
+    for (int b = 0; b < 4; b++) {
+        int *slot = start[b];
+        for (int i = 0; i < count; i++) {
+            const uint32_t key = static_cast<uint32_t>(from[i]->depth_key);
+            to[slot[(key >> (8 * b)) & 0xFF]++] = from[i];
+        }
+        Face **t = from;
+        from = to;
+        to = t;
+    }
+    // Ascending now; far to near is the reverse.
+    for (int i = 0, j = count - 1; i < j; i++, j--) {
+        Face *t = faces[i];
+        faces[i] = faces[j];
+        faces[j] = t;
+    }
+}
+
+// Collects the visible faces of every object in scene order. The list holds DEPTH_LIST_SIZE
+// faces; a frame with more draws the first ones and leaves the rest out, rather than writing
+// past the list.
+static void collect_faces(const Scene *scene) {
+    depth_count = 0;
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        for (int j = 0; j < obj->face_count; j++) {
+            Face *f = &obj->faces[j];
+            if (!face_visible(scene->view, f)) continue;
+            if (depth_count == DEPTH_LIST_SIZE) return;
+            f->depth_key = depth_key_of(f);
+            depth_list[depth_count++] = f;
+        }
+    }
+}
+
+static int scene_drawable(const Scene *scene) {
+    return scene && scene->target && scene->view && scene->camera_count > 0 &&
+           scene->current_camera >= 0 && scene->current_camera < scene->camera_count;
+}
+
+void render_scene_ticks(Scene *scene, float ticks) {
+    if (!scene_drawable(scene)) return;
+    if ((scene->flags & (SCENE_ANIMATE | SCENE_FROZEN)) != SCENE_FROZEN) animate(scene, ticks);
+    RenderView *view = scene->view;
+    const int order = scene->flags & SCENE_ORDER_MASK;
+    if (order == 1 || order == 3) {
+        collect_faces(scene);
+        depth_sort(depth_list, depth_sorted, depth_count);
+        for (int i = 0; i < depth_count; i++) submit_face(view, depth_list[i], scene->target);
+        return;
+    }
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        for (int j = 0; j < obj->face_count; j++)
+            if (face_visible(view, &obj->faces[j]))
+                submit_face(view, &obj->faces[j], scene->target);
+    }
+}
+
+// ---- clipping
+
+// Moves p (all stride floats) along d until plane . p is 0; t = 0 leaves it where it is, also
+// when the segment lies in the plane (where the division would give 0 / 0).
+static void slide(float *p, const float *d, int stride, float a0, float ad) {
+    if (a0 == 0.0f) return;
+    const float t = a0 / ad;
+    for (int i = 0; i < stride; i++) p[i] = p[i] - t * d[i];
+}
+
+static float plane_dot(const Vec3 &n, const float *p) {
+    return n.x * p[0] + n.y * p[1] + n.z * p[2];
+}
+
+// Clips segment p..q against one plane (inside: plane . p < 0). 0 when both ends are outside,
+// else 1, with *clipped_end set when q moved.
+static int clip_segment_plane(const Vec3 &a, float *p, float *q, const float *d, int stride,
+                              bool *clipped_end) {
+    const float a0 = plane_dot(a, p), a1 = plane_dot(a, q);
+    if (a1 - a0 <= 0.0f) {
+        if (a0 >= 0.0f) {
+            if (a1 > 0.0f) return 0;
+            slide(p, d, stride, a0, plane_dot(a, d));
+        }
+    } else if (a1 >= 0.0f) {
+        if (a0 > 0.0f) return 0;
+        std::memcpy(q, p, sizeof(float) * stride);
+        slide(q, d, stride, a0, plane_dot(a, d));
+        *clipped_end = true;
+    }
+    return 1;
+}
+
+// 0: the segment is outside a plane; 1: emit p; 2: emit p and the clipped q.
+static int clip_segment_pair(const Vec3 &a, const Vec3 &b, float *p, float *q, int stride) {
+    float d[CLIP_MAX_STRIDE];
+    for (int i = 0; i < stride; i++) d[i] = q[i] - p[i];
+    bool clipped_end = false;
+    if (!clip_segment_plane(a, p, q, d, stride, &clipped_end)) return 0;
+    if (!clip_segment_plane(b, p, q, d, stride, &clipped_end)) return 0;
+    return clipped_end ? 2 : 1;
+}
+
+int clip_polygon_pair(const Vec3 &a, const Vec3 &b, const float *in, int n, int stride,
+                      float *out) {
+    int m = 0;
+    float p[CLIP_MAX_STRIDE], q[CLIP_MAX_STRIDE];
+    const size_t bytes = sizeof(float) * stride;
+    for (int i = 0; i < n; i++) {
+        std::memcpy(p, in + i * stride, bytes);
+        std::memcpy(q, in + (i + 1 < n ? i + 1 : 0) * stride, bytes);
+        const int r = clip_segment_pair(a, b, p, q, stride);
+        if (r >= 1) std::memcpy(out + m++ * stride, p, bytes);
+        if (r == 2) std::memcpy(out + m++ * stride, q, bytes);
+    }
+    return m;
+}
+
+// ---- lighting and the polygon path
+
+static void light_face(const RenderView *view, Face *face) {
+    switch (face->flags & (FACE_GOURAUD | FACE_FLAT)) {
+    case FACE_GOURAUD:
+        for (int k = 0; k < 3; k++) {
+            float sum = 0.0f;
+            for (int i = 0; i < view->light_count; i++)
+                sum += light_intensity(view->lights[i], face->v[k], face->vertex_normal[k]);
+            face->gouraud_intensity[k] = sum < 255.0f ? sum : 255.0f;
+        }
+        break;
+    case FACE_FLAT: {
+        Vec3 e1, e0, centre;
+        vec_sub(e1, face->v[1], face->v[2]);
+        vec_sub(e0, face->v[0], face->v[2]);
+        vec_cross(face->face_normal, e1, e0);
+        vec_normalize(face->face_normal, face->face_normal);
+        vec_add(centre, face->v[1], face->v[2]);
+        vec_add(centre, centre, face->v[0]);
+        vec_scale(centre, 0.33333f, centre);
+        float sum = 0.0f;
+        for (int i = 0; i < view->light_count; i++)
+            sum += light_intensity(view->lights[i], centre, face->face_normal);
+        face->flat_intensity = sum < 255.0f ? sum : 255.0f;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Texture layers a face carries, bounded by its uv array.
+static int layers_of(const Face *face) {
+    const int layers = (face->uv_count + 5) / 6;
+    if (layers < 0) return 0;
+    return layers < CLIP_MAX_LAYERS ? layers : CLIP_MAX_LAYERS;
+}
+
+static void env_map(Face *face) {
+    // A layer offset outside the uv array would write past the face.
+    const int at = face->uv_layer[1];
+    if (at < 0 || at > FACE_UV_FLOATS - 6) return;
+    for (int k = 0; k < 3; k++) {
+        const Vec3 &n = face->vertex_normal[k];
+        face->uv[at + 2 * k] = face->env_scale * n.x + 127.0f;
+        face->uv[at + 2 * k + 1] = face->env_scale * n.y + 127.0f;
+    }
+}
+
+// The clip layout is x, y, z + near, the layers' (u, v), then the Gouraud intensity. It follows
+// uv_count rather than clip_stride, so a stride set too small cannot make vertices overlap.
+static int clip_layout(const Face *face, float near, float *out) {
+    const int layers = layers_of(face);
+    const bool gouraud = face->flags & FACE_GOURAUD;
+    const int stride = 3 + 2 * layers + (gouraud ? 1 : 0);
+    for (int k = 0; k < 3; k++) {
+        float *c = out + k * stride;
+        c[0] = face->v[k].x;
+        c[1] = face->v[k].y;
+        c[2] = face->v[k].z + near;
+        for (int l = 0; l < layers; l++) {
+            c[3 + 2 * l] = face->uv[6 * l + 2 * k];
+            c[4 + 2 * l] = face->uv[6 * l + 2 * k + 1];
+        }
+        if (gouraud) c[3 + 2 * layers] = face->gouraud_intensity[k];
+    }
+    return stride;
+}
+
+// Scratch vertex k = clip vertex c, back in camera space and projected.
+static void fan_vertex(const RenderView *view, Face *s, int k, const float *c, int layers,
+                       bool gouraud) {
+    s->v[k] = Vec3{c[0], c[1], c[2] - view->near};
+    for (int l = 0; l < layers; l++) {
+        s->uv[6 * l + 2 * k] = c[3 + 2 * l];
+        s->uv[6 * l + 2 * k + 1] = c[4 + 2 * l];
+    }
+    if (gouraud) s->gouraud_intensity[k] = c[3 + 2 * layers];
+    project_point(view, s->v[k], s->v[k]);
+}
+
+static void fan_move_last(Face *s, int layers) {
+    s->v[1] = s->v[2];
+    s->gouraud_intensity[1] = s->gouraud_intensity[2];
+    for (int l = 0; l < layers; l++) {
+        s->uv[6 * l + 2] = s->uv[6 * l + 4];
+        s->uv[6 * l + 3] = s->uv[6 * l + 5];
+    }
+}
+
+static void copy_to_scratch(Face *s, const Face *face) {
+    s->flags = face->flags;
+    s->colour = face->colour;
+    s->flat_intensity = face->flat_intensity;
+    s->clip_stride = face->clip_stride;
+    s->uv_count = face->uv_count;
+    for (int t = 0; t < FACE_TEXTURES; t++) {
+        s->texture[t] = face->texture[t];
+        s->uv_layer[t] = face->uv_layer[t];
+    }
+}
+
+static void submit_polygon(RenderView *view, Face *face, Image *target) {
+    const float near = view->near;
+    if (face->v[0].z < -near && face->v[1].z < -near && face->v[2].z < -near) return;
+    light_face(view, face);
+    if (face->flags & FACE_ENVMAP) env_map(face);
+    float in[3 * CLIP_MAX_STRIDE];
+    float mid[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
+    float out[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
+    const int stride = clip_layout(face, near, in);
+    int n = clip_polygon_pair(view->left_plane, view->right_plane, in, 3, stride, mid);
+    if (n < 3) return;
+    n = clip_polygon_pair(view->top_plane, view->bottom_plane, mid, n, stride, out);
+    if (n < 3) return;
+    Face *s = view->scratch;
+    copy_to_scratch(s, face);
+    const int layers = layers_of(face);
+    const bool gouraud = face->flags & FACE_GOURAUD;
+    fan_vertex(view, s, 0, out, layers, gouraud);
+    fan_vertex(view, s, 1, out + stride, layers, gouraud);
+    for (int j = 2; j < n; j++) {
+        fan_vertex(view, s, 2, out + j * stride, layers, gouraud);
+        if (face->draw_hook)
+            face->draw_hook(s, target);
+        else
+            dispatch_fill(s, target);
+        fan_move_last(s, layers);
+    }
+}
+
+void submit_face(RenderView *view, Face *face, Image *target) {
+    view->target = target;
+    if (face->flags & FACE_HIDDEN) return;
+    const float near = view->near;
+    switch (face->flags & (FACE_PARTICLE | FACE_FLARE | FACE_POINT)) {
+    case FACE_POINT: {
+        project_point(view, face->v[0], face->v[0]);
+        const Vec3 &p = face->v[0];
+        if (p.z >= -near && p.x >= 0.0f && p.x <= view->width && p.y >= 0.0f && p.y <= view->height)
+            dispatch_fill(face, target);
+        return;
+    }
+    case FACE_FLARE:
+        if (face->v[0].z < -near) return;
+        face->projected_size = project_size(view, face->v[0], face->flare_radius);
+        project_point(view, face->v[0], face->v[0]);
+        draw_flare(face, target);
+        return;
+    case FACE_PARTICLE:
+        for (int k = 0; k < 3; k++) {
+            Vec3 p;
+            project_point(view, p, face->v[k]);
+            draw_particle(p, project_size(view, face->v[k], static_cast<float>(k + 1)),
+                          face->texture[0], target);
+        }
+        return;
+    default:
+        submit_polygon(view, face, target);
+        return;
+    }
+}
+
+// ---- additive sprites
+
+// One axis of a sprite: the covered target range [first, end) and the texture coordinate
+// (8.8 fixed point) at first with its step per pixel.
+struct SpriteSpan {
+    int first;
+    int end;
+    int coord;
+    int step;
+};
+
+// The square side 2r centred on c over a target of length limit, mapped onto texture_size
+// texels. A side cut at an edge starts and ends its coordinate further in and spreads what is
+// left over the remaining pixels. 0 when nothing of it is inside.
+static int sprite_span(int c, int r, int limit, int texture_size, SpriteSpan *span) {
+    int first = c - r, end = c + r;
+    const int step = (texture_size * 256 - 256) / (2 * r);
+    int start = 0, stop = texture_size * 256 - 256;
+    if (first < 0) {
+        start -= first * step;
+        first = 0;
+    }
+    if (end > limit) {
+        stop -= (end - limit) * step;
+        end = limit;
+    }
+    if (end <= first) return 0;
+    *span = SpriteSpan{first, end, start, (stop - start) / (end - first)};
+    return 1;
+}
+
+// Bytes 1..3 of texel added to those of pixel with saturation; byte 0 of pixel kept.
+static uint32_t add_saturated(uint32_t pixel, uint32_t texel) {
+    uint32_t out = pixel & 0xFF;
+    for (int shift = 8; shift < 32; shift += 8) {
+        const uint32_t sum = ((pixel >> shift) & 0xFF) + ((texel >> shift) & 0xFF);
+        out |= (sum > 255 ? 255 : sum) << shift;
+    }
+    return out;
+}
+
+static void sprite_row_plain(uint32_t *dst, const uint32_t *texels, int n, int u, int du) {
+    for (int i = 0; i < n; i++, u += du) dst[i] = add_saturated(dst[i], texels[u >> 8]);
+}
+
+#if defined(__SSE2__)
+// Four pixels per pass with packed saturating byte adds. The texels' byte 0 is cleared first,
+// so the mask byte of the target stays as it was, exactly as on the plain path.
+static void sprite_row_packed(uint32_t *dst, const uint32_t *texels, int n, int u, int du) {
+    const __m128i colour_bytes = _mm_set1_epi32(static_cast<int>(0xFFFFFF00u));
+    int i = 0;
+    for (; i + 4 <= n; i += 4, u += 4 * du) {
+        const __m128i t = _mm_set_epi32(static_cast<int>(texels[(u + 3 * du) >> 8]),
+                                        static_cast<int>(texels[(u + 2 * du) >> 8]),
+                                        static_cast<int>(texels[(u + du) >> 8]),
+                                        static_cast<int>(texels[u >> 8]));
+        __m128i *d = reinterpret_cast<__m128i *>(dst + i);
+        _mm_storeu_si128(d, _mm_adds_epu8(_mm_loadu_si128(d), _mm_and_si128(t, colour_bytes)));
+    }
+    sprite_row_plain(dst + i, texels, n - i, u, du);
+}
+#endif
+
+void draw_sprite_add(int x, int y, Image *target, const Image *image, int s) {
+    if (!target || !target->pixels || !image || !image->pixels) return;
+    if (image->width <= 0 || image->height <= 0) return;
+    if (s > SPRITE_MAX_SIZE) s = SPRITE_MAX_SIZE;
+    const int r = s / 2;
+    if (r <= 0) return;
+    if (y - r > target->height || y + r <= 0 || x - r > target->width || x + r <= 0) return;
+    SpriteSpan cols, rows;
+    if (!sprite_span(x, r, target->width, image->width, &cols)) return;
+    if (!sprite_span(y, r, target->height, image->height, &rows)) return;
+    void (*row_add)(uint32_t *, const uint32_t *, int, int, int) = sprite_row_plain;
+#if defined(__SSE2__)
+    if (has_mmx) row_add = sprite_row_packed;
+#endif
+    int v = rows.coord;
+    for (int row = rows.first; row < rows.end; row++, v += rows.step) {
+        uint32_t *dst = target->pixels + static_cast<size_t>(row) * target->width + cols.first;
+        const uint32_t *texels = image->pixels + static_cast<size_t>(v >> 8) * image->width;
+        row_add(dst, texels, cols.end - cols.first, cols.coord, cols.step);
+    }
+}
+
+void draw_flare(const Face *face, Image *target) {
+    if (!target || !target->pixels) return;
+    const int x = fill_trunc(face->v[0].x), y = fill_trunc(face->v[0].y);
+    if (!face->texture[0]) {
+        if (x > 0 && x < target->width && y > 0 && y < target->height)
+            target->pixels[static_cast<size_t>(y) * target->width + x] = COLOUR_WHITE;
+        return;
+    }
+    const int s0 = fill_trunc(face->projected_size);
+    if (s0 < 8) return;
+    const int s = fill_trunc(static_cast<float>(s0) - face->v[0].z / 1024.0f);
+    if (s < 8) return;
+    draw_sprite_add(x, y, target, face->texture[0], s);
+}
+
+void draw_particle(const Vec3 &point, float size, const Image *image, Image *target) {
+    if (!image) return;
+    const int s0 = fill_trunc(size * 2.0f / 3.0f);
+    if (s0 < 8) return;
+    const int s = fill_trunc(static_cast<float>(s0) - point.z / 16.0f) / 8;
+    if (s < 8) return;
+    draw_sprite_add(fill_trunc(point.x), fill_trunc(point.y), target, image, s);
+}
