@@ -289,8 +289,10 @@ static int32_t wrap_sub(int32_t a, int32_t b) {
     return int32_t(uint32_t(a) - uint32_t(b));
 }
 
-// (to - from) / 8 in 16.16, rounded toward zero. The u difference is first reduced to 16 bits
-// (signed), so that a jump of half the texture width or more wraps around it.
+// (to - from) / 8 in 16.16, rounded toward zero. The whole-number difference is taken modulo
+// 2^16 as a signed value (explicitly for u; for v and s the 32-bit wrap of the shifted values
+// does the same), so a coordinate that has grown past 32767 still steps by its small
+// difference.
 static WarpValue warp_step(const WarpValue &from, const WarpValue &to) {
     int32_t du = int32_t(int16_t(wrap_sub(to.u, from.u) >> 16)) * 65536;
     return {du / WARP_BLOCK, wrap_sub(to.v, from.v) / WARP_BLOCK,
