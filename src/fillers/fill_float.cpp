@@ -6,13 +6,13 @@
 #include "fillers/fillers.h"
 
 // Bytes 1..3 of the colour added to those of the pixel, each saturating at 255; byte 0 kept.
+// All bytes at once: the sums of the low seven bits cannot carry across a byte, bit 7 is added
+// without carry, and a byte whose bit 7 carried out is set to 255.
 static uint32_t add_saturate(uint32_t pixel, uint32_t colour) {
-    uint32_t out = pixel & 0xff;
-    for (int shift = 8; shift <= 24; shift += 8) {
-        uint32_t sum = (pixel >> shift & 255) + (colour >> shift & 255);
-        out |= (sum > 255 ? 255 : sum) << shift;
-    }
-    return out;
+    uint32_t add = colour & 0xffffff00u;
+    uint32_t sum = ((pixel & 0x7f7f7f7fu) + (add & 0x7f7f7f7fu)) ^ ((pixel ^ add) & 0x80808080u);
+    uint32_t carry = ((pixel & add) | ((pixel | add) & ~sum)) & 0x80808080u;
+    return sum | (carry >> 7) * 0xff;
 }
 
 static void float_positions(const Face *face, FloatVertex p[3]) {
