@@ -14,6 +14,10 @@ void data_error(const char *fmt, ...) {
     va_end(args);
 }
 
-const char *data_last_error() { return last_error; }
+const char *data_last_error() {
+    return last_error;
+}
 
-void data_clear_error() { last_error[0] = '\0'; }
+void data_clear_error() {
+    last_error[0] = '\0';
+}

@@ -1,4 +1,5 @@
-// memory.cpp -- the block registry: zero-filled, optionally 32 KB-aligned blocks, freed in one sweep
+// memory.cpp -- the block registry: zero-filled, optionally 32 KB-aligned blocks, freed in one
+// sweep
 
 #include "data/memory.h"
 
@@ -8,7 +9,9 @@
 static MemBlock registry[MEM_REGISTRY_SIZE];
 static int32_t live_blocks;
 
-int32_t mem_live_blocks() { return live_blocks; }
+int32_t mem_live_blocks() {
+    return live_blocks;
+}
 
 static MemBlock *find_entry(const void *block) {
     for (MemBlock &e : registry)
@@ -30,7 +33,9 @@ static void *align_block(void *raw) {
 }
 
 // malloc(0) may legally return nullptr; a block of size 0 is still a registered block.
-static void *system_alloc(size_t bytes) { return std::malloc(bytes ? bytes : 1); }
+static void *system_alloc(size_t bytes) {
+    return std::malloc(bytes ? bytes : 1);
+}
 
 void *mem_alloc(size_t size) {
     MemBlock *e = find_free_entry();
@@ -83,9 +88,13 @@ void mem_free_all() {
         if (e.block) mem_free(e.block);
 }
 
-void mem_copy(void *dst, const void *src, size_t n) { std::memmove(dst, src, n); }
+void mem_copy(void *dst, const void *src, size_t n) {
+    std::memmove(dst, src, n);
+}
 
-void mem_fill(void *dst, uint8_t value, size_t n) { std::memset(dst, value, n); }
+void mem_fill(void *dst, uint8_t value, size_t n) {
+    std::memset(dst, value, n);
+}
 
 int list_init(PtrList *list) {
     list->items = static_cast<void **>(mem_alloc(sizeof(void *)));
