@@ -15,6 +15,9 @@ static uint32_t add_saturate(uint32_t pixel, uint32_t colour) {
     return sum | (carry >> 7) * 0xff;
 }
 
+static constexpr FloatRules CLIPPED = {.reciprocal = false, .clips = true};
+static constexpr FloatRules UNCLIPPED = {.reciprocal = false, .clips = false};
+
 static void float_positions(const Face *face, FloatVertex p[3]) {
     for (int k = 0; k < 3; k++) p[k] = FloatVertex{face->v[k].x, face->v[k].y, face->v[k].z, 0, 0};
 }
@@ -27,10 +30,10 @@ void fill_flat_add(const Face *face, Image *target) {
     if (!fill_target_ok(target)) return;
     FloatVertex p[3];
     float_positions(face, p);
-    if (!walk_float_prepare(p, target, true)) return;
+    if (!walk_float_prepare(p, target, CLIPPED)) return;
     uint32_t colour = face->colour;
     int32_t width = target->width;
-    walk_float(p, false, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
+    walk_float(p, CLIPPED, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
         // Columns trunc(left) .. ceil(right) - 2, both ends held inside the row.
         int32_t first = clamp_column(fill_trunc(l.x), width);
         int32_t end = clamp_column(ceil_of(r.x), width);
@@ -66,10 +69,10 @@ void fill_flat_add_depth(const Face *face, Image *target) {
     if (!fill_target_ok(target) || target->depth == nullptr) return;
     FloatVertex p[3];
     float_positions(face, p);
-    if (!walk_float_prepare(p, target, false)) return;
+    if (!walk_float_prepare(p, target, UNCLIPPED)) return;
     uint32_t colour = face->colour;
     int32_t width = target->width;
-    walk_float(p, false, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
+    walk_float(p, UNCLIPPED, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
         int32_t first = fill_trunc(l.x), end = fill_trunc(r.x);
         float dz = (r.z - l.z) / (r.x - l.x);
         float z = l.z + (static_cast<float>(ceil_of(l.x)) - l.x) * dz;
@@ -97,10 +100,10 @@ void fill_textured_depth(const Face *face, Image *target) {
         p[k].u = face->uv[layer + 2 * k] / 256.0f;
         p[k].v = face->uv[layer + 2 * k + 1] / 256.0f;
     }
-    if (!walk_float_prepare(p, target, true)) return;
+    if (!walk_float_prepare(p, target, CLIPPED)) return;
     const uint32_t *texels = texture->pixels;
     int32_t width = target->width;
-    walk_float(p, false, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
+    walk_float(p, CLIPPED, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
         int32_t first = fill_trunc(l.x), end = fill_trunc(r.x);
         float dx = r.x - l.x;
         float du = (r.u - l.u) / dx, dv = (r.v - l.v) / dx, dz = (r.z - l.z) / dx;

@@ -208,11 +208,20 @@ struct FloatEdge {
     float dx, dz, du, dv; // per row
 };
 
+// What tells the members of the float branch apart.
+struct FloatRules {
+    bool reciprocal; // slopes as differences times 1 / height (else divided by the height)
+    // Clip to the target: the early rejects, and a half starting above row 0 is moved down to
+    // it. Without, only what would land on rows above 0 is skipped that way (a top vertex at
+    // y <= -1); a top vertex in (-1, 0) already draws its first row at row 0.
+    bool clips;
+};
+
 // Sorts by row ((0,1), (0,2), (1,2)) and puts the left vertex of a flat top first. Returns false
 // when nothing can be drawn: a coordinate is not finite, the triangle has no height, or it lies
-// wholly above or below the target. With clip_rejects, also the early rejects of the clipping
+// wholly above or below the target. When the rules clip, also the early rejects of the clipping
 // fillers (a first row below height - 1, wholly left or right of the target).
-inline bool walk_float_prepare(FloatVertex p[3], const Image *target, bool clip_rejects) {
+inline bool walk_float_prepare(FloatVertex p[3], const Image *target, const FloatRules &rules) {
     for (int k = 0; k < 3; k++)
         if (!std::isfinite(p[k].x) || !std::isfinite(p[k].y)) return false;
     auto order = [&](int a, int b) {
@@ -222,7 +231,7 @@ inline bool walk_float_prepare(FloatVertex p[3], const Image *target, bool clip_
     if (p[0].y == p[1].y && p[1].x < p[0].x) std::swap(p[0], p[1]);
     if (p[2].y == p[0].y || p[2].y < 0 || p[0].y >= static_cast<float>(target->height))
         return false;
-    if (!clip_rejects) return true;
+    if (!rules.clips) return true;
     float left = std::fmin(p[0].x, std::fmin(p[1].x, p[2].x));
     float right = std::fmax(p[0].x, std::fmax(p[1].x, p[2].x));
     return !(p[0].y > static_cast<float>(target->height - 1) ||
@@ -269,16 +278,17 @@ bool walk_float_rows(FloatEdge &l, FloatEdge &r, int32_t row, int32_t end, int32
 
 // Walks a triangle readied by walk_float_prepare: the left edge is the one with the smaller
 // slope (the long edge on a flat top); edges start at the first scanline below each half's top
-// vertex (rows from trunc(y)), and a part above row 0 is skipped by moving the edges down.
-// span(row, left, right) per row; it cuts the span to the target's width itself.
+// vertex (rows from trunc(y)). span(row, left, right) per row; it cuts the span to the target's
+// width itself.
 template <class Span>
-void walk_float(const FloatVertex p[3], bool reciprocal, const Image *target, Span span) {
-    FloatEdge lng = walk_float_edge(p[0], p[2], reciprocal);
-    FloatEdge upper = walk_float_edge(p[0], p[1], reciprocal);
+void walk_float(const FloatVertex p[3], const FloatRules &rules, const Image *target, Span span) {
+    auto above = [&](float y) { return rules.clips ? y < 0 : y <= -1.0f; };
+    FloatEdge lng = walk_float_edge(p[0], p[2], rules.reciprocal);
+    FloatEdge upper = walk_float_edge(p[0], p[1], rules.reciprocal);
     bool long_left = p[0].y == p[1].y || lng.dx < upper.dx;
     float y = p[0].y;
-    if (y < 0) {
-        float rows = p[1].y < 0 ? p[1].y - y : -y;
+    if (above(y)) {
+        float rows = above(p[1].y) ? p[1].y - y : -y;
         walk_float_move(lng, rows), walk_float_move(upper, rows);
         y = 0;
     }
@@ -289,9 +299,9 @@ void walk_float(const FloatVertex p[3], bool reciprocal, const Image *target, Sp
         return;
     if (p[1].y == p[2].y) return;
 
-    FloatEdge lower = walk_float_edge(p[1], p[2], reciprocal);
+    FloatEdge lower = walk_float_edge(p[1], p[2], rules.reciprocal);
     y = p[1].y;
-    if (y < 0) {
+    if (above(y)) {
         walk_float_move(lng, -y), walk_float_move(lower, -y);
         y = 0;
     }

@@ -74,6 +74,9 @@ void fill_unit_textured(const Face *face, Image *target) {
                                 v[2].y, uv[4], uv[5], face->texture[0], target);
 }
 
+// Slopes through reciprocals; no clipping by design (the walkers still keep it inside).
+static constexpr FloatRules UNIT_RULES = {.reciprocal = true, .clips = false};
+
 // Unit coordinates to 16.16 texels: 1.0 becomes 0xffff00, texel 255 and no further.
 static constexpr float UNIT_TO_TEXELS = 16776960.0f;
 
@@ -82,10 +85,10 @@ void fill_unit_textured_triangle(float x0, float y0, float u0, float v0, float x
                                  const Image *texture, Image *target) {
     if (!fill_target_ok(target) || !fill_texture_ok(texture)) return;
     FloatVertex p[3] = {{x0, y0, 0, u0, v0}, {x1, y1, 0, u1, v1}, {x2, y2, 0, u2, v2}};
-    if (!walk_float_prepare(p, target, false)) return;
+    if (!walk_float_prepare(p, target, UNIT_RULES)) return;
     const uint32_t *texels = texture->pixels;
     int32_t width = target->width;
-    walk_float(p, true, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
+    walk_float(p, UNIT_RULES, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
         float reciprocal = 1.0f / (r.x - l.x);
         float du = (r.u - l.u) * reciprocal, dv = (r.v - l.v) * reciprocal;
         int32_t first = fill_trunc(l.x), end = ceil_of(r.x);
