@@ -1,0 +1,180 @@
+// Tests of morph sequences (segments, key times, equal times, bounds) and the radial blur.
+
+#include "engine/morph.h"
+
+#include "data/image.h"
+#include "data/memory.h"
+#include "engine/object.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+// An object of n points, all at (x, 0, 0), with normals (1, 0, 0) scaled by length.
+SceneObject *shape(int n, float x, float normal_length = 1.0f) {
+    SceneObject *o = new_empty_object();
+    o->point_count = n;
+    o->points = static_cast<Vec3 *>(mem_alloc(n * sizeof(Vec3)));
+    o->point_normals = static_cast<Vec3 *>(mem_alloc(n * sizeof(Vec3)));
+    for (int i = 0; i < n; i++) {
+        o->points[i] = Vec3{x, static_cast<float>(i), 0};
+        o->point_normals[i] = Vec3{normal_length, 0, 0};
+    }
+    return o;
+}
+
+class MorphTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        seq = morph_new();
+        target = shape(3, -1.0f);
+        a = shape(3, 0.0f);
+        b = shape(3, 10.0f);
+        c = shape(3, 30.0f);
+        ASSERT_EQ(morph_add(seq, morph_key(a, 0.0f)), 1);
+        ASSERT_EQ(morph_add(seq, morph_key(b, 10.0f)), 1);
+        ASSERT_EQ(morph_add(seq, morph_key(c, 20.0f)), 1);
+    }
+    void TearDown() override { mem_free_all(); }
+    float x_at(float t) {
+        target->points[0].x = -1.0f;
+        morph_apply(seq, target, t);
+        return target->points[0].x;
+    }
+
+    MorphSequence *seq = nullptr;
+    SceneObject *target = nullptr, *a = nullptr, *b = nullptr, *c = nullptr;
+};
+
+} // namespace
+
+TEST_F(MorphTest, KeysAndSequenceBookkeeping) {
+    EXPECT_EQ(seq->key_count, 3);
+    EXPECT_EQ(seq->length, 20.0f);
+    EXPECT_EQ(morph_key(nullptr, 1.0f), nullptr);
+    EXPECT_EQ(morph_key(a, -0.5f), nullptr);
+    EXPECT_EQ(morph_key(a, std::numeric_limits<float>::quiet_NaN()), nullptr);
+    EXPECT_EQ(morph_add(nullptr, morph_key(a, 1.0f)), 0);
+    EXPECT_EQ(morph_add(seq, nullptr), 0);
+    EXPECT_EQ(seq->key_count, 3);
+}
+
+TEST_F(MorphTest, SegmentsInterpolateAndKeyTimesReproduceTheirShape) {
+    EXPECT_EQ(x_at(0.0f), 0.0f);
+    EXPECT_EQ(x_at(5.0f), 5.0f);
+    EXPECT_EQ(x_at(10.0f), 10.0f); // a middle key starts its own segment
+    EXPECT_EQ(x_at(15.0f), 20.0f);
+    EXPECT_EQ(target->points[2].y, 2.0f);
+    // At the last key's time, past it, before 0 or NaN: no segment, nothing written.
+    EXPECT_EQ(x_at(20.0f), -1.0f);
+    EXPECT_EQ(x_at(25.0f), -1.0f);
+    EXPECT_EQ(x_at(-1.0f), -1.0f);
+    EXPECT_EQ(x_at(std::numeric_limits<float>::quiet_NaN()), -1.0f);
+}
+
+TEST_F(MorphTest, EqualTimesUseASpanOfOne) {
+    MorphSequence *s = morph_new();
+    morph_add(s, morph_key(a, 5.0f));
+    morph_add(s, morph_key(b, 5.0f));
+    morph_add(s, morph_key(c, 9.0f));
+    // t = 5 is not below the second key: the segment is b..c.
+    morph_apply(s, target, 5.0f);
+    EXPECT_EQ(target->points[0].x, 10.0f);
+    // Keys 0 and 0 then 9: at t = 0 the first segment has span 0, taken as 1, and f = 0.
+    MorphSequence *z = morph_new();
+    morph_add(z, morph_key(a, 0.0f));
+    morph_add(z, morph_key(shape(3, 4.0f), 0.0f));
+    morph_add(z, morph_key(c, 9.0f));
+    morph_apply(z, target, 0.0f);
+    EXPECT_EQ(target->points[0].x, 4.0f); // segment 1 (t < 0 fails for key 1): starts at 4
+    // Before two keys of equal time: the first segment, span 1, f = 1 - 3 = -2.
+    MorphSequence *early = morph_new();
+    morph_add(early, morph_key(a, 3.0f));
+    morph_add(early, morph_key(b, 3.0f));
+    morph_add(early, morph_key(c, 9.0f));
+    morph_apply(early, target, 1.0f);
+    EXPECT_EQ(target->points[0].x, -20.0f);
+}
+
+TEST_F(MorphTest, NormalsAreRenormalisedAndSizesMismatchSafely) {
+    SceneObject *short_a = shape(2, 0.0f, 0.5f), *short_b = shape(2, 2.0f, 0.5f);
+    target->point_normals[2] = Vec3{0, 9, 0};
+    MorphSequence *s = morph_new();
+    morph_add(s, morph_key(short_a, 0.0f));
+    morph_add(s, morph_key(short_b, 2.0f));
+    morph_apply(s, target, 1.0f);
+    EXPECT_EQ(target->points[1].x, 1.0f);
+    EXPECT_FLOAT_EQ(target->point_normals[0].x, 1.0f); // 0.5 made unit length
+    EXPECT_EQ(target->points[2].x, -1.0f);             // beyond the keys' points: untouched
+    EXPECT_EQ(target->point_normals[2].y, 9.0f);
+    // Zero normals stay zero instead of becoming 0 / 0.
+    SceneObject *bare = shape(3, 0.0f, 0.0f);
+    MorphSequence *z = morph_new();
+    morph_add(z, morph_key(bare, 0.0f));
+    morph_add(z, morph_key(bare, 1.0f));
+    morph_apply(z, target, 0.5f);
+    EXPECT_EQ(target->point_normals[0].x, 0.0f);
+}
+
+namespace {
+
+class BlurTest : public ::testing::Test {
+  protected:
+    void TearDown() override { mem_free_all(); }
+};
+
+std::vector<uint32_t> pixels_of(const Image *img) {
+    return std::vector<uint32_t>(img->pixels, img->pixels + img->width * img->height);
+}
+
+} // namespace
+
+TEST_F(BlurTest, FactorZeroInPlaceLeavesThePicture) {
+    Image *img = image_create(40, 30, 0);
+    std::mt19937 rng(5);
+    for (int i = 0; i < 40 * 30; i++) img->pixels[i] = rng() & 0xFEFEFEFEu; // even bytes
+    const std::vector<uint32_t> before = pixels_of(img);
+    radial_blur(img, img, 20.5f, 15.5f, 0.0f);
+    EXPECT_EQ(pixels_of(img), before);
+}
+
+TEST_F(BlurTest, StreaksOutwardsFromTheCentreAndSparesRowAndColumnZero) {
+    // One bright pixel at the centre of a black picture; blurring in place with f = 0.5 pulls
+    // it outward along the centre row and column, halving at each step.
+    Image *img = image_create(16, 16, 0);
+    for (int i = 0; i < 256; i++) img->pixels[i] = 0x77; // mask bytes, carried from samples
+    img->pixels[8 * 16 + 8] = pixel_rgb(200, 200, 200);
+    radial_blur(img, img, 8.0f, 8.0f, 0.5f);
+    // (9, 8) samples (8, 8) already blurred (its own average: 200): (200 + 0) / 2 = 100, and
+    // takes the sample's mask byte (0).
+    EXPECT_EQ(img->pixels[8 * 16 + 9], pixel_rgb(100, 100, 100));
+    // (10, 8) samples trunc(10 - 1) = 9: (100 + 0) / 2.
+    EXPECT_EQ(img->pixels[8 * 16 + 10], pixel_rgb(50, 50, 50));
+    EXPECT_EQ(img->pixels[10 * 16 + 8], pixel_rgb(50, 50, 50)); // and down the column
+    // (7, 8) samples trunc(7 + 0.5) = 7 itself: (0 + 0) / 2.
+    EXPECT_EQ(img->pixels[8 * 16 + 7], 0x77u);
+    EXPECT_EQ(img->pixels[8], 0x77u);      // row 0
+    EXPECT_EQ(img->pixels[8 * 16], 0x77u); // column 0
+}
+
+TEST_F(BlurTest, SeparatePicturesAndCentresOutsideStayInBounds) {
+    Image *src = image_create(20, 10, 0), *dst = image_create(20, 10, 0);
+    for (int i = 0; i < 200; i++) {
+        src->pixels[i] = pixel_rgb(100, 0, 0);
+        dst->pixels[i] = pixel_rgb(0, 100, 0);
+    }
+    radial_blur(src, dst, 10.0f, 5.0f, 0.25f);
+    EXPECT_EQ(dst->pixels[5 * 20 + 10], pixel_rgb(50, 50, 0)); // the centre samples itself
+    // Centres and factors reaching outside the picture are kept inside it (the sanitizer
+    // watches); a size mismatch is refused.
+    radial_blur(src, dst, -50.0f, 400.0f, 1.5f);
+    radial_blur(src, dst, 1e9f, -1e9f, -3.0f);
+    Image *other = image_create(21, 10, 0);
+    radial_blur(src, other, 10.0f, 5.0f, 0.5f);
+    EXPECT_EQ(other->pixels[5 * 21 + 10], 0u);
+}

@@ -1,0 +1,99 @@
+// Tests of the octree quantiser: one colour, the palette bound, nearest-colour mapping and the
+// tie rule.
+
+#include "engine/quantize.h"
+
+#include "data/image.h"
+#include "data/memory.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace {
+
+class QuantizeTest : public ::testing::Test {
+  protected:
+    void TearDown() override { mem_free_all(); }
+};
+
+int channel(uint32_t word, int c) {
+    return static_cast<int>((word >> (8 * (c + 1))) & 0xFF);
+}
+
+int chebyshev(uint32_t a, uint32_t b) {
+    int d = 0;
+    for (int c = 0; c < 3; c++) d = std::max(d, std::abs(channel(a, c) - channel(b, c)));
+    return d;
+}
+
+} // namespace
+
+TEST_F(QuantizeTest, OneColourGivesOneEntryAndIndexZero) {
+    std::vector<uint32_t> pixels(1000, pixel_rgb(12, 200, 77) | 0x99); // mask byte ignored
+    std::vector<uint8_t> indices(1000, 0xEE);
+    uint32_t palette[256];
+    std::fill(palette, palette + 256, 0xABu);
+    int size = -1;
+    ASSERT_EQ(quantize_colors(palette, pixels.data(), indices.data(), 1000, 255, &size), 1);
+    EXPECT_EQ(size, 1);
+    EXPECT_EQ(palette[0], pixel_rgb(12, 200, 77) | 0xAB); // byte 0 is not written
+    EXPECT_EQ(std::count(indices.begin(), indices.end(), 0), 1000);
+    EXPECT_EQ(mem_live_blocks(), 0) << "the tree must be freed";
+}
+
+TEST_F(QuantizeTest, ManyColoursStayWithinThePaletteAndNearTheirEntry) {
+    // A 256 x 256 picture of smooth gradients and noise: far more than 253 colours.
+    std::mt19937 rng(11);
+    const int n = 256 * 256;
+    std::vector<uint32_t> pixels(n);
+    for (int i = 0; i < n; i++) {
+        const uint32_t x = i & 255, y = i >> 8;
+        pixels[i] = pixel_rgb(x, y, (x ^ y) + rng() % 8);
+    }
+    std::vector<uint8_t> indices(n);
+    uint32_t palette[256] = {};
+    int size = 0;
+    ASSERT_EQ(quantize_colors(palette, pixels.data(), indices.data(), n, 255, &size), 1);
+    EXPECT_GT(size, 100);
+    EXPECT_LE(size, 253);
+    int worst = 0;
+    for (int i = 0; i < n; i++) {
+        ASSERT_LT(indices[i], size);
+        worst = std::max(worst, chebyshev(pixels[i], palette[indices[i]]));
+    }
+    // Depth 4 leaves are 16 wide; pruning merges some, but no pixel lands far from its colour.
+    EXPECT_LT(worst, 64);
+    // Smaller palettes are honoured too, down to a single entry.
+    for (int colours : {16, 3, 0}) {
+        ASSERT_EQ(quantize_colors(palette, pixels.data(), indices.data(), n, colours, &size), 1);
+        EXPECT_LE(size, std::max(colours - 2, 1)) << colours;
+        EXPECT_LT(*std::max_element(indices.begin(), indices.end()), size);
+    }
+}
+
+TEST_F(QuantizeTest, PaletteEntriesAreRoundedAveragesInOctantOrder) {
+    // Two clusters far apart: the entries come in octant order (dark before bright), each the
+    // rounded mean of its pixels.
+    std::vector<uint32_t> pixels = {pixel_rgb(250, 250, 250), pixel_rgb(10, 10, 10),
+                                    pixel_rgb(11, 10, 10), pixel_rgb(251, 250, 250)};
+    std::vector<uint8_t> indices(4);
+    uint32_t palette[256] = {};
+    int size = 0;
+    ASSERT_EQ(quantize_colors(palette, pixels.data(), indices.data(), 4, 4, &size), 1);
+    ASSERT_EQ(size, 2);
+    EXPECT_EQ(palette[0], pixel_rgb(11, 10, 10)); // (10 + 11 + 1) / 2
+    EXPECT_EQ(palette[1], pixel_rgb(251, 250, 250));
+    EXPECT_EQ(indices, (std::vector<uint8_t>{1, 0, 0, 1}));
+}
+
+TEST_F(QuantizeTest, EmptyPictureWritesNothing) {
+    uint32_t palette[1] = {7};
+    int size = -1;
+    EXPECT_EQ(quantize_colors(palette, nullptr, nullptr, 0, 255, &size), 1);
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(palette[0], 7u);
+}
