@@ -34,7 +34,7 @@ inline void put_f32(Bytes &b, float f) {
 }
 
 inline void put_tag(Bytes &b, const char *tag) {
-    b.insert(b.end(), tag, tag + 4);
+    for (int i = 0; i < 4; i++) b.push_back(uint8_t(tag[i]));
 }
 
 // A name as LightWave stores it: characters, terminator, and a zero pad to an even length.
@@ -46,6 +46,7 @@ inline void put_name(Bytes &b, const std::string &name) {
 
 inline Bytes chunk(const char *tag, const Bytes &body) {
     Bytes b;
+    b.reserve(8 + body.size());
     put_tag(b, tag);
     put_u32(b, uint32_t(body.size()));
     b.insert(b.end(), body.begin(), body.end());
@@ -54,6 +55,7 @@ inline Bytes chunk(const char *tag, const Bytes &body) {
 
 inline Bytes sub_chunk(const char *tag, const Bytes &body) {
     Bytes b;
+    b.reserve(6 + body.size());
     put_tag(b, tag);
     put_u16(b, unsigned(body.size()));
     b.insert(b.end(), body.begin(), body.end());

@@ -1,0 +1,283 @@
+// Tests of the scene reader: hand-written CR LF scene files, the line and keyword rules, and
+// scenes the builder cannot accept.
+
+#include "engine/scene.h"
+
+#include "data/image.h"
+#include "engine/motion.h"
+#include "engine/object.h"
+#include "engine/render.h"
+#include "object_test_files.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+using ::testing::HasSubstr;
+
+static const float PI = 3.14159265358979f;
+
+// Joins lines with CR LF after each.
+static std::string crlf(std::initializer_list<std::string> lines) {
+    std::string text;
+    for (const std::string &l : lines) text += l + "\r\n";
+    return text;
+}
+
+// A motion block of one key at (x, y, z) with no rotation.
+static std::string one_key(const std::string &keyword, int x, int y, int z) {
+    return keyword + " (unnamed)\r\n9\r\n1\r\n" + std::to_string(x) + " " + std::to_string(y) +
+           " " + std::to_string(z) + " 0 0 0 1 1 1\r\n0 0 0 0 0\r\n";
+}
+
+static const std::string CAMERA = "ShowCamera 1 2\r\n" + one_key("CameraMotion", 0, 0, -500);
+
+class SceneTest : public DataFolderTest {
+  protected:
+    void SetUp() override {
+        DataFolderTest::SetUp();
+        Bytes pols;
+        put_polygon(pols, {0, 1, 2}, 1);
+        write("objects/tri.lwo",
+              lwob({pnts({0, 0, 0, 0, 1, 0, 1, 0, 0}), srfs({"S"}), chunk("POLS", pols)}));
+    }
+    Scene *load(const std::string &text, int flags = 0x51) {
+        write("test.lws", text);
+        data_clear_error();
+        return load_scene("test.lws", 512, 256, 400.0f, flags);
+    }
+};
+
+static const std::string FULL_SCENE = crlf({
+    "LWSC",
+    "1",
+    "",
+    "FirstFrame 1",
+    "LastFrame 60",
+    "FrameStep 1",
+    "FramesPerSecond 30.000000",
+    "",
+    "LoadObject objects\\tri.lwo",
+    "ShowObject 6 7",
+    "ObjectMotion (unnamed)",
+    "9",
+    "2",
+    "0 0 -300 90 0 0 1 1 1",
+    "0 0 0 0 0",
+    "10 20 30 45 -30 180 2 3 4",
+    "100 1 0.5 -0.25 0.75",
+    "EndBehavior 1",
+    "ShadowOptions 7",
+    "",
+    "AddNullObject NullObject",
+    "ObjectMotion (unnamed)",
+    "9",
+    "1",
+    "5 6 7 0 0 0 1 1 1",
+    "0 0 0 0 0",
+    "EndBehavior 1",
+    "",
+    "AmbientColor 255 255 255",
+    "AddLight",
+    "LightName Light",
+    "ShowLight 0 7",
+    "LightMotion (unnamed)",
+    "9",
+    "3",
+    "0 0 0 0 0 0 1 1 1",
+    "0 0 0 0 0",
+    "-100 200 -300 0 0 0 1 1 1",
+    "100 0 0 0 0",
+    "1 2 3 0 0 0 1 1 1",
+    "50 0 0 0 0",
+    "EndBehavior 1",
+    "LightColor 255 200 100",
+    "LgtIntensity 0.8",
+    "LightType 1",
+    "ShadowType 1",
+    "TargetObject 1",
+    "",
+    "ShowCamera 1 2",
+    "CameraMotion (unnamed)",
+    "9",
+    "1",
+    "0 0 -500 0 0 30 1 1 1",
+    "0 0 0 0 0",
+    "EndBehavior 1",
+    "TargetObject 2",
+    "ZoomFactor 3.2",
+    "",
+});
+
+TEST_F(SceneTest, ReadsAHandWrittenSceneIntoEveryRecord) {
+    Scene *s = load(FULL_SCENE);
+    ASSERT_NE(s, nullptr) << data_last_error();
+    EXPECT_EQ(s->flags, 0x51);
+    EXPECT_EQ(s->target, nullptr); // 0x40: the caller brings the picture
+    EXPECT_EQ(s->time, 0.0f);
+    EXPECT_EQ(s->speed, 1.0f);
+    EXPECT_EQ(s->current_camera, 0);
+    ASSERT_NE(s->view, nullptr);
+
+    ASSERT_EQ(s->object_count, 2);
+    SceneObject *tri = s->objects[0], *null_obj = s->objects[1];
+    EXPECT_EQ(tri->point_count, 3);
+    EXPECT_EQ(tri->face_count, 1);
+    EXPECT_EQ(null_obj->point_count + null_obj->face_count + null_obj->surface_count, 0);
+
+    Motion *m = tri->motion;
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->kind, MOTION_KIND_SCENE);
+    EXPECT_EQ(m->channel_count, 9);
+    ASSERT_EQ(m->key_count, 2);
+    const MotionKey *k0 = m->first, *k1 = m->last;
+    EXPECT_EQ(k0->value[MOTION_Z], -300.0f);
+    EXPECT_FLOAT_EQ(k0->value[MOTION_HEADING], PI / 2); // the fourth value is the heading
+    EXPECT_EQ(k0->value[MOTION_PITCH], 0.0f);
+    EXPECT_EQ(k0->frame, 0.0f);
+    EXPECT_EQ(k1->value[MOTION_X], 10.0f);
+    EXPECT_EQ(k1->value[MOTION_Y], 20.0f);
+    EXPECT_EQ(k1->value[MOTION_Z], 30.0f);
+    EXPECT_FLOAT_EQ(k1->value[MOTION_HEADING], PI / 4);
+    EXPECT_FLOAT_EQ(k1->value[MOTION_PITCH], -PI / 6);
+    EXPECT_FLOAT_EQ(k1->value[MOTION_BANK], PI);
+    EXPECT_EQ(k1->value[MOTION_SCALE_X], 2.0f);
+    EXPECT_EQ(k1->value[MOTION_SCALE_Z], 4.0f);
+    EXPECT_EQ(k1->frame, 100.0f);
+    EXPECT_EQ(k1->tension, 0.5f);
+    EXPECT_EQ(k1->continuity, -0.25f);
+    EXPECT_EQ(k1->bias, 0.75f);
+    ASSERT_NE(null_obj->motion, nullptr);
+    EXPECT_EQ(null_obj->motion->first->value[MOTION_Y], 6.0f);
+
+    // The light keeps the engine defaults, whatever the file says, and its keys are in frame
+    // order although the file lists them otherwise.
+    ASSERT_EQ(s->light_count, 1);
+    Light *light = s->lights[0];
+    EXPECT_EQ(light->type, 2);
+    EXPECT_EQ(light->intensity, 255.0f);
+    EXPECT_EQ(light->range, 200.0f);
+    EXPECT_EQ(light->target, tri);
+    ASSERT_EQ(light->motion->key_count, 3);
+    EXPECT_EQ(light->motion->first->next->frame, 50.0f);
+    EXPECT_EQ(light->motion->last->value[MOTION_X], -100.0f);
+    ASSERT_EQ(s->view->light_count, 1);
+    EXPECT_EQ(s->view->lights[0], light);
+
+    ASSERT_EQ(s->camera_count, 1);
+    Camera *cam = s->cameras[0];
+    EXPECT_EQ(cam->target, null_obj);
+    EXPECT_FLOAT_EQ(cam->motion->first->value[MOTION_BANK], PI / 6);
+    EXPECT_EQ(cam->motion->first->value[MOTION_Z], -500.0f);
+}
+
+TEST_F(SceneTest, LineAndKeywordRules) {
+    const std::string long_comment(1000, 'c');
+    const std::string long_null = "Null" + std::string(400, 'n');
+    Scene *s =
+        load("LoadObjectAndMore objects\\tri.lwo\r\n" + // the first 10 letters decide
+             one_key("ObjectMotionX", 1, 2, 3) + "\r\n" + long_comment + "\r\n" + "AddNullObject " +
+             long_null + "\r\n" + one_key("ObjectMotion", 0, 0, 0) + "\r\n" +
+             "TargetObject 1\r\n" + // outside any block: nothing
+             "AddLightning\r\n" + one_key("LightMotion", 0, 0, 0) + "TargetObjects 2\r\n\r\n" +
+             "ShowCamera\r\n" + one_key("CameraMotion", 1, 1, 1) + "TargetObject 1\r\n\r\n" +
+             CAMERA + "TargetObject 2");
+    ASSERT_NE(s, nullptr) << data_last_error();
+    ASSERT_EQ(s->object_count, 2);
+    EXPECT_EQ(s->objects[0]->point_count, 3);
+    EXPECT_EQ(s->objects[0]->motion->first->value[MOTION_Z], 3.0f);
+    ASSERT_EQ(s->light_count, 1);
+    EXPECT_EQ(s->lights[0]->target, s->objects[1]);
+    // Only the last camera block counts, and its last line has no CR LF: no target.
+    ASSERT_EQ(s->camera_count, 1);
+    EXPECT_EQ(s->cameras[0]->motion->first->value[MOTION_Z], -500.0f);
+    EXPECT_EQ(s->cameras[0]->target, nullptr);
+
+    // A LoadObject naming "Null..." reads no file; a bare LF does not end a line.
+    s = load("LoadObject Nullified.lwo\r\n" + one_key("ObjectMotion", 0, 0, 0) + "\r\n" + CAMERA);
+    ASSERT_NE(s, nullptr) << data_last_error();
+    EXPECT_EQ(s->objects[0]->point_count, 0);
+    EXPECT_EQ(load("ShowCamera\nCameraMotion\n9\n1\n0 0 0 0 0 0 1 1 1\n0 0 0 0 0\n"), nullptr);
+    EXPECT_THAT(data_last_error(), HasSubstr("CR LF"));
+}
+
+TEST_F(SceneTest, CreatedScenesAndAppends) {
+    Scene *s = scene_create(64, 32, 400.9f, 0x01);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->flags, 0x11); // animated unless told otherwise
+    ASSERT_NE(s->target, nullptr);
+    EXPECT_EQ(s->target->width, 64);
+    EXPECT_NE(s->target->depth, nullptr);
+    EXPECT_EQ(scene_create(64, 32, 400, 0x20)->flags, 0x20);
+
+    Light *a = new_light(), *b = new_light();
+    EXPECT_EQ(scene_add_light(s, a), 1);
+    EXPECT_EQ(scene_add_light(s, b), 1);
+    EXPECT_EQ(s->light_count, 2);
+    EXPECT_EQ(s->lights[1], b);
+    EXPECT_EQ(s->view->lights[0], a);
+    EXPECT_EQ(s->view->light_count, 2);
+    EXPECT_EQ(scene_add_light(s, nullptr), 0);
+    EXPECT_EQ(scene_add_object(nullptr, new_empty_object()), 0);
+    EXPECT_EQ(scene_add_camera(s, nullptr), 0);
+    EXPECT_EQ(s->camera_count, 0);
+    Camera *cam = new_camera();
+    EXPECT_EQ(cam->target, nullptr);
+    EXPECT_EQ(scene_add_camera(s, cam), 1);
+    EXPECT_EQ(s->cameras[0], cam);
+}
+
+TEST_F(SceneTest, ScenesTheBuilderCannotUseFailWithAReason) {
+    const std::string obj = "AddNullObject NullObject\r\n" + one_key("ObjectMotion", 0, 0, 0);
+    const std::string motion_head = "ShowCamera\r\nCameraMotion\r\n";
+    struct Case {
+        std::string text;
+        const char *reason;
+    } cases[] = {
+        {"AddNullObject NullObject\r\nShowObject 6 7\r\n\r\n" + CAMERA, "object 1 (NullObject)"},
+        {obj + "\r\nAddLight\r\nLightColor 1 2 3\r\n\r\n" + CAMERA, "light 1 has no motion"},
+        {obj, "no camera"},
+        {obj + "\r\nShowCamera 1 2\r\nZoomFactor 3.2\r\n", "camera has no motion"},
+        {obj + "\r\n" + CAMERA + "TargetObject 2\r\n", "targets object 2, but there are 1"},
+        {obj + "\r\nAddLight\r\n" + one_key("LightMotion", 0, 0, 0) + "TargetObject 5\r\n\r\n" +
+             CAMERA,
+         "light 1 targets object 5"},
+        {motion_head + "9\r\n1000000\r\n0 0 0 0 0 0 1 1 1\r\n0 0 0 0 0\r\n", "1000000 keys"},
+        {motion_head + "9\r\n-1\r\n", "-1 keys"},
+        {motion_head + "12\r\n1\r\n0 0 0 0 0 0 1 1 1\r\n0 0 0 0 0\r\n", "12 channels"},
+        {motion_head + "9\r\n1\r\n0 0 0 0 0 0 1 1\r\n0 0 0 0 0\r\n1\r\n", "nine key values"},
+        {motion_head + "9\r\n1\r\n0 0 nan 0 0 0 1 1 1\r\n0 0 0 0 0\r\n", "nine key values"},
+        {motion_head + "9\r\n1\r\n0 0 0 0 0 0 1 1 1\r\n0 x 0 0 0\r\n", "frame"},
+        {motion_head + "9\r\n", "ends before the key count"},
+        {motion_head + "nine\r\n1\r\n", "channel count"},
+        {"LoadObject\r\n", "without a name"},
+    };
+    for (const Case &c : cases) {
+        int before = mem_live_blocks();
+        EXPECT_EQ(load(c.text), nullptr) << c.reason;
+        EXPECT_THAT(data_last_error(), HasSubstr("test.lws")) << c.reason;
+        EXPECT_THAT(data_last_error(), HasSubstr(c.reason));
+        EXPECT_EQ(mem_live_blocks(), before) << c.reason << ": the document leaks";
+    }
+
+    // A failing object names both files.
+    EXPECT_EQ(load("LoadObject objects\\gone.lwo\r\n" + one_key("ObjectMotion", 0, 0, 0) + "\r\n" +
+                   CAMERA),
+              nullptr);
+    EXPECT_THAT(data_last_error(), HasSubstr("test.lws"));
+    EXPECT_THAT(data_last_error(), HasSubstr("gone.lwo"));
+    data_clear_error();
+    EXPECT_EQ(load_scene("absent.lws", 512, 256, 400, 0x51), nullptr);
+    EXPECT_THAT(data_last_error(), HasSubstr("absent.lws"));
+}
+
+TEST_F(SceneTest, EveryCutOfAGoodSceneLoadsOrFailsCleanly) {
+    for (size_t n = 0; n < FULL_SCENE.size(); n += 3) {
+        Scene *s = load(FULL_SCENE.substr(0, n));
+        if (!s) {
+            EXPECT_THAT(data_last_error(), HasSubstr("test.lws")) << "cut at " << n;
+        }
+        mem_free_all();
+    }
+}
