@@ -1,5 +1,4 @@
-// fill_float.cpp -- the float-branch fillers: the additive flat triangle, clipped, and the two
-// depth-tested fillers that show parts install as draw hooks
+// fill_float.cpp -- the float-branch fillers: clipped additive flat and the depth-tested pair
 
 #include "data/image.h"
 #include "fillers/fill_walk.h"

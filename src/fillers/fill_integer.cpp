@@ -1,5 +1,4 @@
-// fill_integer.cpp -- the integer-branch fillers: flat lit, textured, environment-mapped and
-// Gouraud triangles walked in 16.16 fixed point
+// fill_integer.cpp -- the integer-branch fillers: flat lit, textured, env-mapped and Gouraud
 
 #include "data/image.h"
 #include "fillers/fill_walk.h"

@@ -1,5 +1,4 @@
-// fillers.cpp -- the filler table, the dispatcher that picks a filler from a face's flags, and
-// the single-dot filler
+// fillers.cpp -- the filler table, the dispatcher by face flags and the single-dot filler
 
 #include "fillers/fillers.h"
 

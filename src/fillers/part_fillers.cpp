@@ -1,5 +1,4 @@
-// part_fillers.cpp -- the shade-table filler of the magnet object and the unit-coordinate
-// texture filler of the textured scene
+// part_fillers.cpp -- the magnet's shade-table filler and the textured scene's unit-UV filler
 
 #include "fillers/part_fillers.h"
 
