@@ -1,0 +1,210 @@
+// Tests of quellmoor-view: a scene of a cube and a ball written with the forge's writers, read
+// from plain files and from an archive, rendered at several ticks; options and failures.
+
+#include "lwo_write.h"
+#include "lws_write.h"
+#include "pack.h"
+
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A picture read back: 8-bit RGB.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    int red(int x, int y) const { return rgb[3 * (y * width + x)]; }
+    int green(int x, int y) const { return rgb[3 * (y * width + x) + 1]; }
+    int blue(int x, int y) const { return rgb[3 * (y * width + x) + 2]; }
+    int sum(int x, int y) const { return red(x, y) + green(x, y) + blue(x, y); }
+};
+
+Picture read_png(const fs::path &path) {
+    Picture p;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
+    image.format = PNG_FORMAT_RGB;
+    p.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, p.rgb.data(), 0, nullptr)) return Picture{};
+    p.width = static_cast<int>(image.width);
+    p.height = static_cast<int>(image.height);
+    return p;
+}
+
+// A cube of side 100 about the origin, clockwise triangles seen from outside.
+void save_cube(const fs::path &path) {
+    std::vector<float> points;
+    for (int i = 0; i < 8; i++) {
+        points.push_back((i & 1) ? 50.0f : -50.0f);
+        points.push_back((i & 2) ? 50.0f : -50.0f);
+        points.push_back((i & 4) ? 50.0f : -50.0f);
+    }
+    // Each side as two triangles, listed counter-clockwise from outside in a right-handed
+    // sense, which is clockwise in the engine's left-handed frame.
+    const int sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                             {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    std::vector<LwoTriangle> tris;
+    for (const auto &s : sides) {
+        tris.push_back(LwoTriangle{{uint16_t(s[0]), uint16_t(s[1]), uint16_t(s[2])}, 0});
+        tris.push_back(LwoTriangle{{uint16_t(s[0]), uint16_t(s[2]), uint16_t(s[3])}, 0});
+    }
+    const LwoSurface red{"Red", 230, 40, 40, 0};
+    const LwoMesh mesh{8, points.data(), int(tris.size()), tris.data(), 1, &red};
+    ASSERT_EQ(lwo_save(path.c_str(), &mesh), 1);
+}
+
+// A ball of radius 60: 8 bands of 12 sectors.
+void save_ball(const fs::path &path) {
+    const int bands = 8, sectors = 12;
+    std::vector<float> points;
+    for (int b = 0; b <= bands; b++)
+        for (int s = 0; s < sectors; s++) {
+            const double lat = M_PI * b / bands - M_PI / 2, lon = 2 * M_PI * s / sectors;
+            points.push_back(float(60 * std::cos(lat) * std::cos(lon)));
+            points.push_back(float(60 * std::sin(lat)));
+            points.push_back(float(60 * std::cos(lat) * std::sin(lon)));
+        }
+    std::vector<LwoTriangle> tris;
+    for (int b = 0; b < bands; b++)
+        for (int s = 0; s < sectors; s++) {
+            const auto at = [&](int bb, int ss) { return uint16_t(bb * sectors + ss % sectors); };
+            tris.push_back(LwoTriangle{{at(b, s), at(b + 1, s), at(b + 1, s + 1)}, 0});
+            tris.push_back(LwoTriangle{{at(b, s), at(b + 1, s + 1), at(b, s + 1)}, 0});
+        }
+    const LwoSurface blue{"Blue", 40, 80, 230, 0};
+    const LwoMesh mesh{
+        int(points.size() / 3), points.data(), int(tris.size()), tris.data(), 1, &blue};
+    ASSERT_EQ(lwo_save(path.c_str(), &mesh), 1);
+}
+
+LwsKey key(float frame, float x, float y, float z, float heading = 0) {
+    return LwsKey{x, y, z, heading, 0, 0, 1, 1, 1, frame, 0, 0, 0, 0};
+}
+
+struct ViewTest : ::testing::Test {
+    fs::path dir = fs::temp_directory_path() / ("qm_view_" + std::to_string(getpid()));
+    std::string err;
+
+    // The cube turns a quarter about y between ticks 0 and 70, left of the centre; the ball
+    // rises on the right; one light above the camera, which looks along +z from the origin.
+    void SetUp() override {
+        fs::create_directories(dir / "data");
+        save_cube(dir / "data" / "cube.lwo");
+        save_ball(dir / "data" / "ball.lwo");
+        const LwsKey cube_keys[2] = {key(0, -100, 0, 350), key(70, -100, 0, 350, 90)};
+        const LwsKey ball_keys[2] = {key(0, 110, -20, 350), key(70, 110, 40, 350)};
+        const LwsKey light_key = key(0, 0, 200, 0), camera_key = key(0, 0, 0, 0);
+        const LwsObject objects[2] = {{"cube.lwo", 0, {2, cube_keys}},
+                                      {"ball.lwo", 0, {2, ball_keys}}};
+        const LwsLight light{{1, &light_key}, 0, 255, 255, 255, 1.0f};
+        const LwsScene scene{0, 70, 2, objects, 1, &light, {{1, &camera_key}, 0, 3.2f}};
+        ASSERT_EQ(lws_save((dir / "data" / "show.lws").c_str(), &scene), 1);
+    }
+    void TearDown() override {
+        if (!std::getenv("QM_VIEW_KEEP")) fs::remove_all(dir);
+    }
+
+    int run(const std::string &args) {
+        const std::string cmd =
+            "cd '" + dir.string() + "' && '" + QM_VIEW_BIN + "' " + args + " >stdout 2>stderr";
+        const int rc = std::system(cmd.c_str());
+        std::ifstream e(dir / "stderr");
+        err.assign(std::istreambuf_iterator<char>(e), {});
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
+    }
+    Picture frame(int tick) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06d.png", tick);
+        return read_png(dir / "out" / name);
+    }
+};
+
+// The screen column of a camera-space point: 256 + 400 x / z.
+int column_of(float x, float z) {
+    return int(256 + 400 * x / z);
+}
+
+} // namespace
+
+TEST_F(ViewTest, RendersTheSceneAtEachTick) {
+    ASSERT_EQ(run("show.lws --data data --ticks 0,35,70 --out out"), 0) << err;
+    const Picture f0 = frame(0), f35 = frame(35), f70 = frame(70);
+    ASSERT_EQ(f0.width, 512);
+    ASSERT_EQ(f0.height, 256);
+    ASSERT_EQ(f70.width, 512);
+    ASSERT_EQ(f35.width, 512);
+    // The cube's front face is centred on column 256 - 400 * 100 / 300 and reddish; the ball on
+    // the right is bluish; the corners are black.
+    const int cube_x = column_of(-100, 300), ball_x = column_of(110, 290);
+    EXPECT_GT(f0.red(cube_x, 128), 60);
+    EXPECT_LT(f0.blue(cube_x, 128), f0.red(cube_x, 128));
+    EXPECT_GT(f0.blue(ball_x, 128 + 8), f0.red(ball_x, 128 + 8));
+    EXPECT_EQ(f0.sum(2, 2) + f0.sum(509, 253), 0);
+    // Lit from above and in front: the top of the ball is brighter than its bottom.
+    EXPECT_GT(f0.sum(ball_x, 128 - 20), f0.sum(ball_x, 128 + 40));
+    // The ball rises by 60 units at depth 350: about 68 rows.
+    EXPECT_EQ(f70.sum(ball_x, 128 + 60), 0);
+    EXPECT_GT(f70.sum(ball_x, 128 - 50), 0);
+    EXPECT_NE(f0.rgb, f35.rgb);
+}
+
+TEST_F(ViewTest, ArchiveLightAndShadeOptions) {
+    std::vector<PackEntry> entries;
+    for (const char *name : {"show.lws", "cube.lwo", "ball.lwo"}) {
+        std::vector<uint8_t> data;
+        std::string error;
+        ASSERT_TRUE(pack_read_file((dir / "data" / name).string(), &data, &error)) << error;
+        entries.emplace_back();
+        ASSERT_TRUE(
+            pack_make_entry(name, data.data(), data.size(), false, &entries.back(), &error));
+    }
+    std::string error;
+    ASSERT_TRUE(pack_write_file((dir / "show.dat").string(), pack_archive(entries), &error));
+    ASSERT_EQ(run("show.lws --archive show.dat --ticks 0 --out out"), 0) << err;
+    const Picture plain = frame(0);
+    // A light straight below the ball lights its underside instead of its top.
+    ASSERT_EQ(run("show.lws --archive show.dat --ticks 0 --out out --light 110,-400,350"), 0)
+        << err;
+    const Picture below = frame(0);
+    const int ball_x = column_of(110, 290);
+    EXPECT_LT(below.sum(ball_x, 128 - 40), below.sum(ball_x, 128 + 40));
+    // Gouraud shading changes the pixels but not where the objects are.
+    ASSERT_EQ(run("show.lws --archive show.dat --ticks 0 --out out --shade gouraud"), 0) << err;
+    const Picture smooth = frame(0);
+    EXPECT_NE(smooth.rgb, plain.rgb);
+    for (int x = 0; x < 512; x += 7) EXPECT_EQ(smooth.sum(x, 128) > 0, plain.sum(x, 128) > 0) << x;
+}
+
+TEST_F(ViewTest, FailuresNameTheFileAndExitWithOne) {
+    EXPECT_EQ(run("none.lws --data data --ticks 0 --out out"), 1);
+    EXPECT_NE(err.find("none.lws"), std::string::npos) << err;
+    std::ofstream(dir / "data" / "cube.lwo", std::ios::binary) << "FORM\0\0\0\4LWOX";
+    EXPECT_EQ(run("show.lws --data data --ticks 0 --out out"), 1);
+    EXPECT_NE(err.find("cube.lwo"), std::string::npos) << err;
+    EXPECT_EQ(run("show.lws --archive missing.dat --ticks 0 --out out"), 1);
+    EXPECT_NE(err.find("missing.dat"), std::string::npos) << err;
+    // Usage mistakes: no source, both sources, bad ticks, bad shade.
+    for (const char *args : {"show.lws --ticks 0 --out out",
+                             "show.lws --data data --archive x.dat --ticks 0 --out out",
+                             "show.lws --data data --ticks 0,,3 --out out",
+                             "show.lws --data data --ticks -4 --out out",
+                             "show.lws --data data --ticks 0 --out out --shade soft"})
+        EXPECT_EQ(run(args), 1) << args;
+    EXPECT_FALSE(fs::exists(dir / "out" / "frame-000000.png"));
+}
