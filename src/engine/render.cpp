@@ -10,7 +10,9 @@
 #include "engine/scene.h"
 #include "fillers/fillers.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -197,37 +199,43 @@ static int depth_key_of(const Face *face) {
 }
 
 void depth_sort(Face **faces, Face **scratch, int count) {
-    // All four histograms in one pass; then four stable passes, ending back in faces.
+    // The keys travel beside the pointers, so that only the first pass reaches into the faces.
+    static uint32_t keys[DEPTH_LIST_SIZE], keys_scratch[DEPTH_LIST_SIZE];
+    if (count > DEPTH_LIST_SIZE) count = DEPTH_LIST_SIZE;
+    // All four histograms in one pass, turned into bucket starts.
     int start[4][256] = {};
     for (int i = 0; i < count; i++) {
         const uint32_t key = static_cast<uint32_t>(faces[i]->depth_key);
+        keys[i] = key;
         for (int b = 0; b < 4; b++) start[b][(key >> (8 * b)) & 0xFF]++;
     }
+    bool shared[4] = {}; // every key has the same byte b: that pass would change nothing
     for (int b = 0; b < 4; b++) {
         int sum = 0;
         for (int d = 0; d < 256; d++) {
             const int n = start[b][d];
+            shared[b] |= n == count;
             start[b][d] = sum;
             sum += n;
         }
     }
+    // Four stable passes, least significant byte first.
     Face **from = faces, **to = scratch;
+    uint32_t *from_keys = keys, *to_keys = keys_scratch;
     for (int b = 0; b < 4; b++) {
+        if (shared[b]) continue;
         int *slot = start[b];
         for (int i = 0; i < count; i++) {
-            const uint32_t key = static_cast<uint32_t>(from[i]->depth_key);
-            to[slot[(key >> (8 * b)) & 0xFF]++] = from[i];
+            const int at = slot[(from_keys[i] >> (8 * b)) & 0xFF]++;
+            to[at] = from[i];
+            to_keys[at] = from_keys[i];
         }
-        Face **t = from;
-        from = to;
-        to = t;
+        std::swap(from, to);
+        std::swap(from_keys, to_keys);
     }
+    if (from != faces) std::copy(from, from + count, faces);
     // Ascending now; far to near is the reverse.
-    for (int i = 0, j = count - 1; i < j; i++, j--) {
-        Face *t = faces[i];
-        faces[i] = faces[j];
-        faces[j] = t;
-    }
+    std::reverse(faces, faces + count);
 }
 
 // Collects the visible faces of every object in scene order. The list holds DEPTH_LIST_SIZE
