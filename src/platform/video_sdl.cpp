@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "platform/screen.h"
@@ -31,11 +32,19 @@ static bool display_configured() {
     return env_set("DISPLAY") || env_set("WAYLAND_DISPLAY") || env_set("SDL_VIDEODRIVER");
 }
 
+// SDL falls back to its off-screen back-end when the display server does not answer.
+static bool display_reached() {
+    if (env_set("SDL_VIDEODRIVER")) return true;
+    const char *driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
 static int sdl_available() {
     if (!display_configured()) return 0;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    bool reached = display_reached();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return 1;
+    return reached ? 1 : 0;
 }
 
 // A window the largest whole multiple of the screen that leaves a margin of the desktop.
@@ -92,6 +101,10 @@ static int sdl_open(int32_t width, int32_t height, int32_t bits_per_pixel, int32
                     VideoSurface *surface) {
     if (window || !display_configured()) return 0;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    if (!display_reached()) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return 0;
+    }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     if (!screen_create(&screen, width, height, bits_per_pixel)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
+#include <fstream>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -13,56 +13,78 @@
 
 static pid_t server;
 
-// Reads the display number Xvfb writes to its -displayfd pipe when it is ready.
-static int read_display(int fd) {
-    std::string text;
-    char c;
-    for (;;) {
-        pollfd p = {fd, POLLIN, 0};
-        if (poll(&p, 1, 5000) <= 0 || read(fd, &c, 1) != 1) return -1;
-        if (c == '\n') break;
-        text += c;
+// True when any X server, or anything else, holds display n: its lock file, or its socket in the
+// file system or in the abstract namespace. Lock files cannot be trusted alone: a server whose
+// lock file was cleaned away would lose its file-system socket to a newcomer, and clients
+// would reach the two servers by different roads.
+static bool display_taken(int n) {
+    std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    if (access(lock.c_str(), F_OK) == 0) return true;
+    std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    while (std::getline(table, line)) {
+        size_t at = line.rfind(' ');
+        std::string path = at == std::string::npos ? line : line.substr(at + 1);
+        if (path == socket || path == "@" + socket) return true;
     }
-    return text.empty() ? -1 : std::atoi(text.c_str());
+    return false;
 }
 
-static void xvfb_stop() {
+static void stop_server() {
     if (server <= 0) return;
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
     server = 0;
 }
 
+// Starts Xvfb on display n and waits up to five seconds for its socket.
+static bool start_server(int n) {
+    server = fork();
+    if (server < 0) return false;
+    if (server == 0) {
+        // The server goes with the test program, also when a test crashes.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::string display = ":" + std::to_string(n);
+        // -noreset: an X server resets when its last client leaves and turns clients away
+        // meanwhile, and the tests connect and leave again and again.
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+               "-noreset", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    for (int wait = 0; wait < 500; wait++) {
+        if (waitpid(server, nullptr, WNOHANG) == server) {
+            server = 0; // it gave up: the display was taken after all
+            return false;
+        }
+        // The socket comes before the server takes clients: wait until one gets an answer.
+        std::string ask =
+            "DISPLAY=:" + std::to_string(n) + " xdotool getdisplaygeometry " + ">/dev/null 2>&1";
+        if (display_taken(n) && system(ask.c_str()) == 0) return true;
+        usleep(10000);
+    }
+    stop_server();
+    return false;
+}
+
 bool xvfb_start() {
     // One server for the whole test program: GTK keeps its first display until the end.
     if (server > 0) return true;
     if (system("command -v Xvfb >/dev/null 2>&1") != 0) return false;
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    server = fork();
-    if (server == 0) {
-        // The server goes with the test program, also when a test crashes.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        close(fds[0]);
-        int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten",
-               "tcp", static_cast<char *>(nullptr));
-        _exit(127);
+    // Test programs run side by side: each starts its search at a place of its own.
+    int first = int(getpid() % 500);
+    for (int i = 0; i < 40; i++) {
+        int n = 300 + (first + i) % 500;
+        if (display_taken(n) || !start_server(n)) continue;
+        std::atexit(stop_server);
+        setenv("DISPLAY", (":" + std::to_string(n)).c_str(), 1);
+        unsetenv("WAYLAND_DISPLAY");
+        return true;
     }
-    close(fds[1]);
-    int display = server > 0 ? read_display(fds[0]) : -1;
-    close(fds[0]);
-    if (display < 0) {
-        xvfb_stop();
-        return false;
-    }
-    std::atexit(xvfb_stop);
-    setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
-    unsetenv("WAYLAND_DISPLAY");
-    return true;
+    return false;
 }
 
 int xvfb_run(const std::string &command) {
