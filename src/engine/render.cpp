@@ -471,13 +471,15 @@ static void submit_polygon(RenderView *view, Face *face, Image *target) {
 
 void submit_face(RenderView *view, Face *face, Image *target) {
     view->target = target;
-    if (face->flags & FACE_HIDDEN) return;
+    if (!target || (face->flags & FACE_HIDDEN)) return;
     const float near = view->near;
     switch (face->flags & (FACE_PARTICLE | FACE_FLARE | FACE_POINT)) {
     case FACE_POINT: {
         project_point(view, face->v[0], face->v[0]);
         const Vec3 &p = face->v[0];
-        if (p.z >= -near && p.x >= 0.0f && p.x <= view->width && p.y >= 0.0f && p.y <= view->height)
+        const float width = static_cast<float>(target->width);
+        const float height = static_cast<float>(target->height);
+        if (p.z >= -near && p.x >= 0.0f && p.x <= width && p.y >= 0.0f && p.y <= height)
             dispatch_fill(face, target);
         return;
     }
