@@ -73,11 +73,7 @@ TEST_F(ObjectTest, ReadsAHandWrittenFileIntoEveryField) {
     EXPECT_EQ(obj->surfaces[1].flags, 0);
     EXPECT_EQ(std::string(obj->surfaces[2].name), LONG_NAME.substr(0, 31));
     EXPECT_EQ(obj->surfaces[2].colour, COLOUR_WHITE);
-    EXPECT_EQ(obj->surfaces[2].texture_image, nullptr);
-    expect_vec(obj->surfaces[2].texture_size, 1, 1, 1);
     expect_vec(obj->surfaces[2].texture_centre, 1, 1, 1);
-    EXPECT_EQ(obj->surfaces[2].wrap.u, 1.0f);
-    EXPECT_EQ(obj->surfaces[2].wrap.v, 1.0f);
 
     ASSERT_EQ(obj->face_count, 2);
     const Face &a = obj->faces[0], &b = obj->faces[1];
@@ -90,9 +86,7 @@ TEST_F(ObjectTest, ReadsAHandWrittenFileIntoEveryField) {
     EXPECT_EQ(a.colour, 0x0000FF00u);
     EXPECT_EQ(b.colour, 0x03020100u);
     EXPECT_EQ(a.vertex_count, 3);
-    EXPECT_EQ(a.clip_stride, 3);
     EXPECT_EQ(a.env_scale, 128.0f);
-    EXPECT_EQ(a.draw_hook, nullptr);
 
     // Clockwise from the front gives normals towards the viewer; the crease points get the
     // unnormalised average, the unused point none.
