@@ -3,7 +3,8 @@
 //
 // The scene holds four balls of 1,250 faces each, one per kind of face (flat-lit, Gouraud,
 // textured, environment-mapped), turning in front of the camera into a 512 x 256 target. Read
-// the per-kind rows against the whole frame, and the radix rows against the stable_sort rows.
+// the per-kind rows against the whole frame, the radix rows against the stable_sort rows, and the
+// packed sprite row against the plain one.
 
 #include "engine/render.h"
 #include "data/cpu.h"
@@ -222,6 +223,22 @@ void BM_DepthSortStable(benchmark::State &state) {
 }
 BENCHMARK(BM_DepthSortRadix)->Arg(1000)->Arg(2500)->Arg(10000);
 BENCHMARK(BM_DepthSortStable)->Arg(1000)->Arg(2500)->Arg(10000);
+
+// 64 flare-sized sprites a frame, additive, over a 512 x 256 target: plain (0) and packed (1).
+void BM_Sprites(benchmark::State &state) {
+    const int32_t saved = has_mmx;
+    has_mmx = static_cast<int32_t>(state.range(0));
+    Image *target = image_create(512, 256, 0);
+    Image *sprite = checker();
+    for (auto _ : state) {
+        for (int i = 0; i < 64; i++) draw_sprite_add(8 * i, 40 + (i % 8) * 24, target, sprite, 64);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 64 * 64 * 64);
+    has_mmx = saved;
+    mem_free_all();
+}
+BENCHMARK(BM_Sprites)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -77,24 +77,6 @@ Light *light_at(int type, Vec3 p, float intensity = 255.0f) {
 
 } // namespace
 
-TEST_F(RenderTest, ViewProjectsAboutTheCentreWithYDown) {
-    EXPECT_FLOAT_EQ(view->centre_x, 256.0f);
-    EXPECT_FLOAT_EQ(view->centre_y, 128.0f);
-    Vec3 p;
-    project_point(view, p, Vec3{100.0f, 50.0f, 400.0f}); // depth 800: half scale
-    EXPECT_FLOAT_EQ(p.x, 306.0f);
-    EXPECT_FLOAT_EQ(p.y, 103.0f);
-    EXPECT_FLOAT_EQ(p.z, 400.0f);
-    EXPECT_FLOAT_EQ(project_size(view, Vec3{0, 0, 400.0f}, 10.0f), 5.0f);
-    // The side planes: the centre line is inside all four, a point far to one side is not.
-    const Vec3 ahead{0, 0, 100};
-    for (const Vec3 &plane :
-         {view->left_plane, view->right_plane, view->top_plane, view->bottom_plane})
-        EXPECT_LT(vec_dot(plane, ahead), 0.0f);
-    EXPECT_GT(vec_dot(view->left_plane, Vec3{-1000, 0, 100}), 0.0f);
-    EXPECT_GT(vec_dot(view->bottom_plane, Vec3{0, -1000, 100}), 0.0f);
-}
-
 TEST_F(RenderTest, BackFacesAreThoseClockwiseOnScreen) {
     const Vec3 a{0, 0, 100}, b{10, 0, 100}, c{0, 10, 100};
     EXPECT_TRUE(face_visible(view, face_at(a, b, c)));
@@ -209,8 +191,7 @@ TEST_F(RenderTest, SegmentsLyingInAClipPlaneStayFinite) {
     ASSERT_GE(n, 3);
     for (int i = 0; i < n; i++) {
         bool found = false;
-        for (int j = 0; j < 3; j++)
-            found |= std::equal(out + 3 * i, out + 3 * i + 3, in + 3 * j);
+        for (int j = 0; j < 3; j++) found |= std::equal(out + 3 * i, out + 3 * i + 3, in + 3 * j);
         EXPECT_TRUE(found) << out[3 * i] << " " << out[3 * i + 1] << " " << out[3 * i + 2];
     }
     // Wholly outside one plane: nothing.
