@@ -534,14 +534,15 @@ static int sprite_span(int c, int r, int limit, int texture_size, SpriteSpan *sp
     return 1;
 }
 
-// Bytes 1..3 of texel added to those of pixel with saturation; byte 0 of pixel kept.
+// Bytes 1..3 of texel added to those of pixel with saturation; byte 0 of pixel kept. All bytes
+// at once: the low seven bits of each byte add without crossing into the next, the top bits are
+// added apart, and a byte whose sum carried out becomes 255.
 static uint32_t add_saturated(uint32_t pixel, uint32_t texel) {
-    uint32_t out = pixel & 0xFF;
-    for (int shift = 8; shift < 32; shift += 8) {
-        const uint32_t sum = ((pixel >> shift) & 0xFF) + ((texel >> shift) & 0xFF);
-        out |= (sum > 255 ? 255 : sum) << shift;
-    }
-    return out;
+    texel &= 0xFFFFFF00u;
+    const uint32_t low = (pixel & 0x7F7F7F7Fu) + (texel & 0x7F7F7F7Fu);
+    const uint32_t sum = low ^ ((pixel ^ texel) & 0x80808080u);
+    const uint32_t carry = ((pixel & texel) | ((pixel | texel) & ~sum)) & 0x80808080u;
+    return sum | ((carry >> 7) * 0xFFu);
 }
 
 static void sprite_row_plain(uint32_t *dst, const uint32_t *texels, int n, int u, int du) {
