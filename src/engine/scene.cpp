@@ -38,6 +38,7 @@ struct ParsedMotion {
 // freely, lights get fixed defaults and the projection comes from the caller, so none is read.
 struct ObjectEntry {
     char name[LINE_SIZE];
+    bool is_null; // no file to read: an AddNullObject line, or a name beginning "Null"
     ParsedMotion motion;
 };
 
@@ -239,7 +240,7 @@ static void *grow(void *array, int count, size_t each) {
     return grown;
 }
 
-static bool open_object(LineReader *r, SceneDoc *doc) {
+static bool open_object(LineReader *r, SceneDoc *doc, bool is_null) {
     ObjectEntry *grown =
         static_cast<ObjectEntry *>(grow(doc->objects, doc->object_count, sizeof(ObjectEntry)));
     if (!grown) {
@@ -252,6 +253,8 @@ static bool open_object(LineReader *r, SceneDoc *doc) {
         data_error("%s: line %d: an object without a name", r->path, r->number);
         return false;
     }
+    // A null object is one whatever its name: there is no file behind it to read.
+    e->is_null = is_null || std::strncmp(e->name, "Null", 4) == 0;
     int unused_target = 0;
     return read_block(r, OBJECT_KEYWORDS, &e->motion, &unused_target);
 }
@@ -282,8 +285,10 @@ static bool parse_scene(LineReader *r, SceneDoc *doc) {
         if (!first_word(r, word)) continue;
         bool ok = true;
         // FirstFrame, LastFrame, FrameStep and FramesPerSecond are read by nothing.
-        if (is_keyword(word, "LoadObject", 10) || is_keyword(word, "AddNullObject", 13))
-            ok = open_object(r, doc);
+        if (is_keyword(word, "LoadObject", 10))
+            ok = open_object(r, doc, false);
+        else if (is_keyword(word, "AddNullObject", 13))
+            ok = open_object(r, doc, true);
         else if (is_keyword(word, "AddLight", 8))
             ok = open_light(r, doc);
         else if (is_keyword(word, "ShowCamera", 10))
@@ -379,7 +384,7 @@ static bool build_objects(const char *path, const SceneDoc *doc, Scene *scene) {
     for (int i = 0; i < doc->object_count; i++) {
         const ObjectEntry &e = doc->objects[i];
         SceneObject *obj;
-        if (std::strncmp(e.name, "Null", 4) == 0) {
+        if (e.is_null) {
             obj = new_empty_object();
             if (!obj) return out_of_memory(path);
         } else {

@@ -194,10 +194,13 @@ TEST_F(SceneTest, LineAndKeywordRules) {
     EXPECT_EQ(s->cameras[0]->motion->first->value[MOTION_Z], -500.0f);
     EXPECT_EQ(s->cameras[0]->target, nullptr);
 
-    // A LoadObject naming "Null..." reads no file; a bare LF does not end a line.
-    s = load("LoadObject Nullified.lwo\r\n" + one_key("ObjectMotion", 0, 0, 0) + "\r\n" + CAMERA);
+    // A LoadObject naming "Null..." reads no file, nor does a null object of any name; a bare
+    // LF does not end a line.
+    s = load("LoadObject Nullified.lwo\r\n" + one_key("ObjectMotion", 0, 0, 0) +
+             "\r\nAddNullObject Pivot\r\n" + one_key("ObjectMotion", 0, 0, 0) + "\r\n" + CAMERA);
     ASSERT_NE(s, nullptr) << data_last_error();
-    EXPECT_EQ(s->objects[0]->point_count, 0);
+    ASSERT_EQ(s->object_count, 2);
+    EXPECT_EQ(s->objects[0]->point_count + s->objects[1]->point_count, 0);
     EXPECT_EQ(load("ShowCamera\nCameraMotion\n9\n1\n0 0 0 0 0 0 1 1 1\n0 0 0 0 0\n"), nullptr);
     EXPECT_THAT(data_last_error(), HasSubstr("CR LF"));
 }
