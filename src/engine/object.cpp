@@ -293,7 +293,6 @@ static void free_object_file(ObjectFile *f) {
     mem_free(f->polygons);
 }
 
-
 Face *new_faces(int n) {
     if (n < 0 || size_t(n) > SIZE_MAX / sizeof(Face)) return nullptr;
     Face *faces = static_cast<Face *>(mem_alloc(size_t(n) * sizeof(Face)));
