@@ -107,34 +107,43 @@ static bool read_u32(const uint8_t *data, size_t size, uint64_t at, uint64_t *va
     return true;
 }
 
-// Walks the patterns and instruments of an XM file and returns where its last sample ends
-// (0 when a header lies past the end). The player accepts a cut-off module and plays
-// silence for what is missing; the show would go quiet with no reason given.
-static uint64_t xm_declared_end(const uint8_t *data, size_t size) {
+// Past these counts (beyond what any tracker writes) the walk below is left to the player,
+// which keeps it from running over billions of empty entries.
+static constexpr uint64_t xm_max_patterns = 1024;
+static constexpr uint64_t xm_max_instruments = 256;
+static constexpr uint64_t xm_max_samples = 256;
+
+// True when the patterns, instruments and samples an XM file declares run past its end. The
+// player accepts a cut-off module and plays silence for what is missing, and the show would
+// go quiet with no reason given.
+static bool xm_cut_off(const uint8_t *data, size_t size) {
     uint64_t header, patterns, instruments;
     if (!read_u32(data, size, 60, &header) || !read_u16(data, size, 70, &patterns) ||
         !read_u16(data, size, 72, &instruments))
-        return 0;
+        return true;
+    if (patterns > xm_max_patterns || instruments > xm_max_instruments) return false;
     uint64_t at = 60 + header;
     for (uint64_t p = 0; p < patterns; p++) {
         uint64_t length, packed;
-        if (!read_u32(data, size, at, &length) || !read_u16(data, size, at + 7, &packed)) return 0;
+        if (!read_u32(data, size, at, &length) || !read_u16(data, size, at + 7, &packed))
+            return true;
         at += length + packed;
     }
     for (uint64_t i = 0; i < instruments; i++) {
         uint64_t length, samples, sample_header = 0, sample_bytes = 0;
         if (!read_u32(data, size, at, &length) || !read_u16(data, size, at + 27, &samples))
-            return 0;
-        if (samples > 0 && !read_u32(data, size, at + 29, &sample_header)) return 0;
+            return true;
+        if (samples > xm_max_samples) return false;
+        if (samples > 0 && !read_u32(data, size, at + 29, &sample_header)) return true;
         at += length;
         for (uint64_t k = 0; k < samples; k++, at += sample_header) {
             uint64_t bytes;
-            if (!read_u32(data, size, at, &bytes)) return 0;
+            if (!read_u32(data, size, at, &bytes)) return true;
             sample_bytes += bytes;
         }
         at += sample_bytes;
     }
-    return at;
+    return at > size;
 }
 
 static bool is_xm(const void *data, size_t size) {
@@ -162,14 +171,10 @@ AudioHandle mixer_music_load(const char *path) {
     size_t size = 0;
     void *data = read_file(path, &size);
     if (!data) return 0;
-    if (is_xm(data, size)) {
-        uint64_t end = xm_declared_end(static_cast<const uint8_t *>(data), size);
-        if (end == 0 || end > size) {
-            data_error("%s: the module is cut off (%zu bytes, its headers ask for more)", path,
-                       size);
-            mem_free(data);
-            return 0;
-        }
+    if (is_xm(data, size) && xm_cut_off(static_cast<const uint8_t *>(data), size)) {
+        data_error("%s: the module is cut off (%zu bytes, its headers ask for more)", path, size);
+        mem_free(data);
+        return 0;
     }
     int error = 0;
     openmpt_module *module = openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent,

@@ -15,7 +15,8 @@ struct TickerDriver {
     const char *name; // "thread" or "stepped"
 
     // Starts ticking every period_ms milliseconds (the stepped ticker ignores the period).
-    // Returns 1, or 0 when already running, period_ms < 1 or the thread cannot start.
+    // Returns 1, or 0 when already running, when tick is null, or (thread ticker) when
+    // period_ms < 1 or the thread cannot start.
     int (*start)(int32_t period_ms, TickRoutine tick);
 
     // Stepped ticker: calls the tick routine once, when running. Thread ticker: does nothing.

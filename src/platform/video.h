@@ -91,7 +91,8 @@ constexpr int32_t VIDEO_VSYNC = 2;    // unlock shows the screen at the next ver
 struct VideoDriver {
     const char *name; // "sdl" or "headless"
 
-    // 1 when a display can be opened (the window driver: a display server answers), else 0.
+    // 1 when a display can be opened: the window driver needs DISPLAY or WAYLAND_DISPLAY (or
+    // SDL_VIDEODRIVER naming a back-end) and a display server that answers. Always 1 headless.
     int (*available)();
 
     // Opens the screen: width x height pixels at 16, 24 or 32 bits per pixel, flags VIDEO_*.

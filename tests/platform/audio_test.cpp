@@ -160,6 +160,19 @@ TEST_F(OfflineAudio, BadFilesFailWithAReasonNamingThem) {
     std::string header_cut = write_temp(module_bytes.substr(0, 200), ".cut1");
     std::string data_cut = write_temp(module_bytes.substr(0, module_bytes.size() - 10), ".cut2");
     std::string longer = write_temp(module_bytes + "trailing bytes", ".long");
+    // 65535 empty instruments of 65535 empty sample headers each, all at one place: checking
+    // what they declare must not take billions of steps.
+    std::string swollen_bytes = module_bytes;
+    const size_t instrument = 336 + 9 + 34;
+    for (size_t at : {size_t(72), instrument + 27})
+        swollen_bytes[at] = swollen_bytes[at + 1] = '\xFF';
+    for (size_t at : {instrument, instrument + 29})
+        for (size_t k = 0; k < 4; k++) swollen_bytes[at + k] = 0;
+    std::string swollen = write_temp(swollen_bytes, ".big");
+    data_clear_error();
+    if (!audio_offline.music_load(swollen.c_str())) {
+        EXPECT_NE(std::string(data_last_error()).find(swollen), std::string::npos);
+    }
     EXPECT_NE(audio_offline.music_load(longer.c_str()), 0u) << "bytes past the end are harmless";
     for (const std::string &path :
          {junk, header_cut, data_cut, std::string("/nonexistent/quellmor.xm")}) {
@@ -171,7 +184,8 @@ TEST_F(OfflineAudio, BadFilesFailWithAReasonNamingThem) {
     data_clear_error();
     EXPECT_EQ(audio_offline.stream_load(module.c_str()), 0u) << "streams are not played";
     EXPECT_NE(std::string(data_last_error()).find(module), std::string::npos);
-    for (const std::string &path : {junk, header_cut, data_cut, longer}) std::remove(path.c_str());
+    for (const std::string &path : {junk, header_cut, data_cut, longer, swollen})
+        std::remove(path.c_str());
 }
 
 #if QM_HAVE_SDL && QM_HAVE_OPENMPT
