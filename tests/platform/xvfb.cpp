@@ -38,10 +38,12 @@ static void stop_server() {
     server = 0;
 }
 
-// Starts Xvfb on display n and waits up to five seconds for its socket.
-static bool start_server(int n) {
+enum StartResult { STARTED, DISPLAY_TAKEN, NO_SERVER };
+
+// Starts Xvfb on display n and waits up to five seconds for it to answer.
+static StartResult start_server(int n, bool can_ask) {
     server = fork();
-    if (server < 0) return false;
+    if (server < 0) return NO_SERVER;
     if (server == 0) {
         // The server goes with the test program, also when a test crashes.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -55,30 +57,35 @@ static bool start_server(int n) {
                "-noreset", static_cast<char *>(nullptr));
         _exit(127);
     }
+    // The socket comes before the server takes clients: with xdotool at hand, wait until a
+    // client gets an answer.
+    std::string ask =
+        "DISPLAY=:" + std::to_string(n) + " xdotool getdisplaygeometry >/dev/null 2>&1";
     for (int wait = 0; wait < 500; wait++) {
         if (waitpid(server, nullptr, WNOHANG) == server) {
             server = 0; // it gave up: the display was taken after all
-            return false;
+            return DISPLAY_TAKEN;
         }
-        // The socket comes before the server takes clients: wait until one gets an answer.
-        std::string ask =
-            "DISPLAY=:" + std::to_string(n) + " xdotool getdisplaygeometry " + ">/dev/null 2>&1";
-        if (display_taken(n) && system(ask.c_str()) == 0) return true;
+        if (display_taken(n) && (!can_ask || system(ask.c_str()) == 0)) return STARTED;
         usleep(10000);
     }
     stop_server();
-    return false;
+    return NO_SERVER;
 }
 
 bool xvfb_start() {
     // One server for the whole test program: GTK keeps its first display until the end.
     if (server > 0) return true;
     if (system("command -v Xvfb >/dev/null 2>&1") != 0) return false;
+    bool can_ask = system("command -v xdotool >/dev/null 2>&1") == 0;
     // Test programs run side by side: each starts its search at a place of its own.
     int first = int(getpid() % 500);
     for (int i = 0; i < 40; i++) {
         int n = 300 + (first + i) % 500;
-        if (display_taken(n) || !start_server(n)) continue;
+        if (display_taken(n)) continue;
+        StartResult result = start_server(n, can_ask);
+        if (result == NO_SERVER) return false;
+        if (result == DISPLAY_TAKEN) continue;
         std::atexit(stop_server);
         setenv("DISPLAY", (":" + std::to_string(n)).c_str(), 1);
         unsetenv("WAYLAND_DISPLAY");
