@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
@@ -74,6 +75,73 @@ void write_jpeg(const std::string &path, int width, int height, const PixelSourc
     std::fclose(f);
 }
 
+static void write_bytes(const std::string &path, const void *data, size_t size) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) throw std::runtime_error("cannot write " + path);
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+}
+
+static void put_u16be(std::vector<uint8_t> &out, uint32_t v) {
+    out.push_back(uint8_t(v >> 8));
+    out.push_back(uint8_t(v));
+}
+
+static void put_chunk(std::vector<uint8_t> &out, const char *id, const std::vector<uint8_t> &body) {
+    out.insert(out.end(), id, id + 4);
+    put_u16be(out, uint32_t(body.size()) >> 16);
+    put_u16be(out, uint32_t(body.size()) & 0xFFFF);
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+void write_cube_object(const std::string &path, int points, float half) {
+    const int dx[8] = {0, 1, 1, 0, 0, 1, 1, 0}, dy[8] = {1, 1, 0, 0, 1, 1, 0, 0};
+    std::vector<uint8_t> pnts, srfs = {'C', 'u', 'b', 'e', 0, 0}, pols;
+    for (int m = 0; m < points && m < 8; m++) {
+        const float xyz[3] = {dx[m] ? half : -half, dy[m] ? half : -half, m >= 4 ? half : -half};
+        for (float f : xyz) {
+            uint32_t bits;
+            std::memcpy(&bits, &f, 4);
+            put_u16be(pnts, bits >> 16);
+            put_u16be(pnts, bits & 0xFFFF);
+        }
+    }
+    for (uint32_t v : {3u, 0u, 1u, 2u, 1u}) put_u16be(pols, v); // one triangle, surface 1
+    std::vector<uint8_t> body = {'L', 'W', 'O', 'B'};
+    put_chunk(body, "PNTS", pnts);
+    put_chunk(body, "SRFS", srfs);
+    put_chunk(body, "POLS", pols);
+    std::vector<uint8_t> file;
+    put_chunk(file, "FORM", body);
+    write_bytes(path, file.data(), file.size());
+}
+
+void write_metaball_scene(const std::string &path, bool with_light) {
+    std::string s = "LWSC\r\n1\r\n\r\n"
+                    "LoadObject data\\metacube.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n  2\r\n"
+                    "  0 0 128 -10 5 0 1 1 1\r\n  0 0 0 0 0\r\n"
+                    "  0 0 128 10 -5 0 1 1 1\r\n  600 0 0 0 0\r\n\r\n";
+    if (with_light)
+        s += "AddLight\r\nLightMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -530 0 0 0 1 1 1\r\n"
+             "  0 0 0 0 0\r\n\r\n";
+    s += "ShowCamera 1 7\r\nCameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 0 0 0 0 1 1 1\r\n"
+         "  0 0 0 0 0\r\n\r\n";
+    write_bytes(path, s.data(), s.size());
+}
+
+// The light scene's scene: two glowing corners, the lettered one nearest, a light, a camera.
+static void write_light_scene(const std::string &path) {
+    std::string s = "LWSC\r\n1\r\n\r\n";
+    for (const char *z : {"250", "240", "200"})
+        s += std::string("LoadObject data\\litecube.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n  1\r\n") +
+             "  0 0 " + z + " 30 20 0 1 1 1\r\n  0 0 0 0 0\r\n\r\n";
+    s += "AddLight\r\nLightMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -530 0 0 0 1 1 1\r\n"
+         "  0 0 0 0 0\r\n\r\n"
+         "ShowCamera 1 7\r\nCameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 0 0 0 0 1 1 1\r\n"
+         "  0 0 0 0 0\r\n\r\n";
+    write_bytes(path, s.data(), s.size());
+}
+
 static PixelSource flat(Rgb c) {
     return [c](int, int) { return c; };
 }
@@ -118,4 +186,34 @@ void write_show_data(const std::string &dir, const std::string &skip) {
     });
     jpeg("girl.jpg", flat(PORTRAIT_COLOUR));
     jpeg("moorlight.jpg", flat(HIDDEN_COLOUR));
+    // The intro: checkered credits on their key, a sweep as their dissolve map, the logo, the
+    // moor with its alpha and bob, and two tunnel textures.
+    auto sized_jpeg = [&](const std::string &name, int w, int h, const PixelSource &p) {
+        if (name != skip) write_jpeg(data + "/" + name, w, h, p);
+    };
+    auto grey = [](int v) { return Rgb{uint8_t(v), uint8_t(v), uint8_t(v)}; };
+    sized_jpeg("c_alpha.jpg", 320, 64, [grey](int x, int) { return grey(x * 3 / 4); });
+    for (const char *credit : {"c_rosqu", "c_pelan", "c_wimbe", "c_torku", "c_case"})
+        tga(std::string(credit) + ".tga", 320, 64, [](int x, int y) {
+            return (x / 8 + y / 8) % 2 ? INTRO_CREDIT_COLOUR : Rgb{255, 0, 255};
+        });
+    sized_jpeg("vandrel.jpg", 512, 140, flat(INTRO_LOGO_COLOUR));
+    jpeg("iback.jpg", flat({20, 30, 60}));
+    jpeg("ialpha.jpg", [grey](int x, int) { return grey(x / 2); });
+    sized_jpeg("ibob.jpg", 128, 128, flat(grey(64)));
+    sized_jpeg("itexture.jpg", 256, 256, [](int x, int y) { return Rgb{uint8_t(x), uint8_t(y), 0}; });
+    sized_jpeg("itextur2.jpg", 256, 256, flat({0, 0, 200}));
+    // The metaball part: lettering, a chrome map whose texels tell where they are, and the cube
+    // its grid lies on in a scene with a light.
+    jpeg("metatxt1.jpg", flat({100, 60, 140}));
+    if (skip != "metaenvm.jpg")
+        write_jpeg(data + "/metaenvm.jpg", 256, 256,
+                   [](int x, int y) { return Rgb{uint8_t(x), uint8_t(y), 200}; });
+    if (skip != "metacube.lwo") write_cube_object(data + "/metacube.lwo", 8, 34.0f);
+    if (skip != "metascen.lws") write_metaball_scene(data + "/metascen.lws", true);
+    // The light scene: a background, lettering of 256 x 256 and its scene of cube corners.
+    jpeg("liteback.jpg", flat({30, 20, 70}));
+    sized_jpeg("litetext.jpg", 256, 256, [](int x, int y) { return Rgb{uint8_t(x), 90, uint8_t(y)}; });
+    if (skip != "litecube.lwo") write_cube_object(data + "/litecube.lwo", 8, 30.0f);
+    if (skip != "litescen.lws") write_light_scene(data + "/litescen.lws");
 }

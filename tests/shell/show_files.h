@@ -29,8 +29,18 @@ void write_jpeg(const std::string &path, int width, int height, const PixelSourc
 // right size. The file named `skip` (e.g. "tx7.tga") is left out.
 void write_show_data(const std::string &dir, const std::string &skip = "");
 
+// Writes a LightWave object (LWOB) of the first `points` (at most 8) corners of a cube of
+// half-side `half`, in the order the metaball grid reads them, and one triangle.
+void write_cube_object(const std::string &path, int points, float half);
+
+// Writes the metaball part's scene: the cube ahead at depth 128, turning a little, a light
+// (unless with_light is false) and a still camera.
+void write_metaball_scene(const std::string &path, bool with_light);
+
 // The colours the show data uses, so tests can find them on the screen.
 constexpr Rgb LOADING_COLOUR = {40, 90, 160};
 constexpr Rgb TITLE_COLOUR = {200, 120, 40};
 constexpr Rgb PORTRAIT_COLOUR = {30, 160, 90};
 constexpr Rgb HIDDEN_COLOUR = {220, 220, 40};
+constexpr Rgb INTRO_CREDIT_COLOUR = {240, 200, 90}; // the credits' letters, on the key {255, 0, 255}
+constexpr Rgb INTRO_LOGO_COLOUR = {150, 170, 230};
