@@ -1,0 +1,18 @@
+// raytraced.h -- the raytraced part's pixel conversions (its routines are in parts/parts.h).
+//
+// The tracer works in words with red, green and blue in bytes 0, 1 and 2; pixel words keep the
+// mask in byte 0 and the colours in bytes 1 to 3.
+#pragma once
+
+#include <cstdint>
+
+// Turns n pixel words into tracer words in place: rotated right by 8 bits, so the mask byte
+// lands in byte 3.
+void raytraced_to_tracer(uint32_t *pixels, int32_t n);
+
+// Turns n tracer words back into pixel words in place. The mask byte takes a copy of red.
+void raytraced_from_tracer(uint32_t *pixels, int32_t n);
+
+// The part's load and run routines (see parts/parts.h).
+int raytraced_load();
+int raytraced_run();

@@ -1,0 +1,524 @@
+// raytracer.cpp -- bouncing spheres before a textured wall, traced coarse and refined in blocks
+
+#include "parts/raytracer.h"
+
+#include "data/memory.h"
+
+#include <cmath>
+
+constexpr float SHADOW_DARKEN = 60.0f; // light lost in shadow or facing away
+constexpr float DIFFUSE_SCALE = 127.0f;
+constexpr float LIGHT_LIMIT = 100.0f;
+constexpr int32_t SPLIT_LIGHT = 32;   // corner lights further apart than this split a block
+constexpr int32_t SPLIT_LEVELS = 3;   // ... down to this level
+constexpr float SWAY_START = 16.0f;   // tracer clock at which the view plane starts to sway
+constexpr float SWAY_RATE = 0.2f;     // phase per tracer second
+constexpr float FLOOR_Y = -1.0f;      // lowest centre of a bouncing sphere
+constexpr float PLANAR_SCALE = 32.0f; // texels per unit on planes
+
+static const float fall_growth[3] = {0.1f, 0.2f, 0.4f};
+
+// ---- intersections and texture coordinates ------------------------------------------------
+
+static float axis_value(const Vec3 &v, int32_t shape) {
+    return shape == SHAPE_PLANE_X ? v.x : shape == SHAPE_PLANE_Y ? v.y : v.z;
+}
+
+static float sphere_intersect(TraceObject *o, const Vec3 &origin, const Vec3 &d) {
+    Vec3 oc;
+    vec_sub(oc, origin, o->position);
+    float b = vec_dot(d, oc);
+    if (o->recompute) {
+        o->sphere_constant = vec_dot(oc, oc) - o->radius * o->radius;
+        o->recompute = 0;
+    }
+    float disc = b * b - o->sphere_constant;
+    if (disc < 0.0f) return -1.0f;
+    if (disc == 0.0f) return -b;
+    return -b - std::sqrt(disc);
+}
+
+// A ray along its plane never meets it (rather than a division by zero).
+static float plane_intersect(TraceObject *o, const Vec3 &origin, const Vec3 &d) {
+    float along = axis_value(d, o->shape);
+    if (along == 0.0f) return -1.0f;
+    return (axis_value(o->position, o->shape) - axis_value(origin, o->shape)) / along;
+}
+
+static void planar_coords(const TraceObject *o, const Vec3 &p, TraceSample *s) {
+    s->u = int16_t(int32_t((o->position.x - p.x) * PLANAR_SCALE) & 255);
+    s->v = int16_t(int32_t((o->position.y - p.y) * PLANAR_SCALE) & 255);
+}
+
+static void spherical_coords(const TraceObject *o, const Vec3 &p, TraceSample *s) {
+    Vec3 d;
+    vec_sub(d, p, o->position);
+    vec_normalize(d, d);
+    s->u = int16_t(127 + int32_t(127.0f * std::cos(std::atan2(d.x, d.z))));
+    s->v = int16_t(127 + int32_t(127.0f * std::sin(d.y)));
+}
+
+// ---- shading ------------------------------------------------------------------------------
+
+static Vec3 surface_normal(const TraceObject *o, const Vec3 &p) {
+    switch (o->shape) {
+    case SHAPE_PLANE_X:
+        return Vec3{-1.0f, 0.0f, 0.0f};
+    case SHAPE_PLANE_Y:
+        return Vec3{0.0f, 1.0f, 0.0f};
+    case SHAPE_PLANE_Z:
+        return Vec3{0.0f, 0.0f, -1.0f};
+    default:
+        break;
+    }
+    Vec3 n;
+    vec_sub(n, p, o->position);
+    vec_normalize(n, n);
+    return n;
+}
+
+// 1 when an object other than number self lies on the ray from p within dist.
+static int shadowed(TraceScene *sc, int32_t self, const Vec3 &p, const Vec3 &l, float dist) {
+    for (int32_t i = 0; i < sc->object_count; i++) {
+        if (i == self) continue;
+        TraceObject *o = &sc->objects[i];
+        o->recompute = 1; // the cached constant belongs to the camera
+        float t = o->intersect(o, p, l);
+        o->recompute = 1;
+        if (t > 0.0f && t < dist) return 1;
+    }
+    return 0;
+}
+
+static void diffuse_shade(TraceScene *sc, int32_t index, const Vec3 &p, TraceSample *s) {
+    const TraceObject *o = &sc->objects[index];
+    float value = 0.0f;
+    for (int32_t i = 0; i < sc->light_count; i++) {
+        if (sc->lights[i].kind != LIGHT_POINT) continue;
+        Vec3 l;
+        vec_sub(l, sc->lights[i].position, p);
+        float dist = vec_normalize_len(l, l);
+        Vec3 n = surface_normal(o, p);
+        float facing = vec_dot(n, l);
+        if (!(facing > 0.0f) || shadowed(sc, index, p, l, dist)) value -= SHADOW_DARKEN;
+        float lit = facing < 0.0f ? 0.0f : facing > 1.0f ? 1.0f : facing;
+        value += (lit - 0.5f) * DIFFUSE_SCALE;
+    }
+    if (value < -LIGHT_LIMIT) value = -LIGHT_LIMIT;
+    if (value > LIGHT_LIMIT) value = LIGHT_LIMIT;
+    int16_t light = int16_t(value);
+    if (o->material->kind == MATERIAL_TEXTURED) {
+        s->shade_red = s->shade_green = s->shade_blue = light;
+    } else {
+        s->u = s->v = s->shade_red = light;
+    }
+    s->light = light;
+}
+
+// ---- pixels -------------------------------------------------------------------------------
+
+// byte + the signed low byte of offset, held to 0..255.
+static uint32_t lit_channel(uint32_t byte, int32_t offset) {
+    int32_t v = int32_t(byte) + int8_t(uint8_t(offset));
+    return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+static uint32_t tracer_rgb(uint32_t r, uint32_t g, uint32_t b) {
+    return r | g << 8 | b << 16;
+}
+
+// The five channels u, v and the three shades, as whole numbers, through the material.
+static uint32_t material_pixel(const TraceMaterial *m, const int32_t c[5]) {
+    if (m->kind != MATERIAL_TEXTURED)
+        return tracer_rgb(lit_channel(m->red, c[0]), lit_channel(m->green, c[1]),
+                          lit_channel(m->blue, c[2]));
+    uint32_t texel = m->texture[(c[1] & 255) * TRACE_TEXTURE_SIDE + (c[0] & 255)];
+    return tracer_rgb(lit_channel(texel & 255, c[2]), lit_channel(texel >> 8 & 255, c[3]),
+                      lit_channel(texel >> 16 & 255, c[4]));
+}
+
+static void sample_channels(const TraceSample *s, int32_t c[5]) {
+    c[0] = s->u;
+    c[1] = s->v;
+    c[2] = s->shade_red;
+    c[3] = s->shade_green;
+    c[4] = s->shade_blue;
+}
+
+static uint32_t sample_pixel(const TraceMaterial *m, const TraceSample *s) {
+    int32_t c[5];
+    sample_channels(s, c);
+    return material_pixel(m, c);
+}
+
+// ---- rays ---------------------------------------------------------------------------------
+
+// Prepares the camera for rows rows: rotated top corners and the steps down both sides.
+static void camera_setup(TraceCamera *cam, int32_t rows) {
+    Vec3 bottom_left, bottom_right;
+    vec_mul_mat(cam->row_left, cam->top_left, cam->rotation);
+    vec_mul_mat(cam->row_right, cam->top_right, cam->rotation);
+    vec_mul_mat(bottom_left, cam->bottom_left, cam->rotation);
+    vec_mul_mat(bottom_right, cam->bottom_right, cam->rotation);
+    float per_row = 1.0f / float(rows);
+    vec_sub(cam->step_left, bottom_left, cam->row_left);
+    vec_scale(cam->step_left, per_row, cam->step_left);
+    vec_sub(cam->step_right, bottom_right, cam->row_right);
+    vec_scale(cam->step_right, per_row, cam->step_right);
+}
+
+// The unit direction through row row at fraction across (0 left .. 1 right).
+static Vec3 camera_ray(const TraceCamera *cam, int32_t row, float across) {
+    Vec3 left, right, span, p;
+    vec_scale(left, float(row), cam->step_left);
+    vec_add(left, left, cam->row_left);
+    vec_scale(right, float(row), cam->step_right);
+    vec_add(right, right, cam->row_right);
+    vec_sub(span, right, left);
+    vec_scale(span, across, span);
+    vec_add(p, left, span);
+    vec_normalize(p, p);
+    return p;
+}
+
+// The nearest hit among the listed objects (t above 0 and below the far limit; the earlier
+// object keeps a tie): its 0-based number, or -1. With seen, every object whose t came out
+// above 0 is added to it.
+static int32_t nearest_hit(TraceScene *sc, const Vec3 &origin, const Vec3 &d, const uint8_t *list,
+                           int32_t count, float *t_hit, TraceCandidates *seen) {
+    int32_t best = -1;
+    float nearest = sc->far_limit / 255.0f;
+    for (int32_t k = 0; k < count; k++) {
+        TraceObject *o = &sc->objects[list[k]];
+        float t = o->intersect(o, origin, d);
+        if (!(t > 0.0f)) continue;
+        if (seen) seen->index[seen->count++] = list[k];
+        if (t < nearest) {
+            nearest = t;
+            best = list[k];
+        }
+    }
+    *t_hit = nearest;
+    return best;
+}
+
+// Fills the sample for a hit on object index at distance t along the ray.
+static void record_hit(TraceScene *sc, int32_t index, const Vec3 &origin, const Vec3 &d, float t,
+                       TraceSample *s) {
+    Vec3 p;
+    vec_scale(p, t, d);
+    vec_add(p, origin, p);
+    s->depth = int16_t(t * 255.0f);
+    TraceObject *o = &sc->objects[index];
+    if (o->tex_coords) o->tex_coords(o, p, s);
+    o->shade(sc, index, p, s);
+}
+
+// Traces pixel (x, y) along d against the listed objects into its sample and status.
+static void trace_pixel(TraceScene *sc, int32_t x, int32_t y, const Vec3 &d, const uint8_t *list,
+                        int32_t count, TraceCandidates *seen) {
+    const TraceCamera *cam = &sc->cameras[sc->current_camera];
+    int32_t at = y * TRACE_WIDTH + x;
+    float t;
+    int32_t hit = nearest_hit(sc, cam->position, d, list, count, &t, seen);
+    if (hit < 0) {
+        sc->status[at] = TRACE_MISS;
+        return;
+    }
+    record_hit(sc, hit, cam->position, d, t, &sc->samples[at]);
+    sc->status[at] = uint8_t(hit + 1);
+}
+
+// ---- blocks -------------------------------------------------------------------------------
+
+// A difference of two channel values taken the short way round 256, so that texture
+// coordinates wrapping from 255 to 0 step forward instead of back across the whole texture.
+static int32_t wrap_difference(int32_t d) {
+    if (d >= 128) return d - 256;
+    if (d < -127) return d + 256;
+    return d;
+}
+
+// Fills the w x w pixels from (x, y) by stepping the corners' channels in 8.8 fixed point, each
+// lane 16 bits wide and wrapping as such (u and v only matter modulo 256); pixels take the
+// integer parts, arithmetic shift, truncating toward minus infinity.
+static void fill_block(TraceScene *sc, int32_t x, int32_t y, int32_t w, const TraceMaterial *m,
+                       const TraceSample *corner[4]) {
+    int32_t tl[5], tr[5], bl[5], br[5];
+    sample_channels(corner[0], tl);
+    sample_channels(corner[1], tr);
+    sample_channels(corner[2], bl);
+    sample_channels(corner[3], br);
+    int32_t scale = 256 / w;
+    int16_t left[5], right[5], down_left[5], down_right[5];
+    for (int i = 0; i < 5; i++) {
+        left[i] = int16_t(tl[i] * 256);
+        right[i] = int16_t(tr[i] * 256);
+        down_left[i] = int16_t(wrap_difference(bl[i] - tl[i]) * scale);
+        down_right[i] = int16_t(wrap_difference(br[i] - tr[i]) * scale);
+    }
+    uint32_t *out = sc->cameras[sc->current_camera].output + y * TRACE_WIDTH + x;
+    for (int32_t row = 0; row < w; row++, out += TRACE_WIDTH) {
+        int16_t value[5], step[5];
+        for (int i = 0; i < 5; i++) {
+            value[i] = left[i];
+            step[i] = int16_t(wrap_difference((right[i] >> 8) - (left[i] >> 8)) * scale);
+        }
+        for (int32_t col = 0; col < w; col++) {
+            int32_t c[5];
+            for (int i = 0; i < 5; i++) {
+                c[i] = value[i] >> 8;
+                value[i] = int16_t(value[i] + step[i]);
+            }
+            out[col] = material_pixel(m, c);
+        }
+        for (int i = 0; i < 5; i++) {
+            left[i] = int16_t(left[i] + down_left[i]);
+            right[i] = int16_t(right[i] + down_right[i]);
+        }
+    }
+}
+
+struct BlockCorners {
+    int32_t x[4], y[4];
+    int32_t status[4]; // object number, or 0 for a miss
+    int32_t hits;
+};
+
+// Traces the block's untraced corners against the candidates and reads all four.
+static void block_corners(TraceScene *sc, int32_t x, int32_t y, int32_t w,
+                          const TraceCandidates *cand, BlockCorners *bc) {
+    const TraceCamera *cam = &sc->cameras[sc->current_camera];
+    bc->hits = 0;
+    for (int i = 0; i < 4; i++) {
+        int32_t px = x + (i & 1) * w, py = y + (i >> 1) * w;
+        int32_t at = py * TRACE_WIDTH + px;
+        if (sc->status[at] == TRACE_UNTRACED) {
+            Vec3 d = camera_ray(cam, py, float(px) / float(TRACE_WIDTH));
+            trace_pixel(sc, px, py, d, cand->index, cand->count, nullptr);
+        }
+        bc->x[i] = px;
+        bc->y[i] = py;
+        bc->status[i] = sc->status[at] == TRACE_MISS ? 0 : sc->status[at];
+        if (bc->status[i]) bc->hits++;
+    }
+}
+
+static int block_must_split(const TraceScene *sc, const BlockCorners *bc, int32_t level) {
+    if (bc->hits < 4) return 1;
+    int32_t lo = 32767, hi = -32768;
+    for (int i = 0; i < 4; i++) {
+        if (bc->status[i] != bc->status[0]) return 1;
+        int32_t light = sc->samples[bc->y[i] * TRACE_WIDTH + bc->x[i]].light;
+        lo = light < lo ? light : lo;
+        hi = light > hi ? light : hi;
+    }
+    return hi - lo > SPLIT_LIGHT && level < SPLIT_LEVELS;
+}
+
+static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t level,
+                   const TraceCandidates *cand) {
+    BlockCorners bc;
+    block_corners(sc, x, y, w, cand, &bc);
+    if (bc.hits == 0) return;
+    int split = block_must_split(sc, &bc, level);
+    uint32_t *output = sc->cameras[sc->current_camera].output;
+    if (w == 1) {
+        for (int i = 0; i < 4; i++) {
+            if (!bc.status[i]) continue;
+            int32_t at = bc.y[i] * TRACE_WIDTH + bc.x[i];
+            output[at] = sample_pixel(sc->objects[bc.status[i] - 1].material, &sc->samples[at]);
+        }
+    } else if (split) {
+        int32_t h = w / 2;
+        refine(sc, x, y, h, level + 1, cand);
+        refine(sc, x + h, y, h, level + 1, cand);
+        refine(sc, x, y + h, h, level + 1, cand);
+        refine(sc, x + h, y + h, h, level + 1, cand);
+    } else {
+        const TraceSample *corner[4];
+        for (int i = 0; i < 4; i++) corner[i] = &sc->samples[bc.y[i] * TRACE_WIDTH + bc.x[i]];
+        fill_block(sc, x, y, w, sc->objects[bc.status[0] - 1].material, corner);
+    }
+}
+
+// The union of four candidate lists, read position by position, without repeats.
+static void merge_candidates(const TraceCandidates *lists[4], TraceCandidates *merged) {
+    merged->count = 0;
+    for (int32_t pos = 0; pos < TRACE_SLOTS; pos++) {
+        for (int i = 0; i < 4; i++) {
+            if (pos >= lists[i]->count) continue;
+            uint8_t index = lists[i]->index[pos];
+            int known = 0;
+            for (int32_t k = 0; k < merged->count; k++) known |= merged->index[k] == index;
+            if (!known) merged->index[merged->count++] = index;
+        }
+    }
+}
+
+// ---- the frame ----------------------------------------------------------------------------
+
+static void coarse_pass(TraceScene *sc) {
+    TraceCamera *cam = &sc->cameras[sc->current_camera];
+    camera_setup(cam, TRACE_COARSE_ROWS);
+    uint8_t all[TRACE_SLOTS];
+    for (int32_t i = 0; i < sc->object_count; i++) all[i] = uint8_t(i);
+    for (int32_t r = 0; r < TRACE_COARSE_ROWS; r++) {
+        for (int32_t c = 0; c < TRACE_COARSE_COLUMNS; c++) {
+            TraceCandidates *seen = &sc->candidates[r * TRACE_COARSE_COLUMNS + c];
+            seen->count = 0;
+            Vec3 d = camera_ray(cam, r, float(c) / float(TRACE_COARSE_COLUMNS));
+            trace_pixel(sc, c * TRACE_BLOCK, r * TRACE_BLOCK, d, all, sc->object_count, seen);
+        }
+    }
+}
+
+static void refine_blocks(TraceScene *sc) {
+    camera_setup(&sc->cameras[sc->current_camera], TRACE_HEIGHT);
+    for (int32_t r = 0; r + 1 < TRACE_COARSE_ROWS; r++) {
+        for (int32_t c = 0; c + 1 < TRACE_COARSE_COLUMNS; c++) {
+            const TraceCandidates *corner[4] = {
+                &sc->candidates[r * TRACE_COARSE_COLUMNS + c],
+                &sc->candidates[r * TRACE_COARSE_COLUMNS + c + 1],
+                &sc->candidates[(r + 1) * TRACE_COARSE_COLUMNS + c],
+                &sc->candidates[(r + 1) * TRACE_COARSE_COLUMNS + c + 1]};
+            TraceCandidates merged;
+            merge_candidates(corner, &merged);
+            if (merged.count == 0) continue;
+            refine(sc, c * TRACE_BLOCK, r * TRACE_BLOCK, TRACE_BLOCK, 0, &merged);
+        }
+    }
+}
+
+void tracer_render(TraceScene *sc) {
+    mem_fill(sc->status, 0, size_t(TRACE_WIDTH) * TRACE_HEIGHT);
+    for (int32_t i = 0; i < sc->object_count; i++) sc->objects[i].recompute = 1;
+    coarse_pass(sc);
+    refine_blocks(sc);
+}
+
+static void bounce(TraceScene *sc, float s) {
+    for (int i = 0; i < 3; i++) {
+        TraceObject *o = &sc->objects[i];
+        o->position.y -= sc->fall_speed[i] * s;
+        sc->fall_speed[i] += fall_growth[i];
+        if (o->position.y < FLOOR_Y) {
+            o->position.y = FLOOR_Y;
+            sc->fall_speed[i] = -sc->fall_speed[i];
+        }
+    }
+}
+
+static void sway(TraceCamera *cam, float phi) {
+    float s1 = std::sin(phi), c1 = std::cos(phi + 1.57f);
+    cam->top_left = Vec3{0.5f * s1 - 1.0f, 0.5f * c1 + 0.5f, 0.5f * c1 + 1.0f};
+    cam->top_right = Vec3{0.5f * std::sin(2.0f * phi) + 1.0f, 0.2f * c1 + 0.5f, 0.5f * c1 + 1.0f};
+    cam->bottom_left =
+        Vec3{0.5f * s1 - 1.0f, 0.5f * c1 - 0.5f, 0.5f * std::cos(0.5f * phi + 1.57f) + 1.0f};
+    cam->bottom_right =
+        Vec3{0.5f * s1 + 1.0f, 0.7f * std::cos(3.0f * phi + 1.57f) - 0.5f, 0.5f * c1 + 1.0f};
+}
+
+void tracer_animate(TraceScene *sc, float s) {
+    bounce(sc, s);
+    sc->clock += s;
+    if (sc->clock > SWAY_START) {
+        sway(&sc->cameras[sc->current_camera], sc->phase);
+        sc->phase += SWAY_RATE * s;
+    }
+}
+
+void tracer_frame(TraceScene *sc, float s) {
+    tracer_animate(sc, s);
+    tracer_render(sc);
+}
+
+uint32_t tracer_reference_pixel(TraceScene *sc, int32_t x, int32_t y) {
+    TraceCamera *cam = &sc->cameras[sc->current_camera];
+    camera_setup(cam, TRACE_HEIGHT);
+    uint8_t all[TRACE_SLOTS];
+    for (int32_t i = 0; i < sc->object_count; i++) {
+        all[i] = uint8_t(i);
+        sc->objects[i].recompute = 1;
+    }
+    Vec3 d = camera_ray(cam, y, float(x) / float(TRACE_WIDTH));
+    float t;
+    int32_t hit = nearest_hit(sc, cam->position, d, all, sc->object_count, &t, nullptr);
+    if (hit < 0) return 0;
+    TraceSample s{};
+    record_hit(sc, hit, cam->position, d, t, &s);
+    return sample_pixel(sc->objects[hit].material, &s);
+}
+
+// ---- the scene ----------------------------------------------------------------------------
+
+struct ObjectPlan {
+    int32_t shape;
+    Vec3 position;
+    float radius;
+    uint8_t kind, red, green, blue;
+};
+
+static const ObjectPlan scene_plan[] = {
+    {SHAPE_SPHERE, {1.0f, 2.4f, 2.5f}, 1.0f, MATERIAL_PLAIN, 34, 134, 67},
+    {SHAPE_SPHERE, {-0.5f, 2.4f, 2.7f}, 1.0f, MATERIAL_PLAIN, 234, 94, 127},
+    {SHAPE_SPHERE, {-1.2f, 2.4f, 3.7f}, 0.7f, MATERIAL_PLAIN, 45, 34, 167},
+    {SHAPE_PLANE_Y, {0.0f, -1.5f, 0.0f}, 0.0f, MATERIAL_PLAIN, 105, 18, 0},
+    {SHAPE_PLANE_Z, {0.0f, 0.0f, 5.0f}, 0.0f, MATERIAL_TEXTURED, 78, 234, 145},
+};
+
+static void build_objects(TraceScene *sc, const uint32_t *texture) {
+    sc->object_count = int32_t(sizeof scene_plan / sizeof scene_plan[0]);
+    for (int32_t i = 0; i < sc->object_count; i++) {
+        const ObjectPlan *plan = &scene_plan[i];
+        TraceMaterial *m = &sc->materials[i];
+        *m = TraceMaterial{texture, plan->kind, plan->red, plan->green, plan->blue, 0};
+        TraceObject *o = &sc->objects[i];
+        int plane = plan->shape != SHAPE_SPHERE;
+        o->intersect = plane ? plane_intersect : sphere_intersect;
+        o->tex_coords = nullptr;
+        if (plan->kind == MATERIAL_TEXTURED)
+            o->tex_coords = plane ? planar_coords : spherical_coords;
+        o->shade = diffuse_shade;
+        o->position = plan->position;
+        o->material = m;
+        o->radius = plan->radius;
+        o->shape = plan->shape;
+        o->recompute = 1;
+    }
+}
+
+static void build_camera(TraceCamera *cam, uint32_t *output) {
+    cam->top_left = Vec3{-1.0f, 0.5f, 1.0f};
+    cam->top_right = Vec3{1.0f, 0.5f, 1.0f};
+    cam->bottom_left = Vec3{-1.0f, -0.5f, 1.0f};
+    cam->bottom_right = Vec3{1.0f, -0.5f, 1.0f};
+    cam->rotation = Mat3{{1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}};
+    cam->position = Vec3{0.0f, 0.0f, -3.0f};
+    cam->output = output;
+    cam->width = TRACE_WIDTH;
+    cam->height = TRACE_HEIGHT;
+    camera_setup(cam, TRACE_HEIGHT);
+}
+
+TraceScene *tracer_setup(uint32_t *output, const uint32_t *texture) {
+    TraceScene *sc = static_cast<TraceScene *>(mem_alloc(sizeof(TraceScene)));
+    if (!sc) return nullptr;
+    size_t pixels = size_t(TRACE_WIDTH) * TRACE_HEIGHT;
+    sc->samples = static_cast<TraceSample *>(mem_alloc(pixels * sizeof(TraceSample)));
+    sc->status = static_cast<uint8_t *>(mem_alloc(pixels));
+    if (!sc->samples || !sc->status) return nullptr;
+    build_objects(sc, texture);
+    sc->camera_count = 1;
+    sc->current_camera = 0;
+    build_camera(&sc->cameras[0], output);
+    sc->light_count = 1;
+    sc->lights[0] = TraceLight{LIGHT_POINT, Vec3{0.0f, 2.0f, 2.1f}};
+    sc->far_limit = TRACE_FAR;
+    sc->fall_speed[0] = 0.3f;
+    sc->fall_speed[1] = 0.5f;
+    sc->fall_speed[2] = 0.4f;
+    sc->clock = 0.0f;
+    sc->phase = 0.0f;
+    return sc;
+}
