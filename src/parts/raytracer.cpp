@@ -18,6 +18,8 @@ constexpr float PLANAR_SCALE = 32.0f; // texels per unit on planes
 
 static const float fall_growth[3] = {0.1f, 0.2f, 0.4f};
 
+static_assert(sizeof(TraceSample) == 14, "a sample is seven 16-bit values");
+
 // ---- intersections and texture coordinates ------------------------------------------------
 
 static float axis_value(const Vec3 &v, int32_t shape) {
