@@ -12,6 +12,10 @@
 using PartLoad = int (*)();
 using PartRun = int (*)();
 
+// Part 1: the group logo, then a tunnel behind wandering bobs, the bars and the credits.
+int intro_load();
+int intro_run();
+
 // Part 2: the title picture out of a white flash, refining from coarse blocks.
 int title_load();
 int title_run();

@@ -12,7 +12,7 @@ const int32_t hidden_keys[HIDDEN_KEY_COUNT] = {'M', 'O', 'R', 'L'};
 // Parts not in this build yet are null; the loop passes over them.
 const PartRun show_parts[PART_END + 1] = {
     nullptr,        // no part 0
-    nullptr,        // 1: intro
+    intro_run,      // 1: intro
     title_run,      // 2: title
     nullptr,        // 3: magnet
     portrait_run,   // 4: portrait

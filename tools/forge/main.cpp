@@ -18,6 +18,7 @@ struct ForgeStep {
 
 static const ForgeStep steps[] = {
     {"loading screen, bars and captions", forge_shared},
+    {"intro pictures", forge_intro},
     {"title picture", forge_title},
     {"portrait", forge_portrait},
     {"hidden picture", forge_hidden},

@@ -9,6 +9,10 @@
 // twelve caption strips.
 int forge_shared(const char *dir);
 
+// The opening: group logo, credits and their dissolve map, tunnel textures, the moor behind the
+// tunnel with its alpha, and the bob that reveals it.
+int forge_intro(const char *dir);
+
 // The title picture.
 int forge_title(const char *dir);
 
