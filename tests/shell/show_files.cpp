@@ -205,23 +205,6 @@ void write_show_data(const std::string &dir, const std::string &skip) {
         return Rgb{uint8_t(x), uint8_t(y), 0};
     });
     sized_jpeg("itextur2.jpg", 256, 256, flat({0, 0, 200}));
-    // The intro: checkered credits on their key, a sweep as their dissolve map, the logo, the
-    // moor with its alpha and bob, and two tunnel textures.
-    auto sized_jpeg = [&](const std::string &name, int w, int h, const PixelSource &p) {
-        if (name != skip) write_jpeg(data + "/" + name, w, h, p);
-    };
-    auto grey = [](int v) { return Rgb{uint8_t(v), uint8_t(v), uint8_t(v)}; };
-    sized_jpeg("c_alpha.jpg", 320, 64, [grey](int x, int) { return grey(x * 3 / 4); });
-    for (const char *credit : {"c_rosqu", "c_pelan", "c_wimbe", "c_torku", "c_case"})
-        tga(std::string(credit) + ".tga", 320, 64, [](int x, int y) {
-            return (x / 8 + y / 8) % 2 ? INTRO_CREDIT_COLOUR : Rgb{255, 0, 255};
-        });
-    sized_jpeg("vandrel.jpg", 512, 140, flat(INTRO_LOGO_COLOUR));
-    jpeg("iback.jpg", flat({20, 30, 60}));
-    jpeg("ialpha.jpg", [grey](int x, int) { return grey(x / 2); });
-    sized_jpeg("ibob.jpg", 128, 128, flat(grey(64)));
-    sized_jpeg("itexture.jpg", 256, 256, [](int x, int y) { return Rgb{uint8_t(x), uint8_t(y), 0}; });
-    sized_jpeg("itextur2.jpg", 256, 256, flat({0, 0, 200}));
     // The metaball part: lettering, a chrome map whose texels tell where they are, and the cube
     // its grid lies on in a scene with a light.
     jpeg("metatxt1.jpg", flat({100, 60, 140}));

@@ -45,5 +45,3 @@ constexpr Rgb HIDDEN_COLOUR = {220, 220, 40};
 // The intro's credits letters, on the key {255, 0, 255}, and its logo.
 constexpr Rgb INTRO_CREDIT_COLOUR = {240, 200, 90};
 constexpr Rgb INTRO_LOGO_COLOUR = {150, 170, 230};
-constexpr Rgb INTRO_CREDIT_COLOUR = {240, 200, 90}; // the credits' letters, on the key {255, 0, 255}
-constexpr Rgb INTRO_LOGO_COLOUR = {150, 170, 230};
