@@ -21,63 +21,6 @@
 
 namespace {
 
-void put_u16(std::vector<uint8_t> &out, uint32_t v) {
-    out.push_back(uint8_t(v >> 8));
-    out.push_back(uint8_t(v));
-}
-void put_u32(std::vector<uint8_t> &out, uint32_t v) {
-    put_u16(out, v >> 16);
-    put_u16(out, v & 0xFFFF);
-}
-void put_chunk(std::vector<uint8_t> &out, const char *id, const std::vector<uint8_t> &body) {
-    out.insert(out.end(), id, id + 4);
-    put_u32(out, uint32_t(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
-}
-
-// A LightWave object of `points` corners of a cube of half-side 48 (in the grid's corner
-// order) and one triangle.
-void write_cube(const std::string &path, int points) {
-    const int dx[8] = {0, 1, 1, 0, 0, 1, 1, 0}, dy[8] = {1, 1, 0, 0, 1, 1, 0, 0};
-    std::vector<uint8_t> pnts, srfs = {'C', 'u', 'b', 'e', 0, 0}, pols;
-    for (int m = 0; m < points; m++) {
-        float xyz[3] = {dx[m] ? 48.0f : -48.0f, dy[m] ? 48.0f : -48.0f, m >= 4 ? 48.0f : -48.0f};
-        for (float f : xyz) {
-            uint32_t bits;
-            std::memcpy(&bits, &f, 4);
-            put_u32(pnts, bits);
-        }
-    }
-    for (uint32_t v : {3u, 0u, 1u, 2u, 1u}) put_u16(pols, v);
-    std::vector<uint8_t> body = {'L', 'W', 'O', 'B'};
-    put_chunk(body, "PNTS", pnts);
-    put_chunk(body, "SRFS", srfs);
-    put_chunk(body, "POLS", pols);
-    std::vector<uint8_t> file;
-    put_chunk(file, "FORM", body);
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(file.data(), 1, file.size(), f);
-    std::fclose(f);
-}
-
-// The cube straight ahead at depth 128, turning a little; a light; a still camera.
-void write_scene(const std::string &path, bool with_light) {
-    std::string s = "LWSC\r\n1\r\n\r\n"
-                    "LoadObject data\\metacube.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n  2\r\n"
-                    "  0 0 128 -10 5 0 1 1 1\r\n  0 0 0 0 0\r\n"
-                    "  0 0 128 10 -5 0 1 1 1\r\n  600 0 0 0 0\r\n\r\n";
-    if (with_light)
-        s += "AddLight\r\nLightMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -530 0 0 0 1 1 1\r\n"
-             "  0 0 0 0 0\r\n\r\n";
-    s += "ShowCamera 1 7\r\nCameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 0 0 0 0 1 1 1\r\n"
-         "  0 0 0 0 0\r\n\r\n";
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(s.data(), 1, s.size(), f);
-    std::fclose(f);
-}
-
 Image *solid(int w, int h, uint32_t colour) {
     Image *image = image_create(w, h, 0);
     image_fill_rect(image, colour, 0, 0, w, h);
@@ -94,15 +37,7 @@ struct MetaballTest : testing::Test {
     std::string dir = make_temp_dir();
 
     void SetUp() override {
-        std::string data = dir + "/data";
-        std::string mkdir = "mkdir -p " + data;
-        ASSERT_EQ(std::system(mkdir.c_str()), 0);
-        write_jpeg(data + "/metatxt1.jpg", 512, 256, [](int, int) { return Rgb{100, 60, 140}; });
-        write_jpeg(data + "/metaenvm.jpg", 256, 256, [](int x, int y) {
-            return Rgb{uint8_t(x), uint8_t(y), 200};
-        });
-        write_cube(data + "/metacube.lwo", 8);
-        write_scene(data + "/metascen.lws", true);
+        write_show_data(dir);
         file_set_data_dir(dir.c_str());
         FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
         WorkImageA = image_create(512, 256, 7);
@@ -260,16 +195,16 @@ TEST_F(MetaballTest, BarsSlideInAndStopWithTheirCaptions) {
 }
 
 TEST_F(MetaballTest, DataThatCannotCarryThePartIsRefusedByName) {
-    write_cube(dir + "/data/metacube.lwo", 7);
+    write_cube_object(dir + "/data/metacube.lwo", 7, 34.0f);
     EXPECT_EQ(metaball_load(), 0);
     EXPECT_NE(error().find("metascen.lws"), std::string::npos) << error();
 
-    write_cube(dir + "/data/metacube.lwo", 8);
-    write_scene(dir + "/data/metascen.lws", false);
+    write_cube_object(dir + "/data/metacube.lwo", 8, 34.0f);
+    write_metaball_scene(dir + "/data/metascen.lws", false);
     EXPECT_EQ(metaball_load(), 0);
     EXPECT_NE(error().find("no light"), std::string::npos) << error();
 
-    write_scene(dir + "/data/metascen.lws", true);
+    write_metaball_scene(dir + "/data/metascen.lws", true);
     write_jpeg(dir + "/data/metaenvm.jpg", 128, 256, [](int, int) { return Rgb{1, 2, 3}; });
     EXPECT_EQ(metaball_load(), 0);
     EXPECT_NE(error().find("metaenvm.jpg"), std::string::npos) << error();

@@ -129,7 +129,7 @@ static int paint_text(Canvas *c) {
 
 // Half the side of the cube. The grid is laid over it on screen, so its size and distance only
 // shape the perspective: close and small keeps the blobs' sides facing the light.
-constexpr float CUBE_HALF = 48.0f;
+constexpr float CUBE_HALF = 34.0f;
 constexpr float CUBE_DISTANCE = 128.0f;
 
 // Points 0..7 are the corners in the order the grid reads them: corner m is at x = +-1 for
