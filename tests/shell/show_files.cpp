@@ -133,7 +133,8 @@ void write_metaball_scene(const std::string &path, bool with_light) {
 static void write_light_scene(const std::string &path) {
     std::string s = "LWSC\r\n1\r\n\r\n";
     for (const char *z : {"250", "240", "200"})
-        s += std::string("LoadObject data\\litecube.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n  1\r\n") +
+        s += std::string(
+                 "LoadObject data\\litecube.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n  1\r\n") +
              "  0 0 " + z + " 30 20 0 1 1 1\r\n  0 0 0 0 0\r\n\r\n";
     s += "AddLight\r\nLightMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -530 0 0 0 1 1 1\r\n"
          "  0 0 0 0 0\r\n\r\n"
@@ -209,13 +210,28 @@ void write_show_data(const std::string &dir, const std::string &skip) {
     // its grid lies on in a scene with a light.
     jpeg("metatxt1.jpg", flat({100, 60, 140}));
     if (skip != "metaenvm.jpg")
-        write_jpeg(data + "/metaenvm.jpg", 256, 256,
-                   [](int x, int y) { return Rgb{uint8_t(x), uint8_t(y), 200}; });
+        write_jpeg(data + "/metaenvm.jpg", 256, 256, [](int x, int y) {
+            return Rgb{uint8_t(x), uint8_t(y), 200};
+        });
     if (skip != "metacube.lwo") write_cube_object(data + "/metacube.lwo", 8, 34.0f);
     if (skip != "metascen.lws") write_metaball_scene(data + "/metascen.lws", true);
     // The light scene: a background, lettering of 256 x 256 and its scene of cube corners.
     jpeg("liteback.jpg", flat({30, 20, 70}));
-    sized_jpeg("litetext.jpg", 256, 256, [](int x, int y) { return Rgb{uint8_t(x), 90, uint8_t(y)}; });
+    sized_jpeg("litetext.jpg", 256, 256, [](int x, int y) {
+        return Rgb{uint8_t(x), 90, uint8_t(y)};
+    });
     if (skip != "litecube.lwo") write_cube_object(data + "/litecube.lwo", 8, 30.0f);
     if (skip != "litescen.lws") write_light_scene(data + "/litescen.lws");
+}
+
+bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
+                     const std::string &skip) {
+    namespace fs = std::filesystem;
+    fs::path from = fs::path(forge_dir) / "data";
+    if (!fs::exists(from / "loading.jpg")) return false;
+    fs::create_directories(fs::path(dir) / "data");
+    for (const auto &entry : fs::directory_iterator(from))
+        if (entry.path().filename() != skip)
+            fs::copy_file(entry.path(), fs::path(dir) / "data" / entry.path().filename());
+    return true;
 }

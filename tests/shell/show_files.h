@@ -37,6 +37,11 @@ void write_cube_object(const std::string &path, int points, float half);
 // (unless with_light is false) and a still camera.
 void write_metaball_scene(const std::string &path, bool with_light);
 
+// Copies the show's data as the forge made it (plain files in forge_dir/data) into dir/data,
+// leaving out the file named `skip`. Returns false when the forge has not made it.
+bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
+                     const std::string &skip = "");
+
 // The colours the show data uses, so tests can find them on the screen.
 constexpr Rgb LOADING_COLOUR = {40, 90, 160};
 constexpr Rgb TITLE_COLOUR = {200, 120, 40};
