@@ -28,6 +28,10 @@ int portrait_run();
 int music_fade_load();
 int music_fade_run();
 
+// Part 12: a knot circled by flares over the moor at night while the credits rise; loads its
+// own data and starts the end music on its first call (which draws nothing).
+int end_run();
+
 // The hidden picture, shown instead of the parts once its keys were seen. Loads its picture on
 // the first call; if that fails the fault is reported and the frame is left as it was.
 void hidden_picture_run();

@@ -23,7 +23,7 @@ const PartRun show_parts[PART_END + 1] = {
     nullptr,        // 9: particle morph
     nullptr,        // 10: raytraced
     music_fade_run, // 11: music fade
-    nullptr,        // 12: end
+    end_run,        // 12: end
     nullptr,        // 13: the end of the show
 };
 

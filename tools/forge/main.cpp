@@ -21,6 +21,7 @@ static const ForgeStep steps[] = {
     {"intro pictures", forge_intro},
     {"title picture", forge_title},
     {"portrait", forge_portrait},
+    {"closing scene, its pictures and credits", forge_end},
     {"hidden picture", forge_hidden},
 };
 

@@ -1,0 +1,246 @@
+// Tests of the closing part: its first call, the fades and their timing, the scroller's entry,
+// the dressing of the scene, and files that are missing or wrong.
+
+#include "../engine/object_test_files.h"
+#include "data/archive.h"
+#include "data/memory.h"
+#include "data/preload.h"
+#include "engine/object.h"
+#include "engine/scene.h"
+#include "parts/end.h"
+#include "parts/parts.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "shell/faults.h"
+#include "show_files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr Rgb BACK = {100, 60, 20};
+constexpr Rgb TEXT = {250, 10, 20};
+
+// A motion block of one key at (x, y, z), no rotation.
+std::string motion(const std::string &keyword, int x, int y, int z) {
+    return keyword + " (unnamed)\r\n9\r\n1\r\n" + std::to_string(x) + " " + std::to_string(y) +
+           " " + std::to_string(z) + " 0 0 0 1 1 1\r\n0 0 0 0 0\r\n";
+}
+
+// A scene of a two-surface object at (0, 0, z), three flares and, when asked, a light; the
+// camera at the origin looks along +z.
+std::string scene_text(int object_z, bool light) {
+    std::string s = "LWSC\r\n1\r\n\r\n";
+    s += "LoadObject data\\endobj.lwo\r\n" + motion("ObjectMotion", 0, 0, object_z) + "\r\n";
+    for (int n = 0; n < 3; n++)
+        s += "LoadObject data\\endflr.lwo\r\n" + motion("ObjectMotion", 20 * n, 0, 300) + "\r\n";
+    if (light) s += "AddLight\r\n" + motion("LightMotion", 0, 50, 0) + "\r\n";
+    return s + "ShowCamera\r\n" + motion("CameraMotion", 0, 0, 0) + "\r\n";
+}
+
+struct EndTest : testing::Test {
+    std::string dir = make_temp_dir();
+
+    void SetUp() override {
+        write_files(dir, -300, true);
+        file_set_data_dir(dir.c_str());
+        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
+        ASSERT_NE(FrameBuffer, nullptr);
+        display_brightness = BRIGHTNESS_NEUTRAL;
+        end_reset();
+        fault_reset();
+    }
+    void TearDown() override {
+        file_set_data_dir(nullptr);
+        end_reset();
+        mem_free_all();
+        remove_tree(dir);
+    }
+    // Every file of the part. An object at z < 0 stands behind the camera and draws nothing.
+    static void write_files(const std::string &dir, int object_z, bool light) {
+        std::string data = dir + "/data/";
+        write_binary(data + "endscene.lws", scene_text(object_z, light));
+        Bytes pols;
+        put_polygon(pols, {0, 1, 2}, 1);
+        put_polygon(pols, {0, 2, 3}, 2);
+        write_binary(data + "endobj.lwo",
+                     bytes_str(lwob({pnts({-60, -60, 0, -60, 60, 0, 60, 60, 0, 60, -60, 0}),
+                                     srfs({"A", "B"}), chunk("POLS", pols)})));
+        Bytes flare;
+        put_polygon(flare, {0, 1, 2}, 1);
+        write_binary(data + "endflr.lwo",
+                     bytes_str(lwob({pnts({0, 0, 0, 10, 10, 10, 10, 0, 0}), srfs({"QVX_FLARE"}),
+                                     chunk("POLS", flare)})));
+        write_jpeg(data + "endback.jpg", 512, 256, [](int, int) { return BACK; });
+        write_jpeg(data + "endtmap.jpg", 256, 256, [](int x, int y) {
+            return Rgb{uint8_t(x), uint8_t(y), 128};
+        });
+        write_jpeg(data + "endfmap.jpg", 64, 64, [](int, int) { return Rgb{90, 90, 0}; });
+        write_jpeg(data + "endfmap2.jpg", 32, 32, [](int, int) { return Rgb{0, 90, 90}; });
+        // Text in the scroller's first row; its first ten columns have no red (transparent).
+        write_tga(data + "endscrol.tga", 512, 300, [](int x, int y) {
+            if (y != 0) return Rgb{0, 0, 0};
+            return x < 10 ? Rgb{0, 200, 200} : TEXT;
+        });
+    }
+    static std::string bytes_str(const Bytes &b) { return std::string(b.begin(), b.end()); }
+    static void write_binary(const std::string &path, const std::string &text) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static int frame(float dt) {
+        frame_time = dt;
+        return end_run();
+    }
+    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
+    static int channel(uint32_t word, int byte) { return int(word >> (8 * byte) & 0xFF); }
+};
+
+TEST_F(EndTest, FirstCallLoadsAndLeavesTheScreenBlack) {
+    image_fill_rect(FrameBuffer, pixel_rgb(9, 8, 7), 0, 0, 512, 256);
+    ASSERT_EQ(frame(500), 1); // however long the loading took
+    EXPECT_EQ(display_brightness, 0);
+    EXPECT_EQ(fb(300, 200), pixel_rgb(9, 8, 7)); // nothing drawn
+    const EndState *s = end_state();
+    EXPECT_EQ(s->loaded, 1);
+    EXPECT_EQ(s->scroll, -256.0f);
+    EXPECT_EQ(s->clock, 0.0f);
+    EXPECT_EQ(s->volume, 0.0f);
+    EXPECT_EQ(fault_count(), 0); // no sound device: the music is not a fault
+}
+
+TEST_F(EndTest, SceneIsDressedWithTextureFlaresAndAFixedLight) {
+    ASSERT_EQ(frame(0), 1);
+    Scene *scene = end_scene();
+    ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->target, FrameBuffer);
+    EXPECT_EQ(scene->speed, 0.8f);
+    const Light *light = scene->lights[0];
+    EXPECT_EQ(light->motion, nullptr);
+    EXPECT_EQ(light->range, 100.0f);
+    EXPECT_EQ(light->world_position.z, -530.0f);
+    EXPECT_EQ(light->world_position.y, 0.0f);
+    const SceneObject *first = scene->objects[0];
+    for (int i = 0; i < first->surface_count; i++) EXPECT_EQ(first->surfaces[i].flags, 0x50);
+    for (int f = 0; f < first->face_count; f++) {
+        EXPECT_EQ(first->faces[f].flags, FACE_TEXTURED);
+        ASSERT_NE(first->faces[f].texture[0], nullptr);
+        EXPECT_EQ(first->faces[f].texture[0]->width, 256);
+    }
+    // Four objects: 0 and 1 are the first half (flare picture 64 wide), 2 and 3 the second.
+    ASSERT_EQ(scene->object_count, 4);
+    EXPECT_EQ(scene->objects[1]->faces[0].texture[0]->width, 64);
+    EXPECT_EQ(scene->objects[2]->faces[0].texture[0]->width, 32);
+    EXPECT_EQ(scene->objects[3]->faces[0].texture[0]->width, 32);
+}
+
+// With frames of one tick: brightness 0.8 per tick up to just above 215 (270 frames), then 216;
+// volume 0.5 per tick up to 255 (510 frames); nothing changes between 700 and 4200; then both
+// fall 0.8 per tick and the part ends once the picture is black.
+TEST_F(EndTest, FadesInHoldsAndFadesOutOnTime) {
+    ASSERT_EQ(frame(0), 1);
+    int frames = 0;
+    for (; frames < 269; frames++) ASSERT_EQ(frame(1), 1);
+    EXPECT_GT(end_state()->brightness, 215.0f); // 269 x 0.8 = 215.2
+    EXPECT_EQ(display_brightness, 215);
+    ASSERT_EQ(frame(1), 1);
+    frames++;
+    EXPECT_EQ(display_brightness, 216);
+    EXPECT_EQ(end_state()->brightness, 216.0f);
+    for (; frames < 1000; frames++) ASSERT_EQ(frame(1), 1);
+    EXPECT_EQ(end_state()->volume, 255.0f);
+    EXPECT_EQ(end_state()->clock, 1000.0f);
+    EXPECT_NEAR(end_state()->scroll, -256.0f + 200.0f, 0.01f);
+    // Between 700 and 4200 nothing changes (ten ticks a frame to keep the test short).
+    for (; frames < 4200; frames += 10) {
+        ASSERT_EQ(frame(10), 1);
+        ASSERT_EQ(display_brightness, 216) << frames;
+        ASSERT_EQ(end_state()->volume, 255.0f) << frames;
+    }
+    ASSERT_EQ(frame(1), 1); // at 4200 still held
+    EXPECT_EQ(display_brightness, 216);
+    // The clock is 4201: the closing has begun. 216 needs 269 steps of 0.8 to reach 1 or less.
+    ASSERT_EQ(frame(1), 1);
+    EXPECT_EQ(display_brightness, 215);
+    EXPECT_NEAR(end_state()->volume, 254.2f, 0.01f);
+    int closing = 1;
+    while (frame(1)) closing++;
+    EXPECT_EQ(closing, 268);
+    EXPECT_EQ(display_brightness, 0);
+    EXPECT_EQ(end_state()->brightness, 0.0f);
+    EXPECT_NEAR(end_state()->volume, 255.0f - 0.8f * 269.0f, 0.05f); // lowered on the last call
+}
+
+TEST_F(EndTest, ALongFrameJumpsStraightToTheHeldLevel) {
+    ASSERT_EQ(frame(0), 1);
+    ASSERT_EQ(frame(300), 1); // 240 at once
+    EXPECT_EQ(display_brightness, 240);
+    ASSERT_EQ(frame(1), 1);
+    EXPECT_EQ(display_brightness, 216);
+    EXPECT_EQ(end_state()->volume, 150.5f);
+}
+
+// The object stands behind the camera, so each frame is the previous one averaged with the
+// background, then the scroller keyed over it.
+TEST_F(EndTest, ScrollerEntersAtTheBottomRow) {
+    ASSERT_EQ(frame(0), 1);
+    ASSERT_EQ(frame(0), 1); // scroll -256: no row of text
+    const uint32_t avg = pixel_rgb(BACK.red / 2, BACK.green / 2, BACK.blue / 2);
+    for (int x : {0, 100, 511}) EXPECT_NEAR(channel(fb(x, 255), 1), channel(avg, 1), 2) << x;
+    EXPECT_NE(fb(100, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
+    ASSERT_EQ(frame(2.5f), 1); // drawn at -256, then -255.5: still no text
+    EXPECT_NE(fb(100, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
+    ASSERT_EQ(frame(2.5f), 1); // drawn at -255.5, then -255
+    EXPECT_NE(fb(100, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
+    ASSERT_EQ(frame(0), 1); // drawn at -255: the first row on the last row of the frame
+    EXPECT_EQ(fb(10, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
+    EXPECT_EQ(fb(511, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
+    EXPECT_NE(fb(9, 255), pixel_rgb(0, 200, 200)); // a zero byte: not copied
+    EXPECT_NE(fb(100, 254), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
+    // Later the row rises: at -155 it is on row 155.
+    ASSERT_EQ(frame(500), 1);
+    ASSERT_EQ(frame(0), 1);
+    EXPECT_EQ(fb(100, 155), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
+}
+
+TEST_F(EndTest, AVisibleSceneIsDrawnUnderTheAverage) {
+    write_files(dir, 300, true);
+    ASSERT_EQ(frame(0), 1);
+    ASSERT_EQ(frame(0), 1);
+    // The square faces the camera at 300: it covers the centre with the texture, then the
+    // background is averaged in; outside it only the background (halved from black) remains.
+    const int back_red = channel(fb(5, 5), 1);
+    EXPECT_NEAR(back_red, BACK.red / 2, 2);
+    EXPECT_NE(channel(fb(256, 128), 3), BACK.blue / 2);
+    for (int i = 0; i < 50; i++) ASSERT_EQ(frame(1), 1); // the flares and knot under asan
+}
+
+TEST_F(EndTest, AMissingOrDamagedFileEndsThePartWithAReport) {
+    for (const char *name : {"endscene.lws", "endobj.lwo", "endback.jpg", "endtmap.jpg",
+                             "endfmap.jpg", "endfmap2.jpg", "endscrol.tga"}) {
+        write_files(dir, -300, true);
+        write_binary(dir + "/data/" + name, "damaged");
+        end_reset();
+        fault_reset();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(frame(0), 0) << name;
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(name), std::string::npos) << err;
+        EXPECT_EQ(fault_count(), 1) << name;
+        EXPECT_EQ(end_state()->loaded, 0);
+        EXPECT_EQ(end_scene(), nullptr);
+    }
+}
+
+TEST_F(EndTest, ASceneWithoutALightIsRefused) {
+    write_files(dir, -300, false);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(frame(0), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("endscene.lws"), std::string::npos) << err;
+    EXPECT_EQ(fault_count(), 1);
+}
+
+} // namespace
