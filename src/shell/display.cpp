@@ -6,6 +6,7 @@
 #include "platform/video.h"
 
 #include <algorithm>
+#include <cstring>
 
 int32_t display_brightness = BRIGHTNESS_NEUTRAL;
 DisplayDevice *display_device;
@@ -113,23 +114,44 @@ int present_clip(PresentRect *r, const Image *image, int32_t screen_width, int32
     return r->x1 > r->x0 && r->y1 > r->y0;
 }
 
+// The screen value of one pixel word; the tables are already offset by the brightness.
+static inline uint32_t screen_value(const uint32_t *red, const uint32_t *green,
+                                    const uint32_t *blue, uint32_t p) {
+    return red[p >> 8 & 0xFF] | green[p >> 16 & 0xFF] | blue[p >> 24];
+}
+
+// One row each; 24-bit pixels are stored as whole words, each overlapping the next pixel's
+// first byte, and the last one as three bytes so nothing past the row is touched.
+static void convert_row(const ChannelTables *t, int32_t b, const uint32_t *src, uint8_t *dst,
+                        int32_t width, int32_t bytes_per_pixel) {
+    const uint32_t *red = t->red + b, *green = t->green + b, *blue = t->blue + b;
+    if (bytes_per_pixel == 2) {
+        for (int32_t x = 0; x < width; x++) {
+            uint16_t v = uint16_t(screen_value(red, green, blue, src[x]));
+            std::memcpy(dst + 2 * x, &v, 2);
+        }
+    } else if (bytes_per_pixel == 3) {
+        for (int32_t x = 0; x < width - 1; x++) {
+            uint32_t v = screen_value(red, green, blue, src[x]);
+            std::memcpy(dst + 3 * x, &v, 4);
+        }
+        uint32_t last = screen_value(red, green, blue, src[width - 1]);
+        std::memcpy(dst + 3 * (width - 1), &last, 3);
+    } else if (bytes_per_pixel == 4) {
+        for (int32_t x = 0; x < width; x++) {
+            uint32_t v = screen_value(red, green, blue, src[x]);
+            std::memcpy(dst + 4 * x, &v, 4);
+        }
+    }
+}
+
 void present_convert(const ChannelTables *t, int32_t b, const Image *image, const PresentRect *r,
                      uint8_t *screen, int32_t pitch, int32_t bytes_per_pixel) {
-    const uint32_t *red = t->red + b, *green = t->green + b, *blue = t->blue + b;
-    int32_t width = r->x1 - r->x0;
     for (int32_t y = r->y0; y < r->y1; y++) {
         const uint32_t *src = image->pixels + size_t(y) * size_t(image->width) + size_t(r->x0);
         uint8_t *dst = screen + size_t(r->dst_y + y - r->y0) * size_t(pitch) +
                        size_t(r->dst_x) * size_t(bytes_per_pixel);
-        for (int32_t x = 0; x < width; x++) {
-            uint32_t p = src[x];
-            uint32_t v = red[p >> 8 & 0xFF] | green[p >> 16 & 0xFF] | blue[p >> 24];
-            uint8_t *d = dst + x * bytes_per_pixel;
-            d[0] = uint8_t(v);
-            d[1] = uint8_t(v >> 8);
-            if (bytes_per_pixel >= 3) d[2] = uint8_t(v >> 16);
-            if (bytes_per_pixel == 4) d[3] = 0;
-        }
+        convert_row(t, b, src, dst, r->x1 - r->x0, bytes_per_pixel);
     }
 }
 
