@@ -205,7 +205,7 @@ static void milky_way(Canvas *c) {
             float rift = fm_smoothstep(
                 0.55f, 0.7f, noise_fbm((float)x * 0.015f, (float)y * 0.05f, 4, 0.5f, 1202));
             float glow = band * (0.35f + 0.65f * dust) * (1.0f - 0.7f * rift);
-            canvas_add(c, x, y, rgb_mix(rgb_hex(0x4A5C8C), rgb_hex(0xC8B8D8), dust), glow * 0.5f);
+            canvas_add(c, x, y, rgb_mix(rgb_hex(0x4A5C8C), rgb_hex(0xC8B8D8), dust), glow * 0.65f);
         }
     }
     scenery_stars(c, 420, HORIZON - 10.0f, 0.9f, 1203);
@@ -229,7 +229,7 @@ static int night_moor(Canvas *c) {
             Point2{300.0f + fm_cos(a) * 170.0f * wobble, 216.0f + fm_sin(a) * 20.0f * wobble};
     }
     mask_polygon(&water, shore, 72);
-    scenery_water(c, &water, HORIZON + 14.0f, 0.7f, rgb_hex(0x0A1428), 0.3f, 1215);
+    scenery_water(c, &water, HORIZON + 14.0f, 0.95f, rgb_hex(0x1A2A50), 0.2f, 1215);
     mask_free(&water);
     scenery_lights(c, 6, 270.0f, HORIZON + 22.0f, 200.0f, 10.0f, rgb_hex(0xA8E8FF), 0.6f, 1216);
     return scenery_grass(c, 200, 234.0f, 262.0f, 24.0f, rgb_hex(0x020308), 1217);
@@ -240,12 +240,12 @@ static int write_back(const char *dir) {
     if (!c.rgb) return 0;
     static const GradientStop sky[] = {{0.0f, rgb_hex(0x03050E)},
                                        {0.4f, rgb_hex(0x0A1430)},
-                                       {0.66f, rgb_hex(0x22305A)},
-                                       {0.7f, rgb_hex(0x2E3A66)}};
+                                       {0.66f, rgb_hex(0x2C3C6C)},
+                                       {0.7f, rgb_hex(0x3C4A7C)}};
     canvas_vgradient(&c, sky, 4);
     milky_way(&c);
     int ok = night_moor(&c);
-    canvas_vignette(&c, 0.45f);
+    canvas_vignette(&c, 0.3f);
     ok = ok && part_save_jpeg(dir, "endback.jpg", &c, 1221);
     canvas_free(&c);
     return ok;
