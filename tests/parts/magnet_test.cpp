@@ -120,12 +120,14 @@ struct MagnetTest : testing::Test {
         file_set_data_dir(dir.c_str());
         FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
         WorkImageA = image_create(512, 256, 7);
+        BarLeft = BarRight = TextStrip[3] = TextStrip[4] = nullptr; // left over by other tests
         image_fill_rect(FrameBuffer, MARKER, 0, 0, 512, 256);
         display_brightness = BRIGHTNESS_NEUTRAL;
         magnet_reset();
         data_clear_error();
     }
     void TearDown() override {
+        BarLeft = TextStrip[3] = nullptr;
         fill_set_shade_table(nullptr);
         file_set_data_dir(nullptr);
         mem_free_all();
