@@ -49,7 +49,7 @@ static const PreloadStep preload_steps[LOADING_STEPS] = {
     {title_load, nullptr},      // title part
     {nullptr, nullptr},         // magnet part, textured scene part
     {nullptr, nullptr},         // nothing
-    {nullptr, music_fade_load}, // metaball part, music fade part
+    {metaball_load, music_fade_load}, // metaball part, music fade part
     {nullptr, nullptr},         // particle morph part
     {nullptr, portrait_load},   // light scene part, portrait part
     {nullptr, nullptr},         // glow part

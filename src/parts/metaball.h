@@ -38,7 +38,3 @@ void plasma_draw(const Image *field, const uint32_t *palette, float t, Image *ta
 // Puts back the values the metaball part has when the program starts (plasma time 0, brightness
 // 511): for a second show in the same process. The load routine does not reset them.
 void metaball_reset();
-
-// Part 7 (declared with the others in parts.h).
-int metaball_load();
-int metaball_run();

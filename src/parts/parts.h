@@ -24,6 +24,11 @@ int title_run();
 int portrait_load();
 int portrait_run();
 
+// Part 7: five merging blobs, environment-mapped, over a moving plasma, out of and back into
+// white.
+int metaball_load();
+int metaball_run();
+
 // Part 11: a black pause while the music fades down.
 int music_fade_load();
 int music_fade_run();

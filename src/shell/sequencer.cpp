@@ -18,7 +18,7 @@ const PartRun show_parts[PART_END + 1] = {
     portrait_run,   // 4: portrait
     nullptr,        // 5: glow
     nullptr,        // 6: textured scene
-    nullptr,        // 7: metaball
+    metaball_run,   // 7: metaball
     nullptr,        // 8: light scene
     nullptr,        // 9: particle morph
     nullptr,        // 10: raytraced

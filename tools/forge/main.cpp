@@ -22,6 +22,7 @@ static const ForgeStep steps[] = {
     {"title picture", forge_title},
     {"portrait", forge_portrait},
     {"closing scene, its pictures and credits", forge_end},
+    {"metaball pictures and scene", forge_metaball},
     {"hidden picture", forge_hidden},
 };
 

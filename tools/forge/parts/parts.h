@@ -23,6 +23,9 @@ int forge_portrait(const char *dir);
 // the two flare sprites and the credits' scroller.
 int forge_end(const char *dir);
 
+// The metaballs' environment map and lettering, the cube their grid lies on and its scene.
+int forge_metaball(const char *dir);
+
 // The hidden picture.
 int forge_hidden(const char *dir);
 
