@@ -51,7 +51,7 @@ static const PreloadStep preload_steps[LOADING_STEPS] = {
     {nullptr, nullptr},         // nothing
     {metaball_load, music_fade_load}, // metaball part, music fade part
     {nullptr, nullptr},         // particle morph part
-    {nullptr, portrait_load},   // light scene part, portrait part
+    {light_scene_load, portrait_load}, // light scene part, portrait part
     {nullptr, nullptr},         // glow part
 };
 

@@ -29,6 +29,10 @@ int portrait_run();
 int metaball_load();
 int metaball_run();
 
+// Part 8: glowing shapes over a tunnel of lettering, streaked by a wandering radial blur.
+int light_scene_load();
+int light_scene_run();
+
 // Part 11: a black pause while the music fades down.
 int music_fade_load();
 int music_fade_run();

@@ -19,7 +19,7 @@ const PartRun show_parts[PART_END + 1] = {
     nullptr,        // 5: glow
     nullptr,        // 6: textured scene
     metaball_run,   // 7: metaball
-    nullptr,        // 8: light scene
+    light_scene_run, // 8: light scene
     nullptr,        // 9: particle morph
     nullptr,        // 10: raytraced
     music_fade_run, // 11: music fade

@@ -19,6 +19,10 @@ int forge_title(const char *dir);
 // The portrait.
 int forge_portrait(const char *dir);
 
+// The light scene's background and lettering, its sparks, halo, crown and lettered ring, and
+// their scene.
+int forge_light_scene(const char *dir);
+
 // The closing scene: the knot and its flares, the night picture behind them, the knot's texture,
 // the two flare sprites and the credits' scroller.
 int forge_end(const char *dir);
