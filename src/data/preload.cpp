@@ -45,7 +45,7 @@ struct PreloadStep {
 };
 
 static const PreloadStep preload_steps[LOADING_STEPS] = {
-    {nullptr, intro_load},      // raytraced part, intro part
+    {raytraced_load, intro_load}, // raytraced part, intro part
     {title_load, nullptr},      // title part
     {nullptr, nullptr},         // magnet part, textured scene part
     {nullptr, nullptr},         // nothing

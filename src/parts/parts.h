@@ -33,6 +33,10 @@ int metaball_run();
 int light_scene_load();
 int light_scene_run();
 
+// Part 10: three spheres raytraced live between the bars, faded in from and out to black.
+int raytraced_load();
+int raytraced_run();
+
 // Part 11: a black pause while the music fades down.
 int music_fade_load();
 int music_fade_run();

@@ -12,7 +12,3 @@ void raytraced_to_tracer(uint32_t *pixels, int32_t n);
 
 // Turns n tracer words back into pixel words in place. The mask byte takes a copy of red.
 void raytraced_from_tracer(uint32_t *pixels, int32_t n);
-
-// The part's load and run routines (see parts/parts.h).
-int raytraced_load();
-int raytraced_run();

@@ -21,7 +21,7 @@ const PartRun show_parts[PART_END + 1] = {
     metaball_run,   // 7: metaball
     light_scene_run, // 8: light scene
     nullptr,        // 9: particle morph
-    nullptr,        // 10: raytraced
+    raytraced_run,  // 10: raytraced
     music_fade_run, // 11: music fade
     end_run,        // 12: end
     nullptr,        // 13: the end of the show

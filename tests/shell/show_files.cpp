@@ -222,6 +222,10 @@ void write_show_data(const std::string &dir, const std::string &skip) {
     });
     if (skip != "litecube.lwo") write_cube_object(data + "/litecube.lwo", 8, 30.0f);
     if (skip != "litescen.lws") write_light_scene(data + "/litescen.lws");
+    // The raytraced part's wall: texels that tell where they are.
+    sized_jpeg("tracemap.jpg", 256, 256, [](int x, int y) {
+        return Rgb{uint8_t(x), uint8_t(y), 128};
+    });
 }
 
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,

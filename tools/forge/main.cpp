@@ -25,6 +25,7 @@ static const ForgeStep steps[] = {
     {"closing scene, its pictures and credits", forge_end},
     {"metaball pictures and scene", forge_metaball},
     {"hidden picture", forge_hidden},
+    {"raytraced wall", forge_raytraced},
 };
 
 static int make_dir(const char *path) {

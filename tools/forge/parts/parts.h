@@ -33,6 +33,9 @@ int forge_metaball(const char *dir);
 // The hidden picture.
 int forge_hidden(const char *dir);
 
+// The stone wall behind the raytraced spheres.
+int forge_raytraced(const char *dir);
+
 // Saves the canvas as dir/name, a JPEG of quality 92 (dithered with the given seed).
 int part_save_jpeg(const char *dir, const char *name, const Canvas *canvas, uint32_t seed);
 
