@@ -30,6 +30,10 @@ static const char usage_text[] =
     "  --frames DIR         write presented screens to DIR/frame-NNNNNN.png (NNNNNN = tick)\n"
     "  --at TICK,TICK,...   with --frames: the ticks to write\n"
     "  --every N            with --frames: write a screen every N ticks\n"
+    "  --record FILE.mp4    record the show with its music to an MP4 video (needs ffmpeg);\n"
+    "                       headless, as fast as possible; --sound-device none records silence\n"
+    "  --scale N            with --record: enlarge the screen N times (1..8)\n"
+    "  --benchmark          play headless as fast as possible and print the frame times\n"
     "\n"
     "The options --depth, --vsync, --windowed and --sound-device imply --no-dialog.\n"
     "During the show: Escape ends it, N skips to the next part.\n";
@@ -40,6 +44,7 @@ void options_defaults(Options *opts) {
     opts->color_depth = 24;
     opts->sound_device = OPT_SOUND_DEFAULT;
     opts->start_part = 1;
+    opts->record_scale = 1;
 }
 
 // A whole decimal number in [lo, hi]; 0 when text is not one.
@@ -120,13 +125,20 @@ static OptionsResult parse_valued(const char *name, const char *value, Options *
     } else if (!std::strcmp(name, "--every")) {
         if (!parse_int(value, 1, INT32_MAX, &opts->frames_every))
             return bad("--every takes a number of ticks above 0, not '%s'", value ? value : "");
+    } else if (!std::strcmp(name, "--record")) {
+        if (!value || !*value) return bad("%s needs a file name", name);
+        opts->record_path = value;
+    } else if (!std::strcmp(name, "--scale")) {
+        if (!parse_int(value, 1, 8, &opts->record_scale))
+            return bad("--scale takes a number from 1 to 8, not '%s'", value ? value : "");
     }
     return OPTIONS_RUN;
 }
 
 static int takes_value(const char *name) {
-    static const char *const valued[] = {"--depth",  "--sound-device", "--data", "--part",
-                                         "--frames", "--at",           "--every"};
+    static const char *const valued[] = {"--depth", "--sound-device", "--data",
+                                         "--part",  "--frames",       "--at",
+                                         "--every", "--record",       "--scale"};
     for (const char *v : valued)
         if (!std::strcmp(name, v)) return 1;
     return 0;
@@ -145,6 +157,8 @@ static int parse_flag(const char *name, Options *opts) {
     } else if (!std::strcmp(name, "--headless")) {
         opts->headless = 1;
         opts->show_dialog = 0;
+    } else if (!std::strcmp(name, "--benchmark")) {
+        opts->benchmark = 1;
     } else {
         return 0;
     }
@@ -158,7 +172,19 @@ static OptionsResult check(Options *opts) {
     if (!opts->frames_dir && wants_frames) return bad("%s need --frames DIR", "--at and --every");
     if (opts->frames_every > 0 && opts->frames_at_count > 0)
         return bad("%s: give either --at or --every", "--frames");
-    if (opts->headless) opts->sound_device = OPT_SOUND_NONE;
+    int outputs = (opts->frames_dir != nullptr) + (opts->record_path != nullptr) + opts->benchmark;
+    if (outputs > 1) return bad("%s: give only one of them", "--frames, --record and --benchmark");
+    if (opts->record_scale != 1 && !opts->record_path) return bad("%s needs --record", "--scale");
+    // Recording and the benchmark play headless; a recording keeps its music (rendered offline
+    // in step with the ticks) unless --sound-device none asks for silence.
+    if (opts->record_path || opts->benchmark) {
+        opts->headless = 1;
+        opts->show_dialog = 0;
+    }
+    if (opts->record_path)
+        opts->sound_device = opts->sound_device == OPT_SOUND_NONE ? OPT_SOUND_NONE : 0;
+    else if (opts->headless)
+        opts->sound_device = OPT_SOUND_NONE;
     return OPTIONS_RUN;
 }
 

@@ -10,12 +10,14 @@
 #include "platform/audio.h"
 #include "platform/dialog.h"
 #include "platform/video.h"
+#include "shell/benchmark.h"
 #include "shell/clock.h"
 #include "shell/display.h"
 #include "shell/faults.h"
 #include "shell/frames.h"
 #include "shell/music.h"
 #include "shell/options.h"
+#include "shell/record.h"
 #include "shell/sequencer.h"
 
 #include <cstdio>
@@ -66,13 +68,19 @@ void setup_find_data(const char *data_option, char *dir, size_t size) {
     std::snprintf(dir, size, ".");
 }
 
+// A recording renders its music offline, in step with the ticks; the show plays it on a device.
+static const AudioDriver *sound_driver(const Options *opts) {
+    return opts->record_path ? &audio_offline : &audio_device;
+}
+
 // The settings from the dialog, or from the command line when it skips the dialog. Returns 1 to
 // run, 0 when the user chose Exit.
 static int choose_settings(const Options *opts) {
     const char *names[MAX_DEVICES];
     int32_t count = 0;
-    if (!opts->headless)
-        while (count < MAX_DEVICES && (names[count] = audio_device.device_name(count))) count++;
+    const AudioDriver *audio = sound_driver(opts);
+    if (!opts->headless || opts->record_path)
+        while (count < MAX_DEVICES && (names[count] = audio->device_name(count))) count++;
     ShowSettings *s = &show_settings;
     *s = ShowSettings{
         opts->color_depth, opts->vertical_retrace, opts->windowed, opts->sound_device, count, 1, 0,
@@ -135,7 +143,7 @@ static int start_up(const Options *opts) {
     setup_find_data(opts->data_dir, dir, sizeof dir);
     if (!open_data(dir) || !open_display()) return 0;
     int32_t device = show_settings.sound_device;
-    if (device != SOUND_NONE && !music_init(&audio_device, device)) {
+    if (device != SOUND_NONE && !music_init(sound_driver(opts), device)) {
         std::fprintf(stderr,
                      "quellmoor: the sound device %d cannot be opened (try "
                      "--sound-device none)\n",
@@ -177,11 +185,39 @@ static int prepare(int argc, char **argv, Options *opts) {
     if (!opts->headless && !video_window.available()) {
         std::fprintf(stderr, "quellmoor: no display is available to show the show on.\n"
                              "Run 'quellmoor --headless' to play it without a window (with "
-                             "--frames DIR to see it).\n");
+                             "--frames DIR to see it),\n"
+                             "or 'quellmoor --record FILE.mp4' to record it to a video.\n");
         return EXIT_SHOW_USAGE;
     }
     if (!choose_settings(opts)) return EXIT_SHOW_OK;
     return -1;
+}
+
+static int start_recording(const Options *opts) {
+    if (!opts->record_path) return 1;
+    RecordSettings settings = {opts->record_path, opts->record_scale, AUDIO_OFFLINE_RATE,
+                               opts->start_part};
+    if (!record_start(&settings)) return 0;
+    sequencer_set_frame_hook(record_capture);
+    return 1;
+}
+
+// The parts from the chosen one to the end of the show (or Escape).
+static void play(const Options *opts) {
+    sequencer.part_index = opts->start_part;
+    if (opts->record_path) record_show_begins();
+    if (opts->benchmark)
+        benchmark_run_show(show_parts);
+    else
+        run_main_loop(show_settings.vertical_retrace);
+}
+
+// After the show: the recording's end, the benchmark's table. Returns the exit status.
+static int finish(const Options *opts) {
+    int recorded = !opts->record_path || record_finish(1);
+    if (opts->benchmark) benchmark_report(stdout);
+    shutdown();
+    return fault_count() || !recorded ? EXIT_SHOW_FAILED : EXIT_SHOW_OK;
 }
 
 int show_main(int argc, char **argv) {
@@ -191,21 +227,18 @@ int show_main(int argc, char **argv) {
         mem_free_all();
         return status;
     }
-    if (!start_frames(&opts) || !start_up(&opts)) {
+    if (!start_frames(&opts) || !start_up(&opts) || !start_recording(&opts)) {
         shutdown();
         return EXIT_SHOW_FAILED;
     }
+    double preload_start = benchmark_now();
     if (!preload()) {
         std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
+        record_finish(0);
         shutdown();
         return EXIT_SHOW_FAILED;
     }
-    if (key_pressed(VK_ESCAPE)) {
-        shutdown();
-        return fault_count() ? EXIT_SHOW_FAILED : EXIT_SHOW_OK;
-    }
-    sequencer.part_index = opts.start_part;
-    run_main_loop(show_settings.vertical_retrace);
-    shutdown();
-    return fault_count() ? EXIT_SHOW_FAILED : EXIT_SHOW_OK;
+    benchmark_set_preload(benchmark_now() - preload_start);
+    if (!key_pressed(VK_ESCAPE)) play(&opts);
+    return finish(&opts);
 }

@@ -1,0 +1,117 @@
+// benchmark.cpp -- times every frame of a headless show and prints the frame times per part
+
+#include "shell/benchmark.h"
+
+#include "data/memory.h"
+#include "shell/sequencer.h"
+
+#include <algorithm>
+#include <ctime>
+
+constexpr size_t FIRST_CAPACITY = 1 << 15; // frames; about 8 minutes of show
+
+struct FrameTime {
+    int32_t part;
+    float ms;
+};
+
+static FrameTime *frames;
+static size_t frame_count;
+static size_t frame_capacity;
+static double preload_seconds;
+static int32_t drawing_part;       // the part whose run routine was called last
+static const PartRun *timed_table; // the parts being timed
+
+double benchmark_now() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+void benchmark_reset() {
+    frames = nullptr; // blocks live until mem_free_all
+    frame_count = frame_capacity = 0;
+    preload_seconds = 0.0;
+    drawing_part = 0;
+}
+
+void benchmark_add_frame(int32_t part, double ms) {
+    if (frame_count == frame_capacity) {
+        size_t capacity = frame_capacity ? 2 * frame_capacity : FIRST_CAPACITY;
+        void *grown = frames ? mem_resize(frames, capacity * sizeof(FrameTime))
+                             : mem_alloc(capacity * sizeof(FrameTime));
+        if (!grown) return; // out of memory: the frame goes untimed
+        frames = static_cast<FrameTime *>(grown);
+        frame_capacity = capacity;
+    }
+    frames[frame_count++] = FrameTime{part, float(ms)};
+}
+
+void benchmark_set_preload(double seconds) {
+    preload_seconds = seconds;
+}
+
+// Each slot of the part table is wrapped so the loop learns which part drew the frame; empty
+// slots stay empty, so the sequencer passes over them as in the show.
+template <int32_t N> static int timed_part() {
+    drawing_part = N;
+    return timed_table[N]();
+}
+
+static const PartRun timed_parts[PART_END + 1] = {
+    nullptr,        timed_part<1>,  timed_part<2>,  timed_part<3>, timed_part<4>,
+    timed_part<5>,  timed_part<6>,  timed_part<7>,  timed_part<8>, timed_part<9>,
+    timed_part<10>, timed_part<11>, timed_part<12>, nullptr,
+};
+
+void benchmark_run_show(const PartRun *parts) {
+    timed_table = parts;
+    PartRun table[PART_END + 1];
+    for (int32_t i = 0; i <= PART_END; i++) table[i] = parts[i] ? timed_parts[i] : nullptr;
+    sequencer_use_parts(table);
+    while (!sequencer.quit_requested) {
+        double start = benchmark_now();
+        int go_on = sequencer_frame(0);
+        double ms = (benchmark_now() - start) * 1000.0;
+        if (drawing_part) benchmark_add_frame(drawing_part, ms);
+        if (!go_on) break;
+    }
+    sequencer_use_parts(nullptr);
+}
+
+// The value at or below which p percent of the sorted times lie (nearest rank).
+static float percentile(const float *sorted, size_t count, double p) {
+    size_t rank = size_t(p / 100.0 * double(count) + 0.999999);
+    return sorted[std::clamp<size_t>(rank, 1, count) - 1];
+}
+
+// Gathers part's times into scratch, sorted. Returns how many.
+static size_t part_times(int32_t part, float *scratch) {
+    size_t n = 0;
+    for (size_t i = 0; i < frame_count; i++)
+        if (frames[i].part == part) scratch[n++] = frames[i].ms;
+    std::sort(scratch, scratch + n);
+    return n;
+}
+
+void benchmark_report(FILE *out) {
+    auto *scratch =
+        static_cast<float *>(mem_alloc(std::max<size_t>(frame_count, 1) * sizeof(float)));
+    double total_ms = 0.0;
+    std::fprintf(out, "part   frames    mean ms     p50 ms     p99 ms     max ms\n");
+    for (int32_t part = 1; part <= PART_COUNT && scratch; part++) {
+        size_t n = part_times(part, scratch);
+        if (n == 0) continue;
+        double sum = 0.0;
+        for (size_t i = 0; i < n; i++) sum += scratch[i];
+        total_ms += sum;
+        std::fprintf(out, "%4d %8zu %10.3f %10.3f %10.3f %10.3f\n", part, n, sum / double(n),
+                     percentile(scratch, n, 50.0), percentile(scratch, n, 99.0), scratch[n - 1]);
+    }
+    mem_free(scratch);
+    std::fprintf(out, "preload: %.3f s\n", preload_seconds);
+    double seconds = total_ms / 1000.0;
+    double real = double(frame_count) * BENCHMARK_TICK_SECONDS;
+    std::fprintf(out, "whole show: %zu frames in %.3f s (%.1f x real time)\n", frame_count, seconds,
+                 seconds > 0.0 ? real / seconds : 0.0);
+}

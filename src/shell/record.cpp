@@ -1,0 +1,302 @@
+// record.cpp -- feeds the presented screens and the offline music to an ffmpeg child process
+
+#include "shell/record.h"
+
+#include "platform/audio.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "shell/sequencer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+// Ticks each part lasts when nothing is skipped, for the progress estimate only: a part that
+// runs longer or shorter only makes the estimate wrong for a while.
+static const int32_t part_ticks[PART_END] = {0,    2400, 900,  1500, 700, 1200, 1500,
+                                             1500, 1800, 1500, 1200, 230, 3000};
+
+constexpr int32_t AUDIO_CHUNK = 4096; // stereo frames rendered per call
+// ffmpeg reads its two inputs in an order of its own and takes audio in packets of 1024 stereo
+// frames (1.5 ticks): the video is held back this many ticks so that, whenever ffmpeg waits for
+// sound, the sound is already written and the show is never stuck writing a frame meanwhile.
+constexpr int32_t VIDEO_LAG = 4;
+constexpr size_t SCREEN_BYTES = size_t(DISPLAY_WIDTH) * DISPLAY_HEIGHT * 3;
+constexpr int PIPE_BYTES = 1 << 20;     // asked of the kernel for both pipes
+constexpr int FIRST_SPARE_FD = 10;      // pipe ends live above the child's 0..3
+constexpr double PROGRESS_PERIOD = 0.1; // seconds between progress lines
+
+struct Recorder {
+    RecordSettings settings;
+    pid_t child;       // ffmpeg, 0 when none
+    int video_fd;      // raw RGB frames, -1 when closed
+    int audio_fd;      // 16-bit stereo PCM, -1 when closed
+    int64_t frames;    // ticks recorded: screens taken (written or held back)
+    int64_t written;   // video frames written
+    int64_t samples;   // stereo frames of audio written
+    int write_error;   // errno of the write that failed, 0 while ffmpeg reads
+    int progress;      // 1 when stderr is a terminal
+    int show_begun;    // 1 after the loading screen
+    int32_t part;      // the part the progress line last saw
+    int64_t part_tick; // the tick that part was first seen at
+    timespec started;
+    double last_shown; // seconds after started
+};
+
+static Recorder rec = {{}, 0, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0.0};
+static uint8_t held_screens[VIDEO_LAG][SCREEN_BYTES]; // frame n waits in slot n % VIDEO_LAG
+static uint8_t screen_rgb[SCREEN_BYTES];
+static int16_t audio_chunk[2 * AUDIO_CHUNK];
+
+int64_t record_samples_at(int64_t tick, int32_t rate) {
+    return tick * RECORD_TICK_MS * rate / 1000;
+}
+
+static double seconds_since(const timespec &start) {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec - start.tv_sec) + double(now.tv_nsec - start.tv_nsec) * 1e-9;
+}
+
+static void close_fd(int *fd) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+}
+
+// A pipe whose ends close on exec; the read end moved above the descriptors the child gets,
+// so that placing it at 0 or 3 in the child never lands on itself.
+static int make_pipe(int *read_end, int *write_end) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return 0;
+    int moved = fcntl(ends[0], F_DUPFD_CLOEXEC, FIRST_SPARE_FD);
+    close(ends[0]);
+    if (moved < 0) {
+        close(ends[1]);
+        return 0;
+    }
+    // A bigger pipe lets the show run ahead of the encoder; the default size works too.
+    fcntl(ends[1], F_SETPIPE_SZ, PIPE_BYTES);
+    *read_end = moved;
+    *write_end = ends[1];
+    return 1;
+}
+
+// Starts ffmpeg with the video on its standard input and the audio on descriptor 3.
+static int spawn_ffmpeg(int video_read, int audio_read) {
+    const RecordSettings *s = &rec.settings;
+    char rate[16], filter[96], output[4200];
+    std::snprintf(rate, sizeof rate, "%d", s->rate);
+    // Nearest-neighbour enlarging keeps the show's pixels sharp.
+    std::snprintf(filter, sizeof filter, "scale=%d:%d:flags=neighbor,format=yuv420p",
+                  DISPLAY_WIDTH * s->scale, DISPLAY_HEIGHT * s->scale);
+    // "file:" keeps names starting with '-' or holding ':' from being read as options.
+    std::snprintf(output, sizeof output, "file:%s", s->path);
+    const char *argv[] = {
+        "ffmpeg", "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-y",
+        // 1000 / 14 frames per second: one frame per tick.
+        // Raw inputs need no probing; probing would read seconds of one pipe before the other.
+        "-probesize", "32", "-analyzeduration", "0", "-thread_queue_size", "16", "-f", "rawvideo",
+        "-pix_fmt", "rgb24", "-video_size", "512x384", "-framerate", "500/7", "-i", "pipe:0",
+        "-probesize", "32", "-analyzeduration", "0", "-thread_queue_size", "1024", "-f", "s16le",
+        "-ar", rate, "-ac", "2", "-i", "pipe:3", "-map", "0:v", "-map", "1:a", "-vf", filter,
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-c:a", "aac", "-b:a", "192k",
+        "-movflags", "+faststart", "-f", "mp4", output, nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, video_read, 0);
+    posix_spawn_file_actions_adddup2(&actions, audio_read, 3);
+    int err =
+        posix_spawnp(&rec.child, "ffmpeg", &actions, nullptr, const_cast<char **>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (err == 0) return 1;
+    rec.child = 0;
+    if (err == ENOENT)
+        std::fprintf(stderr, "quellmoor: --record needs the program ffmpeg, which was not found "
+                             "(install the package \"ffmpeg\")\n");
+    else
+        std::fprintf(stderr, "quellmoor: cannot start ffmpeg: %s\n", std::strerror(err));
+    return 0;
+}
+
+int record_start(const RecordSettings *settings) {
+    if (rec.child) return 0;
+    rec = Recorder{*settings, 0, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0.0};
+    // A write to an ffmpeg that has ended must fail with EPIPE, not end the show silently.
+    std::signal(SIGPIPE, SIG_IGN);
+    int video_read = -1, audio_read = -1;
+    if (!make_pipe(&video_read, &rec.video_fd) || !make_pipe(&audio_read, &rec.audio_fd)) {
+        std::fprintf(stderr, "quellmoor: cannot make a pipe for ffmpeg: %s\n",
+                     std::strerror(errno));
+        close_fd(&video_read);
+        close_fd(&rec.video_fd);
+        return 0;
+    }
+    int started = spawn_ffmpeg(video_read, audio_read);
+    close(video_read);
+    close(audio_read);
+    if (!started) {
+        close_fd(&rec.video_fd);
+        close_fd(&rec.audio_fd);
+        return 0;
+    }
+    rec.progress = isatty(STDERR_FILENO);
+    clock_gettime(CLOCK_MONOTONIC, &rec.started);
+    return 1;
+}
+
+static int write_all(int fd, const void *data, size_t size) {
+    const auto *p = static_cast<const uint8_t *>(data);
+    while (size > 0) {
+        ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return 0;
+        p += n;
+        size -= size_t(n);
+    }
+    return 1;
+}
+
+// The music up to tick, rendered now: what the show asked of it so far is what plays.
+static int write_audio(int64_t tick) {
+    int64_t target = record_samples_at(tick, rec.settings.rate);
+    while (rec.samples < target) {
+        int32_t n = int32_t(std::min<int64_t>(AUDIO_CHUNK, target - rec.samples));
+        audio_offline_render(audio_chunk, n);
+        if (!write_all(rec.audio_fd, audio_chunk, size_t(n) * 2 * sizeof(int16_t))) return 0;
+        rec.samples += n;
+    }
+    return 1;
+}
+
+static void fail_writing() {
+    rec.write_error = errno ? errno : EPIPE;
+    close_fd(&rec.video_fd);
+    close_fd(&rec.audio_fd);
+    sequencer.quit_requested = 1; // nothing more can be recorded
+}
+
+// "M:SS"
+static void format_minutes(char *text, size_t size, double seconds) {
+    int64_t s = int64_t(seconds < 0.0 ? 0.0 : seconds);
+    std::snprintf(text, size, "%d:%02d", int(s / 60), int(s % 60));
+}
+
+// Ticks still to come: the rest of the current part and the whole of every later one.
+static int64_t ticks_left(int64_t tick) {
+    if (!rec.show_begun) {
+        int64_t left = std::max<int64_t>(0, RECORD_LOADING_TICKS - tick);
+        for (int32_t p = rec.settings.start_part; p <= PART_COUNT; p++) left += part_ticks[p];
+        return left;
+    }
+    int32_t part = sequencer.part_index;
+    if (part != rec.part) {
+        rec.part = part;
+        rec.part_tick = tick;
+    }
+    if (part < 1 || part > PART_COUNT) return 0;
+    int64_t left = std::max<int64_t>(0, part_ticks[part] - (tick - rec.part_tick));
+    for (int32_t p = part + 1; p <= PART_COUNT; p++) left += part_ticks[p];
+    return left;
+}
+
+static void show_progress(int64_t tick, int final) {
+    if (!rec.progress) return;
+    double elapsed = seconds_since(rec.started);
+    if (!final && elapsed - rec.last_shown < PROGRESS_PERIOD) return;
+    rec.last_shown = elapsed;
+    int64_t left = final ? 0 : ticks_left(tick);
+    double fraction = tick + left > 0 ? double(tick) / double(tick + left) : 1.0;
+    if (!final) fraction = std::min(fraction, 0.99);
+    char bar[31], spent[16], remaining[16], where[16];
+    int filled = int(fraction * 30.0);
+    for (int i = 0; i < 30; i++) bar[i] = i < filled ? '#' : '.';
+    bar[30] = '\0';
+    format_minutes(spent, sizeof spent, elapsed);
+    format_minutes(remaining, sizeof remaining,
+                   fraction > 0.0 ? elapsed / fraction - elapsed : 0.0);
+    int32_t part = std::clamp(sequencer.part_index, 1, PART_COUNT);
+    if (rec.show_begun)
+        std::snprintf(where, sizeof where, "part %2d", part);
+    else
+        std::snprintf(where, sizeof where, "loading");
+    std::fprintf(stderr, "\rrecording %s [%s] %3d%%  %s elapsed, %s left ", where, bar,
+                 int(fraction * 100.0), spent, remaining);
+    if (final) std::fputc('\n', stderr);
+}
+
+void record_show_begins() {
+    rec.show_begun = 1;
+}
+
+// Writes the held frames up to (not including) frame `until`.
+static int write_video(int64_t until) {
+    for (; rec.written < until; rec.written++)
+        if (!write_all(rec.video_fd, held_screens[rec.written % VIDEO_LAG], SCREEN_BYTES)) return 0;
+    return 1;
+}
+
+void record_capture() {
+    if (!rec.child || rec.write_error) return;
+    int64_t tick = tick_count.load();
+    if (tick <= rec.frames) return;
+    // Ticks with no frame of their own (none on the stepped clock) repeat this screen.
+    display_read_screen(screen_rgb);
+    for (; rec.frames < tick; rec.frames++) {
+        // The frame VIDEO_LAG ticks back leaves its slot before this one takes it.
+        if (!write_audio(rec.frames + 1) || !write_video(rec.frames + 1 - VIDEO_LAG)) {
+            fail_writing();
+            return;
+        }
+        std::memcpy(held_screens[rec.frames % VIDEO_LAG], screen_rgb, SCREEN_BYTES);
+    }
+    show_progress(tick, 0);
+}
+
+// Why ffmpeg did not write the file, or null when it did.
+static const char *ffmpeg_failure(int status, char *text, size_t size) {
+    if (rec.write_error) {
+        std::snprintf(text, size, "ffmpeg stopped reading (%s)", std::strerror(rec.write_error));
+    } else if (WIFSIGNALED(status)) {
+        std::snprintf(text, size, "ffmpeg was ended by signal %d", WTERMSIG(status));
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+        std::snprintf(text, size, "ffmpeg ended with status %d", WEXITSTATUS(status));
+    } else {
+        return nullptr;
+    }
+    return text;
+}
+
+int record_finish(int complete) {
+    if (!rec.child) return 0;
+    if (!complete) kill(rec.child, SIGKILL);
+    if (complete && !rec.write_error && !write_video(rec.frames)) fail_writing();
+    close_fd(&rec.video_fd);
+    close_fd(&rec.audio_fd);
+    int status = 0;
+    while (waitpid(rec.child, &status, 0) < 0 && errno == EINTR) {
+    }
+    rec.child = 0;
+    const char *path = rec.settings.path;
+    if (!complete) {
+        unlink(path);
+        std::fprintf(stderr, "quellmoor: the recording was stopped; %s was removed\n", path);
+        return 0;
+    }
+    char reason[256];
+    if (ffmpeg_failure(status, reason, sizeof reason)) {
+        if (rec.progress) std::fputc('\n', stderr);
+        std::fprintf(stderr, "quellmoor: recording %s failed: %s\n", path, reason);
+        return 0;
+    }
+    show_progress(rec.frames, 1);
+    return 1;
+}

@@ -1,0 +1,272 @@
+// Tests of recording: the streams ffmpeg writes, the music in step with the ticks, failures.
+
+#include "data/memory.h"
+#include "data/preload.h"
+#include "platform/audio.h"
+#include "platform/video.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "shell/music.h"
+#include "shell/options.h"
+#include "shell/record.h"
+#include "shell/sequencer.h"
+#include "show_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// What ffprobe says of one stream.
+struct Stream {
+    std::string type;
+    int width = 0, height = 0;
+    long frames = 0;
+    double seconds = 0.0;
+};
+
+std::string run_output(const std::string &cmd) {
+    std::string text;
+    FILE *pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return text;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
+    pclose(pipe);
+    return text;
+}
+
+std::vector<Stream> probe(const std::string &path) {
+    std::string text = run_output("ffprobe -v error -count_frames -show_entries "
+                                  "stream=codec_type,width,height,nb_read_frames,duration "
+                                  "-of csv=p=0 '" +
+                                  path + "'");
+    std::vector<Stream> streams;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        Stream s;
+        std::istringstream fields(line);
+        std::string f;
+        std::getline(fields, s.type, ',');
+        if (s.type == "video") {
+            std::getline(fields, f, ',');
+            s.width = std::atoi(f.c_str());
+            std::getline(fields, f, ',');
+            s.height = std::atoi(f.c_str());
+        }
+        std::getline(fields, f, ',');
+        s.seconds = std::atof(f.c_str());
+        std::getline(fields, f, ',');
+        s.frames = std::atol(f.c_str());
+        streams.push_back(s);
+    }
+    return streams;
+}
+
+// The recording's sound decoded to 48 kHz stereo.
+std::vector<int16_t> decode_audio(const std::string &path) {
+    std::string raw =
+        run_output("ffmpeg -v error -i '" + path + "' -f s16le -ac 2 -ar 48000 - 2>/dev/null");
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    return samples;
+}
+
+// The red byte at the middle of every frame of the recording.
+std::vector<int> middle_reds(const std::string &path) {
+    std::string raw =
+        run_output("ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+    std::vector<int> reds;
+    const size_t frame = 512 * 384 * 3, middle = (192 * 512 + 256) * 3;
+    for (size_t at = 0; at + frame <= raw.size(); at += frame)
+        reds.push_back(uint8_t(raw[at + middle]));
+    return reds;
+}
+
+double loudness(const std::vector<int16_t> &s, size_t from, size_t to) {
+    double sum = 0.0;
+    for (size_t i = from; i < to && i < s.size(); i++) sum += double(s[i]) * s[i];
+    return to > from ? std::sqrt(sum / double(to - from)) : 0.0;
+}
+
+constexpr int SAMPLES_PER_TICK = 672;        // 14 ms at 48 kHz
+constexpr double FRAME_SECONDS = 0.014;      // one frame of the video
+constexpr size_t CODEC_SLACK = 2 * 1024 * 2; // two AAC frames, both channels
+constexpr int RED_STEP = 8;                  // red byte per tick (mod 256) in the test's frames
+
+struct RecordTest : testing::Test {
+    std::string dir = make_temp_dir();
+    std::string path = dir + "/show.mp4";
+    void SetUp() override {
+        if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0)
+            GTEST_SKIP() << "ffmpeg is not installed";
+        ASSERT_NE(display_open(512, 384, 24, DISPLAY_CREATE, &video_headless), nullptr);
+        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
+        ASSERT_NE(FrameBuffer, nullptr);
+        ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+        sequencer_reset();
+    }
+    void TearDown() override {
+        record_finish(0);
+        music_shutdown();
+        clock_stop();
+        if (display_device) display_device->close();
+        mem_free_all();
+        remove_tree(dir);
+    }
+    // The forge's tune through the offline driver; skips the test without it.
+    bool load_music() {
+        music_set_dir(QM_BUILD_DIR);
+        if (access(QM_BUILD_DIR "/quellmor.xm", R_OK) != 0) return false;
+        return music_init(&audio_offline, 0) && music_load("quellmor.xm");
+    }
+    // One frame as the show makes it: the parts' music calls, the tick, the present, the hook.
+    void frame(int tick, int music_at) {
+        if (tick == music_at) {
+            music_play();
+            music_set_volume(255.0f);
+        }
+        // Each frame's red byte says which tick drew it.
+        image_fill_rect(FrameBuffer, pixel_rgb(uint8_t(tick * RED_STEP), 80, 160), 0, 0, 512, 256);
+        clock_step();
+        clock_update();
+        display_device->present(FrameBuffer, 0, 1, 511, 254, 0, 64);
+        record_capture();
+    }
+    int record(int ticks, int music_at, int scale = 1) {
+        RecordSettings settings = {path.c_str(), scale, AUDIO_OFFLINE_RATE, 1};
+        if (!record_start(&settings)) return 0;
+        for (int t = 0; t < ticks && !sequencer.quit_requested; t++) frame(t, music_at);
+        return record_finish(1);
+    }
+};
+
+TEST_F(RecordTest, EachTickIsOneFrameAndTheMusicStartsAtItsTick) {
+    if (!load_music()) GTEST_SKIP() << "the forge has not made quellmor.xm";
+    const int ticks = 60, music_at = 20;
+    ASSERT_EQ(record(ticks, music_at), 1);
+    std::vector<Stream> streams = probe(path);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].type, "video");
+    EXPECT_EQ(streams[0].width, 512);
+    EXPECT_EQ(streams[0].height, 384);
+    EXPECT_EQ(streams[0].frames, ticks);
+    EXPECT_NEAR(streams[0].seconds, ticks * FRAME_SECONDS, FRAME_SECONDS);
+    EXPECT_EQ(streams[1].type, "audio");
+    EXPECT_NEAR(streams[1].seconds, streams[0].seconds, FRAME_SECONDS);
+    std::vector<int> reds = middle_reds(path);
+    ASSERT_EQ(reds.size(), size_t(ticks));
+    for (int t = 0; t < ticks; t++) {
+        int off = (reds[t] - t * RED_STEP) & 255; // the colours and the codec lose a few steps
+        EXPECT_TRUE(off <= RED_STEP / 2 || off >= 256 - RED_STEP / 2) << "frame " << t;
+    }
+
+    std::vector<int16_t> sound = decode_audio(path);
+    size_t start = size_t(music_at) * SAMPLES_PER_TICK * 2;
+    EXPECT_NEAR(double(sound.size()), double(ticks * SAMPLES_PER_TICK * 2), CODEC_SLACK);
+    EXPECT_LT(loudness(sound, 0, start - CODEC_SLACK), 4.0) << "music before it was played";
+    EXPECT_GT(loudness(sound, start + CODEC_SLACK, sound.size()), 100.0) << "no music";
+}
+
+TEST_F(RecordTest, WithoutSoundTheRecordingIsSilentAndAsLongEnlarged) {
+    const int ticks = 30;
+    ASSERT_EQ(record(ticks, 0, 2), 1);
+    std::vector<Stream> streams = probe(path);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].width, 1024);
+    EXPECT_EQ(streams[0].height, 768);
+    EXPECT_EQ(streams[0].frames, ticks);
+    EXPECT_NEAR(streams[1].seconds, streams[0].seconds, FRAME_SECONDS);
+    std::vector<int16_t> sound = decode_audio(path);
+    ASSERT_GT(sound.size(), 0u);
+    EXPECT_EQ(loudness(sound, 0, sound.size()), 0.0);
+}
+
+TEST_F(RecordTest, AFailedFfmpegEndsTheShowWithAReasonAndIsReaped) {
+    path = dir + "/no/such/folder/show.mp4";
+    testing::internal::CaptureStderr();
+    int ok = record(2000, -1);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(sequencer.quit_requested, 1) << "the show was not asked to end";
+    EXPECT_NE(err.find(path + " failed"), std::string::npos) << err;
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a child is left";
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST(RecordSamples, AreCountedFromTheTickSoNothingDrifts) {
+    EXPECT_EQ(record_samples_at(1, 48000), 672);
+    EXPECT_EQ(record_samples_at(100000, 48000), 67200000);
+    // 617.4 per tick at 44.1 kHz: rounded down at each tick, never accumulated.
+    EXPECT_EQ(record_samples_at(5, 44100), 3087);
+    EXPECT_EQ(record_samples_at(10, 44100), 6174);
+}
+
+struct Outcome {
+    int status;
+    std::string err;
+};
+
+Outcome run_program(const std::string &dir, const std::string &env, const std::string &args) {
+    std::string cmd = env + " " QM_PROGRAM " " + args + " >/dev/null 2>" + dir + "/err.txt";
+    int raw = std::system(cmd.c_str());
+    std::stringstream text;
+    text << std::ifstream(dir + "/err.txt").rdbuf();
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
+}
+
+TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
+    std::string dir = make_temp_dir();
+    Outcome r = run_program(dir, "env PATH=" + dir, "--record " + dir + "/x.mp4 --data " + dir);
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("package \"ffmpeg\""), std::string::npos) << r.err;
+    remove_tree(dir);
+}
+
+// Parses args; returns the result with opts filled.
+OptionsResult parse(std::vector<std::string> args, Options *opts) {
+    args.insert(args.begin(), "quellmoor");
+    std::vector<char *> argv;
+    for (auto &a : args) argv.push_back(a.data());
+    testing::internal::CaptureStderr();
+    OptionsResult r = options_parse(int(argv.size()), argv.data(), opts);
+    testing::internal::GetCapturedStderr();
+    return r;
+}
+
+TEST(RecordOptions, RecordingIsHeadlessWithMusicUnlessSoundIsOff) {
+    Options o;
+    ASSERT_EQ(parse({"--record", "a.mp4", "--scale", "3", "--part", "5"}, &o), OPTIONS_RUN);
+    EXPECT_STREQ(o.record_path, "a.mp4");
+    EXPECT_EQ(o.record_scale, 3);
+    EXPECT_EQ(o.headless, 1);
+    EXPECT_EQ(o.show_dialog, 0);
+    EXPECT_EQ(o.sound_device, 0) << "the offline device";
+    ASSERT_EQ(parse({"--record", "a.mp4", "--sound-device", "none"}, &o), OPTIONS_RUN);
+    EXPECT_EQ(o.sound_device, OPT_SOUND_NONE);
+    ASSERT_EQ(parse({"--benchmark", "--part", "3"}, &o), OPTIONS_RUN);
+    EXPECT_EQ(o.headless, 1);
+    EXPECT_EQ(o.sound_device, OPT_SOUND_NONE);
+
+    EXPECT_EQ(parse({"--scale", "2"}, &o), OPTIONS_BAD);
+    EXPECT_EQ(parse({"--record", "a.mp4", "--scale", "9"}, &o), OPTIONS_BAD);
+    EXPECT_EQ(parse({"--record"}, &o), OPTIONS_BAD);
+    EXPECT_EQ(parse({"--record", "a.mp4", "--benchmark"}, &o), OPTIONS_BAD);
+    EXPECT_EQ(parse({"--record", "a.mp4", "--frames", "d", "--every", "3"}, &o), OPTIONS_BAD);
+    mem_free_all();
+}
+
+} // namespace
