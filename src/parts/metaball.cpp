@@ -9,7 +9,6 @@
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scene.h"
-#include "fillers/fillers.h"
 #include "parts/isosurface.h"
 #include "parts/parts.h"
 #include "shell/clock.h"
@@ -88,14 +87,16 @@ void plasma_build_palette(uint32_t *palette) {
     }
 }
 
+// trunc(v) limited to 0..most (NaN gives 0).
+static int32_t trunc_within(double v, int32_t most) {
+    if (!(v >= 0.0)) return 0;
+    return v >= most ? most : int32_t(v);
+}
+
 static PlasmaOffset window_at(double row, double column) {
-    // The swings keep every window inside the field; the clamp only guards a clock gone wrong.
-    int32_t r = fill_trunc(float(row)), c = fill_trunc(float(column));
-    r = r < 0                                     ? 0
-        : r > PLASMA_FIELD_HEIGHT - PLASMA_HEIGHT ? PLASMA_FIELD_HEIGHT - PLASMA_HEIGHT
-                                                  : r;
-    c = c < 0 ? 0 : c > PLASMA_FIELD_WIDTH - PLASMA_WIDTH ? PLASMA_FIELD_WIDTH - PLASMA_WIDTH : c;
-    return PlasmaOffset{r, c};
+    // The swings keep every window inside the field; the limits only guard a clock gone wrong.
+    return PlasmaOffset{trunc_within(row, PLASMA_FIELD_HEIGHT - PLASMA_HEIGHT),
+                        trunc_within(column, PLASMA_FIELD_WIDTH - PLASMA_WIDTH)};
 }
 
 void plasma_offsets(float t, PlasmaOffset offset[PLASMA_LAYERS]) {
