@@ -52,7 +52,7 @@ static const PreloadStep preload_steps[LOADING_STEPS] = {
     {metaball_load, music_fade_load}, // metaball part, music fade part
     {nullptr, nullptr},         // particle morph part
     {light_scene_load, portrait_load}, // light scene part, portrait part
-    {nullptr, nullptr},         // glow part
+    {glow_load, nullptr},       // glow part
 };
 
 // Image creation reports no reason of its own.

@@ -24,6 +24,11 @@ int title_run();
 int portrait_load();
 int portrait_run();
 
+// Part 5: a star in rings among sparks on teal, streaked from its sun, behind a see-through
+// frame with ten captions in turn, into black.
+int glow_load();
+int glow_run();
+
 // Part 7: five merging blobs, environment-mapped, over a moving plasma, out of and back into
 // white.
 int metaball_load();

@@ -16,7 +16,7 @@ const PartRun show_parts[PART_END + 1] = {
     title_run,      // 2: title
     nullptr,        // 3: magnet
     portrait_run,   // 4: portrait
-    nullptr,        // 5: glow
+    glow_run,       // 5: glow
     nullptr,        // 6: textured scene
     metaball_run,   // 7: metaball
     light_scene_run, // 8: light scene

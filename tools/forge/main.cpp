@@ -21,6 +21,7 @@ static const ForgeStep steps[] = {
     {"intro pictures", forge_intro},
     {"title picture", forge_title},
     {"portrait", forge_portrait},
+    {"glow pictures, objects and scene", forge_glow},
     {"light scene pictures and scene", forge_light_scene},
     {"closing scene, its pictures and credits", forge_end},
     {"metaball pictures and scene", forge_metaball},

@@ -19,6 +19,10 @@ int forge_title(const char *dir);
 // The portrait.
 int forge_portrait(const char *dir);
 
+// The glow part's flare, frame, dissolve and captions, its star, rings and sparks, and their
+// scene.
+int forge_glow(const char *dir);
+
 // The light scene's background and lettering, its sparks, halo, crown and lettered ring, and
 // their scene.
 int forge_light_scene(const char *dir);
