@@ -236,11 +236,13 @@ TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
     remove_tree(dir);
 }
 
-// Parses args; returns the result with opts filled.
+// Parses args; returns the result with opts filled (its strings point into `kept`).
+std::vector<std::string> kept;
 OptionsResult parse(std::vector<std::string> args, Options *opts) {
-    args.insert(args.begin(), "quellmoor");
+    kept = std::move(args);
+    kept.insert(kept.begin(), "quellmoor");
     std::vector<char *> argv;
-    for (auto &a : args) argv.push_back(a.data());
+    for (auto &a : kept) argv.push_back(a.data());
     testing::internal::CaptureStderr();
     OptionsResult r = options_parse(int(argv.size()), argv.data(), opts);
     testing::internal::GetCapturedStderr();
