@@ -25,7 +25,8 @@ void benchmark_set_preload(double seconds);
 void benchmark_run_show(const PartRun *parts);
 
 // Writes the table: one row per part that ran, in order, with frames, mean, p50, p99 and max
-// frame time in ms; the preload time; and "whole show: FRAMES frames in SECONDS s (SPEED x real
+// frame time in ms; the preload time; the processor time of the timed frames (after a run); and
+// "whole show: FRAMES frames in SECONDS s (SPEED x real
 // time)", real time being FRAMES x 14 ms.
 void benchmark_report(FILE *out);
 

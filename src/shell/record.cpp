@@ -22,8 +22,8 @@ extern char **environ;
 
 // Ticks each part lasts when nothing is skipped, for the progress estimate only: a part that
 // runs longer or shorter only makes the estimate wrong for a while.
-static const int32_t part_ticks[PART_END] = {0,    2400, 900,  1500, 700, 1200, 1500,
-                                             1500, 1800, 1500, 1200, 230, 3000};
+static const int32_t part_ticks[PART_END] = {0,    3862, 201,  2656, 902, 978, 1602,
+                                             1287, 1132, 1500, 3543, 229, 4472};
 
 constexpr int32_t AUDIO_CHUNK = 4096; // stereo frames rendered per call
 // ffmpeg reads its two inputs in an order of its own and takes audio in packets of 1024 stereo
@@ -190,11 +190,16 @@ static void format_minutes(char *text, size_t size, double seconds) {
     std::snprintf(text, size, "%d:%02d", int(s / 60), int(s % 60));
 }
 
+// A part this build does not have is passed over at once.
+static int64_t expected_ticks(int32_t part) {
+    return show_parts[part] ? part_ticks[part] : 0;
+}
+
 // Ticks still to come: the rest of the current part and the whole of every later one.
 static int64_t ticks_left(int64_t tick) {
     if (!rec.show_begun) {
         int64_t left = std::max<int64_t>(0, RECORD_LOADING_TICKS - tick);
-        for (int32_t p = rec.settings.start_part; p <= PART_COUNT; p++) left += part_ticks[p];
+        for (int32_t p = rec.settings.start_part; p <= PART_COUNT; p++) left += expected_ticks(p);
         return left;
     }
     int32_t part = sequencer.part_index;
@@ -204,7 +209,7 @@ static int64_t ticks_left(int64_t tick) {
     }
     if (part < 1 || part > PART_COUNT) return 0;
     int64_t left = std::max<int64_t>(0, part_ticks[part] - (tick - rec.part_tick));
-    for (int32_t p = part + 1; p <= PART_COUNT; p++) left += part_ticks[p];
+    for (int32_t p = part + 1; p <= PART_COUNT; p++) left += expected_ticks(p);
     return left;
 }
 
