@@ -1,0 +1,273 @@
+// Tests of the particle morph part: the rotozoom's fixed-point stepping, the dissolve from
+// white, refused data, the morph through its keys, the composed frame, the bars and the timing
+// of the fade to black.
+
+#include "parts/particle_morph.h"
+
+#include "../engine/object_test_files.h"
+#include "data/image.h"
+#include "data/preload.h"
+#include "engine/object.h"
+#include "parts/parts.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "show_files.h"
+
+#include <gmock/gmock.h>
+
+#include <vector>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+constexpr uint32_t BAR_PIXEL = pixel_rgb(10, 20, 30);
+constexpr uint32_t CAPTION_PIXEL = pixel_rgb(70, 80, 90);
+constexpr uint32_t KEYED = 0xFFu; // mask byte 255: blit_masked skips it
+constexpr uint32_t WHITE = 0xFFFFFF00u;
+
+// A 256 x 256 texture whose texel n is n << 8: every pixel tells which texel it came from.
+Image *numbered_texture() {
+    Image *texture = image_create(256, 256, 0);
+    for (uint32_t n = 0; n < 65536; n++) texture->pixels[n] = n << 8;
+    return texture;
+}
+
+uint32_t texel_of(const Image *image, int x, int y) {
+    return image->pixels[y * image->width + x] >> 8;
+}
+
+TEST(ParticleMorphRotozoom, StepsAndCarriesAsWorkedOutByHand) {
+    Image *texture = numbered_texture();
+    Image *dst = image_create(512, 256, 0);
+    ASSERT_TRUE(texture && dst);
+    Rotozoom rz = {256, 128, 0.0f, 1.0f, 0, 0, texture};
+    particle_morph_rotozoom(&rz, dst);
+    // kc = 65535, ks = 0: u starts at 256, v at 128.0; a row steps just under one texel.
+    EXPECT_EQ(texel_of(dst, 0, 0), 128u * 256);
+    EXPECT_EQ(texel_of(dst, 1, 0), 128u * 256 + 1);
+    EXPECT_EQ(texel_of(dst, 255, 0), 128u * 256 + 255);
+    // u reaches 256.0 at column 256: the index carries into the next texture row.
+    EXPECT_EQ(texel_of(dst, 256, 0), 129u * 256);
+    EXPECT_EQ(texel_of(dst, 0, 1), 128u * 256); // v 128 + 65535/65536
+    EXPECT_EQ(texel_of(dst, 0, 2), 129u * 256);
+    // Row 255: v = 128 + 255 * 65535 / 65536 = 382.996, which wraps to texture row 126.
+    EXPECT_EQ(texel_of(dst, 0, 255), 126u * 256);
+    mem_free_all();
+}
+
+TEST(ParticleMorphRotozoom, NegativeCoordinatesShiftArithmetically) {
+    Image *texture = numbered_texture();
+    Image *dst = image_create(512, 256, 0);
+    ASSERT_TRUE(texture && dst);
+    // Zoom -2 steps backwards: kc = -131070, ks = 0.
+    Rotozoom rz = {256, 128, 0.0f, -2.0f, 0, 0, texture};
+    particle_morph_rotozoom(&rz, dst);
+    EXPECT_EQ(texel_of(dst, 0, 0), 128u * 256 + 767); // u = 196606 * 256 = 767.99 texels
+    EXPECT_EQ(texel_of(dst, 384, 0), 128u * 256);     // u = 256
+    // u = -130814: -2 after an arithmetic shift, borrowing from the texture row.
+    EXPECT_EQ(texel_of(dst, 385, 0), 128u * 256 - 2);
+    EXPECT_EQ(texel_of(dst, 511, 0), (128u * 256 - 254) & 0xFFFF);
+    mem_free_all();
+}
+
+TEST(ParticleMorphDissolve, RevealsBelowTheThresholdAndWhitensTheRest) {
+    Image *src = image_create(512, 256, 0), *mask = image_create(512, 256, 0);
+    Image *dst = image_create(512, 256, 0);
+    ASSERT_TRUE(src && mask && dst);
+    for (int i = 0; i < 512 * 256; i++) {
+        src->pixels[i] = pixel_rgb(1, 2, 3) | 0x7F; // the mask byte is copied too
+        mask->pixels[i] = pixel_rgb(i % 256, 255, 255);
+    }
+    particle_morph_dissolve(src, mask, dst, 100);
+    EXPECT_EQ(dst->pixels[99], pixel_rgb(1, 2, 3) | 0x7F);
+    EXPECT_EQ(dst->pixels[100], WHITE); // equal to the threshold: still white
+    EXPECT_EQ(dst->pixels[511 + 255 * 512], WHITE);
+    particle_morph_dissolve(src, mask, dst, 0);
+    for (int i = 0; i < 512 * 256; i++) ASSERT_EQ(dst->pixels[i], WHITE) << i;
+    mem_free_all();
+}
+
+// A cloud of one small triangle of sparks around the origin, 10 units before the camera, and
+// five shapes that move its points to x = 10 * shape number.
+class ParticleMorphTest : public DataFolderTest {
+  protected:
+    void SetUp() override {
+        DataFolderTest::SetUp();
+        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
+        WorkImageA = image_create(512, 256, 7);
+        WorkImageB = image_create(512, 256, 7);
+        ASSERT_TRUE(FrameBuffer && WorkImageA && WorkImageB);
+        BarLeft = filled(24, 307, BAR_PIXEL);
+        BarRight = filled(24, 307, BAR_PIXEL);
+        // Captions keyed out in their first 100 rows, so the bars show there.
+        for (int n : {9, 10}) {
+            TextStrip[n] = filled(24, 256, CAPTION_PIXEL);
+            image_fill_rect(TextStrip[n], CAPTION_PIXEL | KEYED, 0, 0, 24, 100);
+        }
+        display_brightness = BRIGHTNESS_NEUTRAL;
+        data = (dir / "data").string();
+        std::filesystem::create_directories(data);
+        write_jpeg(data + "/ptl_back.jpg", 512, 256, [](int, int) { return ::Rgb{100, 60, 20}; });
+        write_jpeg(data + "/ptl_text.jpg", 256, 256, [](int, int) { return ::Rgb{40, 40, 40}; });
+        // The left half is revealed at threshold 1, the right half at 201.
+        write_jpeg(data + "/ptl_alph.jpg", 512, 256, [](int x, int) {
+            return x < 256 ? ::Rgb{0, 0, 0} : ::Rgb{200, 200, 200};
+        });
+        write_jpeg(data + "/ptl_fmap.jpg", 16, 16, [](int, int) { return ::Rgb{64, 64, 64}; });
+        write_cloud("data/ptl_cloud.lwo", 0.0f, 3);
+        for (int k = 1; k <= 5; k++)
+            write_cloud("data/pmorph" + std::to_string(k) + ".lwo", 10.0f * k, 3);
+        write_scene("data\\ptl_cloud.lwo");
+    }
+
+    static Image *filled(int w, int h, uint32_t pixel) {
+        Image *image = image_create(w, h, 0);
+        image_fill_rect(image, pixel, 0, 0, w, h);
+        return image;
+    }
+
+    // One particle triangle around (x, 0, 0) (its first `points` corners), and unused points.
+    void write_cloud(const std::string &name, float x, int points) {
+        std::vector<float> xyz = {x, 0.05f, 0, x + 0.05f, -0.05f, 0, x - 0.05f, -0.05f, 0};
+        xyz.resize(size_t(points) * 3);
+        Bytes pols;
+        if (points >= 3) put_polygon(pols, {0, 1, 2}, 1);
+        write(name, lwob({pnts(xyz), srfs({"QVX_PARTICLE"}), chunk("POLS", pols)}));
+    }
+
+    void write_scene(const std::string &object) {
+        std::string s = "LWSC\r\n1\r\n\r\n";
+        if (!object.empty())
+            s += "LoadObject " + object +
+                 "\r\nObjectMotion (unnamed)\r\n9\r\n1\r\n0 0 0 0 0 0 1 1 1\r\n0 0 0 0 0\r\n\r\n";
+        s += "ShowCamera\r\nCameraMotion (unnamed)\r\n9\r\n1\r\n0 0 -10 0 0 0 1 1 1\r\n"
+             "0 0 0 0 0\r\n\r\n";
+        write("data/ptl_scen.lws", s);
+    }
+
+    static int frame(float dt) {
+        frame_time = dt;
+        return particle_morph_run();
+    }
+    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
+    static int red(uint32_t pixel) { return int((pixel >> 8) & 0xFF); }
+
+    std::string data;
+};
+
+TEST_F(ParticleMorphTest, LoadSetsTheOpeningState) {
+    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
+    const ParticleMorphState *s = particle_morph_state();
+    EXPECT_EQ(s->brightness, 256.0f);
+    EXPECT_EQ(s->left_x, -32.0f);
+    EXPECT_EQ(s->right_x, 512.0f);
+    EXPECT_EQ(s->clock + s->morph_angle + s->roto_phase_a + s->roto_phase_b + s->dissolve_level,
+              0.0f);
+    EXPECT_EQ(particle_morph_cloud()->motion, nullptr);
+}
+
+TEST_F(ParticleMorphTest, RefusesDataItWouldMisread) {
+    write_jpeg(data + "/ptl_text.jpg", 128, 256, [](int, int) { return ::Rgb{1, 2, 3}; });
+    EXPECT_EQ(particle_morph_load(), 0);
+    EXPECT_THAT(data_last_error(), HasSubstr("ptl_text.jpg"));
+    write_jpeg(data + "/ptl_text.jpg", 256, 256, [](int, int) { return ::Rgb{1, 2, 3}; });
+    write_cloud("data/pmorph4.lwo", 40.0f, 2); // fewer points than the cloud
+    EXPECT_EQ(particle_morph_load(), 0);
+    EXPECT_THAT(data_last_error(), HasSubstr("pmorph4.lwo"));
+    std::filesystem::remove(data + "/pmorph4.lwo");
+    EXPECT_EQ(particle_morph_load(), 0);
+    EXPECT_THAT(data_last_error(), HasSubstr("pmorph4.lwo"));
+    write_scene("");
+    EXPECT_EQ(particle_morph_load(), 0);
+    EXPECT_THAT(data_last_error(), HasSubstr("ptl_scen.lws"));
+    std::filesystem::remove(data + "/ptl_alph.jpg");
+    EXPECT_EQ(particle_morph_load(), 0);
+    EXPECT_THAT(data_last_error(), HasSubstr("ptl_alph.jpg"));
+}
+
+// The morph starts at time 1800, the last key, and leaves the cloud as loaded; at angle 1.0 the
+// time is (cos 1 + 1) * 900 = 1386.27, between shape 2 at 1200 and shape 4 at 1400.
+TEST_F(ParticleMorphTest, MorphRunsBackThroughTheKeys) {
+    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
+    const SceneObject *cloud = particle_morph_cloud();
+    ASSERT_EQ(frame(500.0f), 1);
+    EXPECT_FLOAT_EQ(cloud->points[0].x, 0.0f);
+    ASSERT_EQ(frame(0.0f), 1);
+    EXPECT_NEAR(cloud->points[0].x, 20.0f + 20.0f * 186.27f / 200.0f, 0.01f);
+    EXPECT_NEAR(cloud->points[0].y, 0.05f, 1e-5f);
+    // The cloud turns by its own rates; its motion was taken away.
+    EXPECT_FLOAT_EQ(cloud->rotation.pitch, 0.013f * 500.0f);
+    EXPECT_FLOAT_EQ(cloud->rotation.heading, 0.015f * 500.0f);
+    EXPECT_FLOAT_EQ(cloud->rotation.bank, 0.01f * 500.0f);
+}
+
+// One tick per frame: white at first, the left half after two frames, everything once the
+// threshold reaches 256; the bars start moving past threshold 210 and stop at their edges.
+TEST_F(ParticleMorphTest, DissolvesOutOfWhiteThenSlidesTheBarsIn) {
+    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
+    const ParticleMorphState *s = particle_morph_state();
+    ASSERT_EQ(frame(1.0f), 1);
+    for (int i = 0; i < 512 * 256; i++) ASSERT_EQ(FrameBuffer->pixels[i], WHITE) << i;
+    ASSERT_EQ(frame(1.0f), 1);
+    ASSERT_EQ(frame(1.0f), 1); // threshold 1
+    EXPECT_NEAR(red(fb(10, 10)), (100 + 40) >> 1, 2);
+    EXPECT_EQ(fb(400, 10), WHITE);
+    int frames = 3;
+    while (s->threshold <= 210) {
+        EXPECT_EQ(s->left_x, -32.0f);
+        ASSERT_EQ(frame(1.0f), 1);
+        frames++;
+    }
+    EXPECT_EQ(frames, 236); // frame n sees trunc(0.9 (n - 1)): 210 at n = 235, 211 at 236
+    EXPECT_EQ(s->left_x, -31.5f);
+    while (s->threshold < 256) ASSERT_EQ(frame(1.0f), 1);
+    const float level = s->dissolve_level;
+    EXPECT_GE(level, 256.0f);
+    ASSERT_EQ(frame(1.0f), 1);
+    EXPECT_EQ(s->dissolve_level, level); // stops rising
+    EXPECT_NEAR(red(fb(400, 10)), (100 + 40) >> 1, 2);
+    while (s->clock < 500.0f) ASSERT_EQ(frame(1.0f), 1);
+    EXPECT_EQ(s->left_x, 0.0f);
+    EXPECT_EQ(s->right_x, 488.0f);
+    EXPECT_EQ(fb(5, 40), BAR_PIXEL);        // left bar under the keyed caption rows
+    EXPECT_EQ(fb(5, 200), CAPTION_PIXEL);   // its caption below them
+    EXPECT_EQ(fb(495, 10), BAR_PIXEL);      // right bar, from row -79
+    EXPECT_EQ(fb(495, 230), CAPTION_PIXEL); // right caption, from row -22, past the bar
+}
+
+// The sparks add over the lettering before it is averaged with the background: the two corners
+// drawn at this distance (radii 2 and 3; radius 1 is too small) both cover the centre.
+TEST_F(ParticleMorphTest, SparksAddOverTheLetteringAtTheCentre) {
+    for (int k = 1; k <= 5; k++) write_cloud("data/pmorph" + std::to_string(k) + ".lwo", 0.0f, 3);
+    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
+    while (particle_morph_state()->threshold < 256) ASSERT_EQ(frame(10.0f), 1);
+    ASSERT_EQ(frame(0.0f), 1);
+    EXPECT_NEAR(red(fb(256, 128)), (100 + 40 + 64 + 64) >> 1, 3);
+    EXPECT_NEAR(red(fb(100, 128)), (100 + 40) >> 1, 2);
+}
+
+// The fade starts once the clock passes 970 and ends the part 256 ticks later, on black.
+TEST_F(ParticleMorphTest, FadesToBlackAndEnds) {
+    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
+    int frames = 0;
+    while (frame(1.0f)) {
+        frames++;
+        if (frames == 971) {
+            EXPECT_EQ(display_brightness, BRIGHTNESS_NEUTRAL);
+        }
+        if (frames == 972) {
+            EXPECT_EQ(display_brightness, 255);
+        }
+    }
+    EXPECT_EQ(frames, 1226);
+    EXPECT_EQ(display_brightness, BRIGHTNESS_BLACK);
+    EXPECT_EQ(particle_morph_state()->brightness, 0.0f);
+    // A big step ends it at once.
+    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
+    ASSERT_EQ(frame(971.0f), 1);
+    EXPECT_EQ(frame(300.0f), 0);
+    EXPECT_EQ(display_brightness, BRIGHTNESS_BLACK);
+}
+
+} // namespace
