@@ -47,7 +47,7 @@ struct PreloadStep {
 static const PreloadStep preload_steps[LOADING_STEPS] = {
     {raytraced_load, intro_load}, // raytraced part, intro part
     {title_load, nullptr},      // title part
-    {nullptr, nullptr},         // magnet part, textured scene part
+    {magnet_load, nullptr},     // magnet part, textured scene part
     {nullptr, nullptr},         // nothing
     {metaball_load, music_fade_load}, // metaball part, music fade part
     {nullptr, nullptr},         // particle morph part

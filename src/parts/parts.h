@@ -20,6 +20,10 @@ int intro_run();
 int title_load();
 int title_run();
 
+// Part 3: a morphing steel cube among flares over a scrolling plated floor, into white.
+int magnet_load();
+int magnet_run();
+
 // Part 4: a full-frame portrait out of a white flash.
 int portrait_load();
 int portrait_run();

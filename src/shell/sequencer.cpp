@@ -14,7 +14,7 @@ const PartRun show_parts[PART_END + 1] = {
     nullptr,        // no part 0
     intro_run,      // 1: intro
     title_run,      // 2: title
-    nullptr,        // 3: magnet
+    magnet_run,     // 3: magnet
     portrait_run,   // 4: portrait
     glow_run,       // 5: glow
     nullptr,        // 6: textured scene

@@ -20,6 +20,7 @@ static const ForgeStep steps[] = {
     {"loading screen, bars and captions", forge_shared},
     {"intro pictures", forge_intro},
     {"title picture", forge_title},
+    {"magnet pictures, shapes and scene", forge_magnet},
     {"portrait", forge_portrait},
     {"glow pictures, objects and scene", forge_glow},
     {"light scene pictures and scene", forge_light_scene},

@@ -32,7 +32,7 @@ static void paint_iris(Canvas *c) {
             float dx = (x - 256.0f) / 256.0f, dy = (y - 128.0f) / 128.0f;
             float r = std::sqrt(dx * dx * 0.8f + dy * dy * 0.5f);
             float torn = noise_fbm(x * 0.02f, y * 0.03f, 5, 0.55f, 531);
-            float v = fm_clamp(r * 0.72f + torn * 0.3f, 0.0f, 1.0f);
+            float v = fm_clamp(r * 0.75f + (torn - 0.45f) * 0.4f, 0.0f, 1.0f);
             put(c, x, y, Rgb{v, v, v});
         }
 }

@@ -16,6 +16,10 @@ int forge_intro(const char *dir);
 // The title picture.
 int forge_title(const char *dir);
 
+// The magnet cube's five shapes, its steel and highlight maps, the floor plate, the flares, the
+// opening dissolve and their scene.
+int forge_magnet(const char *dir);
+
 // The portrait.
 int forge_portrait(const char *dir);
 
