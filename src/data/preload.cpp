@@ -47,10 +47,10 @@ struct PreloadStep {
 static const PreloadStep preload_steps[LOADING_STEPS] = {
     {raytraced_load, intro_load}, // raytraced part, intro part
     {title_load, nullptr},      // title part
-    {magnet_load, nullptr},     // magnet part, textured scene part
+    {magnet_load, textured_scene_load}, // magnet part, textured scene part
     {nullptr, nullptr},         // nothing
     {metaball_load, music_fade_load}, // metaball part, music fade part
-    {nullptr, nullptr},         // particle morph part
+    {particle_morph_load, nullptr}, // particle morph part
     {light_scene_load, portrait_load}, // light scene part, portrait part
     {glow_load, nullptr},       // glow part
 };

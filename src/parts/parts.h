@@ -33,6 +33,11 @@ int portrait_run();
 int glow_load();
 int glow_run();
 
+// Part 6: a flight through a crystal cavern to its carved door, lamps drifting by, out of black
+// and into white.
+int textured_scene_load();
+int textured_scene_run();
+
 // Part 7: five merging blobs, environment-mapped, over a moving plasma, out of and back into
 // white.
 int metaball_load();
@@ -41,6 +46,11 @@ int metaball_run();
 // Part 8: glowing shapes over a tunnel of lettering, streaked by a wandering radial blur.
 int light_scene_load();
 int light_scene_run();
+
+// Part 9: a cloud of sparks morphing through five shapes over turning lettering and a twilight
+// moor, out of white and into black.
+int particle_morph_load();
+int particle_morph_run();
 
 // Part 10: three spheres raytraced live between the bars, faded in from and out to black.
 int raytraced_load();

@@ -17,10 +17,10 @@ const PartRun show_parts[PART_END + 1] = {
     magnet_run,     // 3: magnet
     portrait_run,   // 4: portrait
     glow_run,       // 5: glow
-    nullptr,        // 6: textured scene
+    textured_scene_run, // 6: textured scene
     metaball_run,   // 7: metaball
     light_scene_run, // 8: light scene
-    nullptr,        // 9: particle morph
+    particle_morph_run, // 9: particle morph
     raytraced_run,  // 10: raytraced
     music_fade_run, // 11: music fade
     end_run,        // 12: end

@@ -222,29 +222,6 @@ void write_show_data(const std::string &dir, const std::string &skip) {
     });
     if (skip != "litecube.lwo") write_cube_object(data + "/litecube.lwo", 8, 30.0f);
     if (skip != "litescen.lws") write_light_scene(data + "/litescen.lws");
-    // The magnet part: its dissolve mask, five shapes of one box, flares, maps and a scene of the
-    // box alone before a camera.
-    jpeg("magnalph.jpg", [grey](int x, int) { return grey(x / 2); });
-    for (const char *shape : {"magnkub1", "magnkub2", "magnkub3", "magnkub4", "magnkub5"})
-        if (skip != std::string(shape) + ".lwo")
-            write_cube_object(data + "/" + shape + ".lwo", 8, 100.0f);
-    sized_jpeg("magnflar.jpg", 32, 32, flat(grey(200)));
-    sized_jpeg("magnfla2.jpg", 32, 32, flat(grey(120)));
-    sized_jpeg("magnenvm.jpg", 256, 256, [](int x, int y) {
-        return Rgb{uint8_t(x), uint8_t(y), 90};
-    });
-    sized_jpeg("magnphng.jpg", 256, 256, [grey](int x, int) { return grey(x); });
-    sized_jpeg("magntxtr.jpg", 256, 256, [](int x, int y) {
-        return Rgb{90, uint8_t(x), uint8_t(y)};
-    });
-    if (skip != "magnscen.lws") {
-        const std::string scene =
-            "LWSC\r\n1\r\n\r\nLoadObject data\\magnkub5.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n"
-            "  1\r\n  0 0 -500 0 0 0 1 1 1\r\n  0 0 0 0 0\r\n\r\nShowCamera 1 7\r\n"
-            "CameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -1000 0 0 0 1 1 1\r\n  0 0 0 0 "
-            "0\r\n\r\n";
-        write_bytes(data + "/magnscen.lws", scene.data(), scene.size());
-    }
     // The raytraced part's wall: texels that tell where they are.
     sized_jpeg("tracemap.jpg", 256, 256, [](int x, int y) {
         return Rgb{uint8_t(x), uint8_t(y), 128};
@@ -272,6 +249,21 @@ void write_show_data(const std::string &dir, const std::string &skip) {
             "0\r\n\r\n";
         write_bytes(data + "/magnscen.lws", scene.data(), scene.size());
     }
+    // The textured scene: its rock and door textures, a lamp sprite, and a box before a camera.
+    sized_jpeg("scentmap.jpg", 256, 256, [](int x, int y) {
+        return Rgb{uint8_t(x), uint8_t(y), 60};
+    });
+    sized_jpeg("scenmap2.jpg", 256, 256, flat({60, 60, 160}));
+    sized_jpeg("scenfmap.jpg", 32, 32, flat(grey(160)));
+    if (skip != "scenbox.lwo") write_cube_object(data + "/scenbox.lwo", 8, 60.0f);
+    if (skip != "scene.lws") {
+        const std::string scene =
+            "LWSC\r\n1\r\n\r\nLoadObject data\\scenbox.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n"
+            "  1\r\n  0 0 300 0 0 0 1 1 1\r\n  0 0 0 0 0\r\n\r\nShowCamera 1 7\r\n"
+            "CameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 0 0 0 0 1 1 1\r\n  0 0 0 0 "
+            "0\r\n\r\n";
+        write_bytes(data + "/scene.lws", scene.data(), scene.size());
+    }
     // The glow part: its flare, the overlay (opaque left, see-through right), the dissolve
     // mask, ten captions, and two objects before a camera.
     sized_jpeg("grflare.jpg", 256, 256, flat(grey(180)));
@@ -291,6 +283,25 @@ void write_show_data(const std::string &dir, const std::string &skip) {
         scene += "ShowCamera 1 7\r\nCameraMotion (unnamed)\r\n  9\r\n  1\r\n"
                  "  0 0 -600 0 0 0 1 1 1\r\n  0 0 0 0 0\r\n\r\n";
         write_bytes(data + "/grscene.lws", scene.data(), scene.size());
+    }
+    // The particle morph: background, lettering, dissolve mask, spark, five shapes of one box
+    // and a scene of the box close before a camera.
+    jpeg("ptl_back.jpg", flat({40, 30, 70}));
+    sized_jpeg("ptl_text.jpg", 256, 256, [](int x, int y) {
+        return Rgb{uint8_t(x), 120, uint8_t(y)};
+    });
+    jpeg("ptl_alph.jpg", [grey](int x, int) { return grey(x / 2); });
+    sized_jpeg("ptl_fmap.jpg", 32, 32, flat(grey(100)));
+    for (const char *shape : {"pmorph1", "pmorph2", "pmorph3", "pmorph4", "pmorph5"})
+        if (skip != std::string(shape) + ".lwo")
+            write_cube_object(data + "/" + shape + ".lwo", 8, 2.0f);
+    if (skip != "ptl_scen.lws") {
+        const std::string scene =
+            "LWSC\r\n1\r\n\r\nLoadObject data\\pmorph5.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n"
+            "  1\r\n  0 0 0 0 0 0 1 1 1\r\n  0 0 0 0 0\r\n\r\nShowCamera 1 7\r\n"
+            "CameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -10 0 0 0 1 1 1\r\n  0 0 0 0 "
+            "0\r\n\r\n";
+        write_bytes(data + "/ptl_scen.lws", scene.data(), scene.size());
     }
 }
 

@@ -27,9 +27,17 @@ int forge_portrait(const char *dir);
 // scene.
 int forge_glow(const char *dir);
 
+// The textured scene's cavern stretches, door and lamps, its rock, door and lamp pictures, and
+// the flight through them.
+int forge_textured_scene(const char *dir);
+
 // The light scene's background and lettering, its sparks, halo, crown and lettered ring, and
 // their scene.
 int forge_light_scene(const char *dir);
+
+// The particle cloud's five shapes and spark sprite, the turning lettering, the twilight moor,
+// its dissolve and the scene.
+int forge_particle_morph(const char *dir);
 
 // The closing scene: the knot and its flares, the night picture behind them, the knot's texture,
 // the two flare sprites and the credits' scroller.

@@ -1,0 +1,258 @@
+// Tests of the textured scene part: the dressing of its surfaces and faces, refused data, what
+// it draws, and the fades from black to white with their timings.
+
+#include "parts/textured_scene.h"
+
+#include "../engine/object_test_files.h"
+#include "data/error.h"
+#include "data/image.h"
+#include "data/preload.h"
+#include "engine/object.h"
+#include "engine/scene.h"
+#include "fillers/part_fillers.h"
+#include "parts/parts.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "show_files.h"
+
+#include <gmock/gmock.h>
+
+#include <cstring>
+#include <vector>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string crlf(const std::vector<std::string> &lines) {
+    std::string text;
+    for (const std::string &l : lines) text += l + "\r\n";
+    return text;
+}
+
+std::vector<std::string> one_key(const std::string &keyword, int z) {
+    return {keyword + " (unnamed)", "9", "1", "0 0 " + std::to_string(z) + " 0 0 0 1 1 1",
+            "0 0 0 0 0"};
+}
+
+float bits_to_float(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+// Two squares 300 ahead of the camera: rock on the left (texture A), "D" on the right
+// (texture B); and a lamp (a flare) between them.
+class TexturedSceneTest : public DataFolderTest {
+  protected:
+    void SetUp() override {
+        DataFolderTest::SetUp();
+        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
+        ASSERT_NE(FrameBuffer, nullptr);
+        display_brightness = BRIGHTNESS_NEUTRAL;
+        std::string data = (dir / "data").string();
+        std::filesystem::create_directories(data);
+        write_jpeg(data + "/scentmap.jpg", 256, 256, [](int, int) { return ::Rgb{220, 40, 30}; });
+        write_jpeg(data + "/scenmap2.jpg", 256, 256, [](int, int) { return ::Rgb{30, 40, 220}; });
+        write_jpeg(data + "/scenfmap.jpg", 32, 32, [](int, int) { return ::Rgb{90, 90, 90}; });
+        Bytes pols;
+        put_polygon(pols, {0, 1, 2}, 1);
+        put_polygon(pols, {0, 2, 3}, 1);
+        put_polygon(pols, {4, 5, 6}, 2);
+        put_polygon(pols, {4, 6, 7}, 2);
+        write("data/squares.lwo",
+              lwob({pnts({-150, -100, 0, -150, 100, 0, -10, 100, 0, -10, -100, 0, //
+                          10,   -100, 0, 10,   100, 0, 150, 100, 0, 150, -100, 0}),
+                    srfs({"Rock", "D"}), chunk("POLS", pols), surf("Rock", 1, 2, 3),
+                    surf("D", 4, 5, 6)}));
+        Bytes flare;
+        put_polygon(flare, {0, 1, 2}, 1);
+        write("data/lamp.lwo", lwob({pnts({-5, -5, -5, 5, 5, 5, 5, -5, 5}), srfs({"QVX_FLARE"}),
+                                     chunk("POLS", flare), surf("QVX_FLARE", 255, 255, 255)}));
+        write_scene();
+    }
+
+    void write_scene() {
+        std::vector<std::string> lines = {"LWSC", "1", ""};
+        for (const char *object : {"squares", "lamp"}) {
+            lines.push_back(std::string("LoadObject data\\") + object + ".lwo");
+            for (const std::string &l : one_key("ObjectMotion", 300)) lines.push_back(l);
+            lines.push_back("");
+        }
+        lines.push_back("ShowCamera");
+        for (const std::string &l : one_key("CameraMotion", 0)) lines.push_back(l);
+        lines.push_back("");
+        write("data/scene.lws", crlf(lines));
+    }
+
+    static int frame(float dt) {
+        frame_time = dt;
+        return textured_scene_run();
+    }
+    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
+    static int channel(uint32_t pixel, int byte) { return int(pixel >> (8 * byte)) & 255; }
+};
+
+TEST_F(TexturedSceneTest, LoadDressesSurfacesByNameAndHooksTheFiller) {
+    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
+    Scene *scene = textured_scene_scene();
+    ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->target, FrameBuffer);
+    EXPECT_FLOAT_EQ(scene->speed, 0.8f);
+    ASSERT_EQ(scene->object_count, 2);
+    const SceneObject *squares = scene->objects[0];
+    ASSERT_EQ(squares->surface_count, 2);
+    const Surface &rock = squares->surfaces[0], &door = squares->surfaces[1];
+    EXPECT_EQ(rock.flags, 0x44);
+    EXPECT_EQ(door.flags, 0x84); // "D" counts as "d"
+    EXPECT_EQ(rock.texture_size.x, bits_to_float(0x4442748b));
+    EXPECT_EQ(rock.texture_size.y, bits_to_float(0x43fd3649));
+    EXPECT_EQ(rock.texture_size.z, bits_to_float(0x4442748b));
+    EXPECT_EQ(door.texture_size.x, 290.0f);
+    EXPECT_EQ(door.texture_size.z, 40.0f);
+    EXPECT_EQ(door.texture_centre.y, 0.0f);
+    EXPECT_EQ(door.wrap.u, 1.0f);
+    ASSERT_NE(rock.texture_image, nullptr);
+    ASSERT_NE(door.texture_image, nullptr);
+    EXPECT_NE(rock.texture_image, door.texture_image);
+    for (int f = 0; f < squares->face_count; f++) {
+        const Face &face = squares->faces[f];
+        EXPECT_EQ(face.flags, FACE_TEXTURED) << f;
+        EXPECT_EQ(face.draw_hook, &fill_unit_textured) << f;
+        EXPECT_EQ(face.clip_stride, 5);
+        EXPECT_EQ(face.uv_count, 6);
+        EXPECT_EQ(face.uv_layer[0], 0);
+        EXPECT_EQ(face.texture[0], squares->surfaces[face.surface_index].texture_image) << f;
+    }
+    // The lamp keeps its flare flag and wears the third picture; the filler is not its.
+    const Face &lamp = scene->objects[1]->faces[0];
+    EXPECT_EQ(lamp.flags, FACE_FLARE);
+    ASSERT_NE(lamp.texture[0], nullptr);
+    EXPECT_EQ(lamp.texture[0]->width, 32);
+    EXPECT_EQ(lamp.draw_hook, nullptr);
+    EXPECT_EQ(textured_scene_state()->brightness, 0.0f);
+    EXPECT_EQ(textured_scene_state()->clock, 0.0f);
+}
+
+// The u, v of face's vertex at model point (x, y), or (-9, -9) when it has none there.
+std::pair<float, float> uv_at(const SceneObject *object, int face, float x, float y) {
+    const Face &f = object->faces[face];
+    for (int k = 0; k < 3; k++) {
+        const Vec3 &p = object->points[f.point_index[k]];
+        if (p.x == x && p.y == y) return {f.uv[2 * k], f.uv[2 * k + 1]};
+    }
+    return {-9.0f, -9.0f};
+}
+
+// Planar Y reads x and z (z is 0 here), planar Z reads x and y; texels are 255 times the
+// fraction, then a 256th. The door square is wider than its picture: past x = 145 it repeats.
+TEST_F(TexturedSceneTest, CoordinatesRunFromZeroToOne) {
+    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
+    const SceneObject *squares = textured_scene_scene()->objects[0];
+    const float size = bits_to_float(0x4442748b);
+    const float texel = 255.0f * 0.00390625f;
+    const auto rock = uv_at(squares, 0, -150.0f, -100.0f);
+    EXPECT_FLOAT_EQ(rock.first, (0.5f - 150.0f / size) * texel);
+    EXPECT_FLOAT_EQ(rock.second, 0.5f * texel);
+    EXPECT_FLOAT_EQ(uv_at(squares, 0, -10.0f, 100.0f).first, (0.5f - 10.0f / size) * texel);
+    const auto near = uv_at(squares, 2, 10.0f, -100.0f);
+    EXPECT_FLOAT_EQ(near.first, (0.5f + 10.0f / 290.0f) * texel);
+    EXPECT_FLOAT_EQ(near.second, (0.5f + 100.0f / 290.0f) * texel);
+    const auto far = uv_at(squares, 2, 150.0f, 100.0f);
+    EXPECT_NEAR(far.first, (150.0f / 290.0f - 0.5f) * texel, 1e-6f); // repeated
+    EXPECT_FLOAT_EQ(far.second, (0.5f - 100.0f / 290.0f) * texel);
+    for (int f = 0; f < squares->face_count; f++)
+        for (int k = 0; k < 6; k++) {
+            EXPECT_GE(squares->faces[f].uv[k], 0.0f);
+            EXPECT_LT(squares->faces[f].uv[k], 1.0f);
+        }
+}
+
+TEST_F(TexturedSceneTest, DrawsEachSurfaceWithItsPicture) {
+    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
+    image_fill_rect(FrameBuffer, 0, 0, 0, 512, 256);
+    ASSERT_EQ(frame(1.0f), 1);
+    const uint32_t left = fb(150, 128), right = fb(362, 128);
+    EXPECT_GT(channel(left, 1), 150);
+    EXPECT_LT(channel(left, 3), 90);
+    EXPECT_GT(channel(right, 3), 150);
+    EXPECT_LT(channel(right, 1), 90);
+    EXPECT_EQ(fb(5, 128), 0u); // left of the squares nothing is drawn
+}
+
+TEST_F(TexturedSceneTest, RefusesMissingOrMisshapenData) {
+    for (const char *name : {"scene.lws", "scentmap.jpg", "scenmap2.jpg", "scenfmap.jpg"}) {
+        std::filesystem::rename(dir / "data" / name, dir / "data" / "aside");
+        data_clear_error();
+        EXPECT_EQ(textured_scene_load(), 0) << name;
+        EXPECT_THAT(data_last_error(), HasSubstr(name));
+        EXPECT_EQ(textured_scene_scene(), nullptr);
+        EXPECT_EQ(frame(1.0f), 0) << "nothing loaded, nothing to play";
+        std::filesystem::rename(dir / "data" / "aside", dir / "data" / name);
+    }
+    // The filler reads whole 256 x 256 pages: a smaller texture is refused, not overrun.
+    write_jpeg((dir / "data" / "scenmap2.jpg").string(), 128, 256, [](int, int) {
+        return ::Rgb{1, 2, 3};
+    });
+    EXPECT_EQ(textured_scene_load(), 0);
+    EXPECT_THAT(data_last_error(), HasSubstr("scenmap2.jpg"));
+    EXPECT_THAT(data_last_error(), HasSubstr("128 x 256"));
+}
+
+// One tick per frame: a level per tick up to neutral, held; untouched in the middle; then 0.6
+// per tick to white, the part clock running 1.1 times as fast as the show's.
+TEST_F(TexturedSceneTest, FadesInFromBlackAndOutToWhite) {
+    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
+    display_brightness = 999;
+    ASSERT_EQ(frame(1.0f), 1);
+    EXPECT_EQ(display_brightness, 1);
+    for (int n = 2; n <= 300; n++) ASSERT_EQ(frame(1.0f), 1);
+    EXPECT_EQ(display_brightness, 256);
+    EXPECT_EQ(textured_scene_state()->brightness, 256.0f);
+    // Clock 1.1 x 455 = 500.5: the opening no longer writes the offset.
+    for (int n = 301; n <= 455; n++) ASSERT_EQ(frame(1.0f), 1);
+    display_brightness = 123;
+    int frames = 455;
+    while (textured_scene_state()->clock <= 1295.0f) {
+        ASSERT_EQ(frame(1.0f), 1);
+        frames++;
+    }
+    EXPECT_EQ(display_brightness, 123);
+    EXPECT_EQ(frames, 1178); // 1.1 x 1178 = 1295.8
+    int last = 256;
+    for (;;) {
+        image_fill_rect(FrameBuffer, 0, 0, 0, 512, 256);
+        const int going = frame(1.0f);
+        frames++;
+        if (!going) break;
+        ASSERT_GE(display_brightness, last);
+        ASSERT_LE(display_brightness, last + 1);
+        last = display_brightness;
+        ASSERT_LT(frames, 2000);
+    }
+    // About (510 - 256) / 0.6 = 424 frames of fading; the last one still drew the scene.
+    EXPECT_NEAR(frames, 1178 + 424, 1);
+    EXPECT_EQ(display_brightness, 511);
+    EXPECT_EQ(textured_scene_state()->brightness, 511.0f);
+    EXPECT_NE(fb(150, 128), 0u);
+}
+
+TEST_F(TexturedSceneTest, StillFramesAndLongStepsKeepTheLevelsSound) {
+    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
+    ASSERT_EQ(frame(3.0f), 1);
+    const TexturedSceneState before = *textured_scene_state();
+    EXPECT_EQ(before.brightness, 3.0f);
+    for (int n = 0; n < 5; n++) ASSERT_EQ(frame(0.0f), 1);
+    EXPECT_EQ(textured_scene_state()->brightness, before.brightness);
+    EXPECT_EQ(textured_scene_state()->clock, before.clock);
+    // A long step is held at neutral, never past it.
+    ASSERT_EQ(frame(400.0f), 1);
+    EXPECT_EQ(textured_scene_state()->brightness, 256.0f);
+    EXPECT_EQ(display_brightness, 256);
+    // A long step at the close goes straight to white and ends.
+    ASSERT_EQ(frame(1000.0f), 1);
+    EXPECT_EQ(frame(1000.0f), 0);
+    EXPECT_EQ(display_brightness, 511);
+}
+
+} // namespace
