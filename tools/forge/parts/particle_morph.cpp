@@ -120,8 +120,8 @@ static int paint_dissolve(Canvas *c) {
 // blue halo, black well before the border so that the square never shows.
 static int paint_spark(Canvas *c) {
     float h = c->width * 0.5f;
-    canvas_glow(c, h, h, h * 0.45f, 1.0f, rgb_hex(0x3060A0), 0.6f);
-    canvas_glow(c, h, h, h * 0.26f, 1.0f, rgb_hex(0x90C0FF), 0.7f);
+    canvas_glow(c, h, h, h * 0.45f, 1.0f, rgb_hex(0x4078C8), 0.9f);
+    canvas_glow(c, h, h, h * 0.26f, 1.0f, rgb_hex(0xA0D0FF), 1.0f);
     canvas_glow(c, h, h, h * 0.12f, 1.0f, rgb_hex(0xFFFFFF), 0.9f);
     for (int y = 0; y < c->height; y++)
         for (int x = 0; x < c->width; x++) {
@@ -249,8 +249,8 @@ static LwsKey still_key(float x, float y, float z, float frame) {
 static int write_scene(const char *dir) {
     static LwsKey cloud_key = still_key(0, 0, 0, 0);
     static const LwsKey eye[] = {
-        still_key(0.0f, 0.0f, -10.0f, 0.0f), still_key(0.5f, 0.25f, -9.6f, 700.0f),
-        still_key(-0.4f, -0.2f, -10.2f, 1400.0f), still_key(0.0f, 0.0f, -10.0f, 2100.0f)};
+        still_key(0.0f, 0.0f, -8.5f, 0.0f), still_key(0.4f, 0.2f, -8.1f, 700.0f),
+        still_key(-0.3f, -0.2f, -8.8f, 1400.0f), still_key(0.0f, 0.0f, -8.5f, 2100.0f)};
     LwsObject cloud = {"data\\pmorph5.lwo", 0, {1, &cloud_key}};
     static LwsKey lamp = still_key(0, 30, -40, 0);
     LwsLight light = {{1, &lamp}, 0, 255, 255, 255, 1.0f};
