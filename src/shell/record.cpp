@@ -108,7 +108,7 @@ static int spawn_ffmpeg(int video_read, int audio_read) {
         "-pix_fmt", "rgb24", "-video_size", "512x384", "-framerate", "500/7", "-i", "pipe:0",
         "-probesize", "32", "-analyzeduration", "0", "-thread_queue_size", "1024", "-f", "s16le",
         "-ar", rate, "-ac", "2", "-i", "pipe:3", "-map", "0:v", "-map", "1:a", "-vf", filter,
-        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-c:a", "aac", "-b:a", "192k",
+        "-c:v", "libx264", "-preset", "superfast", "-crf", "18", "-c:a", "aac", "-b:a", "192k",
         "-movflags", "+faststart", "-f", "mp4", output, nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
