@@ -2,6 +2,8 @@
 
 #include "engine/math3d.h"
 
+#include "engine/scalar.h"
+
 void mat_mul(Mat3 &dst, const Mat3 &a, const Mat3 &b) {
     for (int r = 0; r < 3; r++) {
         const float *ar = &a.m[r * 3];
@@ -35,9 +37,9 @@ void mat_transpose(Mat3 &dst, const Mat3 &a) {
 }
 
 void mat_from_angles(Mat3 &dst, float pitch, float heading, float bank) {
-    const float sa = std::sin(pitch), ca = std::cos(pitch);
-    const float sb = std::sin(heading), cb = std::cos(heading);
-    const float sc = std::sin(bank), cc = std::cos(bank);
+    const float sa = scalar_sin(pitch), ca = scalar_cos(pitch);
+    const float sb = scalar_sin(heading), cb = scalar_cos(heading);
+    const float sc = scalar_sin(bank), cc = scalar_cos(bank);
     dst.m[0] = cc * cb;
     dst.m[1] = sc * ca + sa * sb * cc;
     dst.m[2] = sc * sa - ca * sb * cc;
@@ -72,7 +74,7 @@ void mat_look_at(Mat3 &dst, const Vec3 &forward, const Vec3 &up) {
 void mat_axis_angle(Mat3 &dst, const Vec3 &axis, float angle) {
     Vec3 n;
     vec_normalize(n, axis);
-    const float c = std::cos(angle), s = std::sin(angle), t = 1.0f - c;
+    const float c = scalar_cos(angle), s = scalar_sin(angle), t = 1.0f - c;
     dst.m[0] = t * n.x * n.x + c;
     dst.m[1] = t * n.x * n.y + n.z * s;
     dst.m[2] = t * n.x * n.z - n.y * s;

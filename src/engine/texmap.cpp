@@ -4,6 +4,7 @@
 
 #include "engine/math3d.h"
 #include "engine/object.h"
+#include "engine/scalar.h"
 
 #include <cmath>
 
@@ -33,8 +34,8 @@ float heading_of(float x, float, float z) {
         if (x == 0.0f) return 0.0f;
         return x < 0.0f ? HALF_PI : -HALF_PI;
     }
-    if (z < 0.0f) return PI - std::atan(x / z);
-    return -std::atan(x / z);
+    if (z < 0.0f) return PI - scalar_atan(x / z);
+    return -scalar_atan(x / z);
 }
 
 void heading_pitch_of(float x, float y, float z, float &heading, float &pitch) {
@@ -45,7 +46,7 @@ void heading_pitch_of(float x, float y, float z, float &heading, float &pitch) {
     else if (d == 0.0f) // x and z so small that their squares vanish
         pitch = y < 0.0f ? -HALF_PI : HALF_PI;
     else
-        pitch = std::atan(y / d);
+        pitch = scalar_atan(y / d);
 }
 
 // a - trunc(a): negative for negative a.
@@ -93,8 +94,8 @@ void map_point(const Surface *s, const Vec3 &point, float &u, float &v) {
         u = frac(wrapped(1.0f - h * AROUND_SCALE, s->wrap.u));
         v = frac(wrapped(0.5f - q * INV_PI, s->wrap.v));
     } else if (flags & MAP_ANGULAR) {
-        u = (std::atan2(p.x, p.z) + PI) * INV_TWO_PI;
-        v = (std::atan2(p.y, p.z) + PI) * INV_TWO_PI;
+        u = (scalar_atan2(p.x, p.z) + PI) * INV_TWO_PI;
+        v = (scalar_atan2(p.y, p.z) + PI) * INV_TWO_PI;
     }
 }
 

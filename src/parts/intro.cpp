@@ -6,6 +6,7 @@
 #include "data/error.h"
 #include "data/memory.h"
 #include "data/preload.h"
+#include "engine/scalar.h"
 #include "parts/parts.h"
 #include "shell/clock.h"
 #include "shell/display.h"
@@ -67,7 +68,7 @@ const IntroState *intro_state() {
 
 // The C library's double-precision sine, rounded to float, as the whole part uses it.
 static float intro_sin(float x) {
-    return float(std::sin(double(x)));
+    return float(scalar_sin(double(x)));
 }
 
 static uint32_t red_of(uint32_t pixel) {
@@ -119,7 +120,7 @@ uint32_t intro_tunnel_entry(int32_t column, int32_t row) {
     double x = double(column - 256);
     double up = double(256 - 2 * row); // the angle sees the rows twice as steep as the distance
     double across = double(128 - row);
-    uint32_t u = uint32_t(int32_t(std::atan2(up, x) * TUNNEL_ANGLE_SCALE)) & 255u;
+    uint32_t u = uint32_t(int32_t(scalar_atan2(up, x) * TUNNEL_ANGLE_SCALE)) & 255u;
     double d = std::sqrt(across * across + x * x);
     if (d < 1.0) d = 1.0;
     uint32_t v = uint32_t(int32_t(TUNNEL_DEPTH / d)) & 255u;

@@ -7,6 +7,7 @@
 #include "data/memory.h"
 #include "engine/object.h"
 #include "engine/render.h"
+#include "engine/scalar.h"
 #include "engine/scene.h"
 #include "fillers/fillers.h"
 
@@ -403,7 +404,7 @@ int iso_place_grid(IsoSurface *iso, const Scene *scene, const SceneObject *cube)
 
 static float swing_at(const Swing &s, float t) {
     const float a = t / s.divisor;
-    return s.cosine ? std::cos(a) : std::sin(a);
+    return s.cosine ? scalar_cos(a) : scalar_sin(a);
 }
 
 void iso_blob_centres(IsoSurface *iso, float t) {

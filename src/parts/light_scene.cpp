@@ -9,6 +9,7 @@
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/render.h"
+#include "engine/scalar.h"
 #include "engine/scene.h"
 #include "engine/texmap.h"
 #include "fillers/fillers.h"
@@ -93,14 +94,14 @@ const LightSceneState *light_scene_state() {
 
 // The C library's double-precision sine, rounded to float, as the whole part uses it.
 static float light_sin(float x) {
-    return float(std::sin(double(x)));
+    return float(scalar_sin(double(x)));
 }
 
 // ---- the tunnel -----------------------------------------------------------------------------
 
 uint32_t light_scene_tunnel_entry(int32_t column, int32_t row) {
     const double r2 = double(row) * row, c2 = double(column) * column;
-    const double radius = std::sin(std::atan2(r2, c2));
+    const double radius = scalar_sin(scalar_atan2(r2, c2));
     double dx = double(column) - TUNNEL_FOCUS_X, dy = double(row) - TUNNEL_FOCUS_Y;
     double dz = TUNNEL_FOCAL;
     const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
@@ -119,7 +120,7 @@ uint32_t light_scene_tunnel_entry(int32_t column, int32_t row) {
     const double t = t1 < t2 ? t1 : t2;
     const double px = ox + t * dx, py = oy + t * dy, pz = oz + t * dz;
     const uint32_t u = uint32_t(int32_t(std::fabs(pz) * TUNNEL_DEPTH_SCALE));
-    const uint32_t v = uint32_t(int32_t(std::fabs(std::atan2(py, px)) * TUNNEL_ANGLE_SCALE));
+    const uint32_t v = uint32_t(int32_t(std::fabs(scalar_atan2(py, px)) * TUNNEL_ANGLE_SCALE));
     return (v & 255u) << 8 | (u & 255u);
 }
 

@@ -9,6 +9,7 @@
 #include "engine/object.h"
 #include "engine/quantize.h"
 #include "engine/render.h"
+#include "engine/scalar.h"
 #include "engine/scene.h"
 #include "engine/texmap.h"
 #include "fillers/part_fillers.h"
@@ -93,10 +94,10 @@ void magnet_build_shade_table(const uint32_t *palette, uint32_t *table) {
     const double quarter = 3.14159265358979323846 / 2.0;
     for (int i = 0; i < 256; i++) {
         const double theta = (255 - i) / 256.0 * quarter;
-        const double lit = std::cos(theta);
+        const double lit = scalar_cos(theta);
         double highlight = 0.0;
         if (theta < quarter / 2.0) {
-            const double c = std::cos(2.0 * theta);
+            const double c = scalar_cos(2.0 * theta);
             highlight = 0.9 * c * c * c * c * c;
         }
         for (int p = 0; p < 256; p++) {
@@ -113,7 +114,7 @@ void magnet_build_shade_table(const uint32_t *palette, uint32_t *table) {
 
 void magnet_build_background_table(const uint32_t *palette, uint32_t *table) {
     for (int j = 0; j < 256; j++) {
-        const double c = std::cos(j * 3.14159265358979323846 / 512.0);
+        const double c = scalar_cos(j * 3.14159265358979323846 / 512.0);
         for (int p = 0; p < 256; p++) {
             uint32_t word = 0;
             for (int byte = 1; byte <= 3; byte++)
@@ -360,7 +361,7 @@ static void show_previous(float ft) {
     if (magnet.fog_level >= MAGNET_FOG_END) {
         magnet.fog_level = 255.0f;
         magnet.background_on = 0;
-        magnet.blur_factor = std::cos(magnet.blur_angle) * 0.04f + 0.1f;
+        magnet.blur_factor = scalar_cos(magnet.blur_angle) * 0.04f + 0.1f;
         magnet.blur_angle += 0.13f * ft;
     } else {
         magnet.fog_level += ft;
@@ -370,9 +371,9 @@ static void show_previous(float ft) {
 // The grid uses the camera of the previous frame; the camera moves on afterwards.
 static void draw_background(float ft) {
     magnet_background_grid(magnet_grid, magnet.plane_camera, magnet.fog_level);
-    magnet.plane_camera.z = std::sin(magnet.plane_angle_z) * 1300.0f;
+    magnet.plane_camera.z = scalar_sin(magnet.plane_angle_z) * 1300.0f;
     magnet.plane_angle_z += 0.01f * ft;
-    magnet.plane_camera.x = std::sin(magnet.plane_angle_x) * 5000.0f;
+    magnet.plane_camera.x = scalar_sin(magnet.plane_angle_x) * 5000.0f;
     magnet.plane_angle_x += 0.008f * ft;
     magnet.plane_camera.y = 0.0f;
     grid_warp(magnet_grid, magnet_texture, magnet_background_shades, WorkImageA);
@@ -405,7 +406,7 @@ int magnet_run() {
     render_scene(magnet_scene);
     if (!magnet.background_on)
         radial_blur(WorkImageA, WorkImageA, 256.0f, 128.0f, magnet.blur_factor);
-    morph_apply(magnet_morph, magnet_cube, (std::cos(magnet.morph_angle) + 1.0f) * 900.0f);
+    morph_apply(magnet_morph, magnet_cube, (scalar_cos(magnet.morph_angle) + 1.0f) * 900.0f);
     magnet.morph_angle += 0.005f * ft;
     draw_strips(ft);
     magnet_cube->rotation.pitch += 0.005f * ft;

@@ -8,6 +8,7 @@
 #include "data/preload.h"
 #include "engine/object.h"
 #include "engine/render.h"
+#include "engine/scalar.h"
 #include "engine/scene.h"
 #include "parts/isosurface.h"
 #include "parts/parts.h"
@@ -71,10 +72,10 @@ void plasma_build_field(Image *field) {
         uint32_t *row = field->pixels + size_t(r) * PLASMA_FIELD_WIDTH;
         for (int32_t c = 0; c < PLASMA_FIELD_WIDTH; c++) {
             const double x = c - PLASMA_FIELD_WIDTH / 2, y = r - PLASMA_FIELD_HEIGHT / 2;
-            const double angle = std::atan2(y, x);
+            const double angle = scalar_atan2(y, x);
             const int32_t value =
-                int32_t(std::sqrt(x * x + y * y) + std::sin(4.0 * angle) * 125.81197901310598 +
-                        std::cos(9.0 * angle) * 133.92888088491927);
+                int32_t(std::sqrt(x * x + y * y) + scalar_sin(4.0 * angle) * 125.81197901310598 +
+                        scalar_cos(9.0 * angle) * 133.92888088491927);
             row[c] = (uint32_t(value) & 255) << 24;
         }
     }
@@ -101,13 +102,14 @@ static PlasmaOffset window_at(double row, double column) {
 
 void plasma_offsets(float t, PlasmaOffset offset[PLASMA_LAYERS]) {
     const double s = t;
-    offset[0] = window_at(std::cos((s + 1.3) * 0.8f + 1.1f) * 90 + 128,
-                          std::sin((s + 1.9) * 1.1f + 1.5) * 100 + 256);
-    offset[1] = window_at(std::cos((s + 0.7f) * 0.7f + 6.9f) * 80 + 128,
-                          std::sin((s + 1.4) * 0.9f + 4.2f) * 140 + 256);
+    offset[0] = window_at(scalar_cos((s + 1.3) * 0.8f + 1.1f) * 90 + 128,
+                          scalar_sin((s + 1.9) * 1.1f + 1.5) * 100 + 256);
+    offset[1] = window_at(scalar_cos((s + 0.7f) * 0.7f + 6.9f) * 80 + 128,
+                          scalar_sin((s + 1.4) * 0.9f + 4.2f) * 140 + 256);
     offset[2] =
-        window_at(std::cos(1.1f * t + 12.0) * 70 + 128, std::sin(0.9f * t + 3.1) * 100 + 256);
-    offset[3] = window_at(std::cos(0.6f * t + 7.0) * 70 + 128, std::sin(0.5 * s + 2.1) * 150 + 256);
+        window_at(scalar_cos(1.1f * t + 12.0) * 70 + 128, scalar_sin(0.9f * t + 3.1) * 100 + 256);
+    offset[3] =
+        window_at(scalar_cos(0.6f * t + 7.0) * 70 + 128, scalar_sin(0.5 * s + 2.1) * 150 + 256);
 }
 
 void plasma_draw(const Image *field, const uint32_t *palette, float t, Image *target) {

@@ -8,6 +8,7 @@
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/render.h"
+#include "engine/scalar.h"
 #include "engine/scene.h"
 #include "parts/parts.h"
 #include "shell/clock.h"
@@ -81,11 +82,11 @@ const SceneObject *particle_morph_cloud() {
 
 // The C library's double-precision cosine and sine, as the whole part uses them.
 static double part_cos(float x) {
-    return std::cos(double(x));
+    return scalar_cos(double(x));
 }
 
 static double part_sin(float x) {
-    return std::sin(double(x));
+    return scalar_sin(double(x));
 }
 
 // ---- drawing steps ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "parts/raytracer.h"
 
 #include "data/memory.h"
+#include "engine/scalar.h"
 
 #include <cmath>
 
@@ -56,8 +57,8 @@ static void spherical_coords(const TraceObject *o, const Vec3 &p, TraceSample *s
     Vec3 d;
     vec_sub(d, p, o->position);
     vec_normalize(d, d);
-    s->u = int16_t(127 + int32_t(127.0f * std::cos(std::atan2(d.x, d.z))));
-    s->v = int16_t(127 + int32_t(127.0f * std::sin(d.y)));
+    s->u = int16_t(127 + int32_t(127.0f * scalar_cos(scalar_atan2(d.x, d.z))));
+    s->v = int16_t(127 + int32_t(127.0f * scalar_sin(d.y)));
 }
 
 // ---- shading ------------------------------------------------------------------------------
@@ -412,13 +413,13 @@ static void bounce(TraceScene *sc, float s) {
 }
 
 static void sway(TraceCamera *cam, float phi) {
-    float s1 = std::sin(phi), c1 = std::cos(phi + 1.57f);
+    float s1 = scalar_sin(phi), c1 = scalar_cos(phi + 1.57f);
     cam->top_left = Vec3{0.5f * s1 - 1.0f, 0.5f * c1 + 0.5f, 0.5f * c1 + 1.0f};
-    cam->top_right = Vec3{0.5f * std::sin(2.0f * phi) + 1.0f, 0.2f * c1 + 0.5f, 0.5f * c1 + 1.0f};
+    cam->top_right = Vec3{0.5f * scalar_sin(2.0f * phi) + 1.0f, 0.2f * c1 + 0.5f, 0.5f * c1 + 1.0f};
     cam->bottom_left =
-        Vec3{0.5f * s1 - 1.0f, 0.5f * c1 - 0.5f, 0.5f * std::cos(0.5f * phi + 1.57f) + 1.0f};
+        Vec3{0.5f * s1 - 1.0f, 0.5f * c1 - 0.5f, 0.5f * scalar_cos(0.5f * phi + 1.57f) + 1.0f};
     cam->bottom_right =
-        Vec3{0.5f * s1 + 1.0f, 0.7f * std::cos(3.0f * phi + 1.57f) - 0.5f, 0.5f * c1 + 1.0f};
+        Vec3{0.5f * s1 + 1.0f, 0.7f * scalar_cos(3.0f * phi + 1.57f) - 0.5f, 0.5f * c1 + 1.0f};
 }
 
 void tracer_animate(TraceScene *sc, float s) {
