@@ -14,8 +14,6 @@
 #include "shell/clock.h"
 #include "shell/display.h"
 
-#include <cmath>
-
 constexpr const char *BACKGROUND_NAME = "data\\ptl_back.jpg";
 constexpr const char *TEXT_NAME = "data\\ptl_text.jpg";
 constexpr const char *MASK_NAME = "data\\ptl_alph.jpg";
@@ -80,7 +78,7 @@ const SceneObject *particle_morph_cloud() {
     return cloud;
 }
 
-// The C library's double-precision cosine and sine, as the whole part uses them.
+// Double-precision cosine and sine of a float phase, the same bits on every machine.
 static double part_cos(float x) {
     return scalar_cos(double(x));
 }
