@@ -209,7 +209,7 @@ static int write_caption(const char *dir, int n) {
         fprintf(stderr, "forge: the caption \"%s\" is wider than its plate\n", CAPTIONS[n]);
     }
     mask_free(&m);
-    char name[16];
+    char name[24];
     snprintf(name, sizeof name, "g%d.tga", n + 1);
     ok = ok && save_rgb(dir, name, &c, 530 + (uint32_t)n);
     canvas_free(&c);
