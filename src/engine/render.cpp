@@ -337,6 +337,21 @@ int clip_polygon_pair(const Vec3 &a, const Vec3 &b, const float *in, int n, int 
     return m;
 }
 
+// A polygon whose every vertex lies strictly inside both planes comes through clip_polygon_pair
+// unchanged (no segment reaches a plane, so nothing slides), so it is passed on as it is. A NaN
+// dot product fails the test and takes the clipper.
+static const float *clip_pair_if_needed(const Vec3 &a, const Vec3 &b, const float *in, int *n,
+                                        int stride, float *out) {
+    bool inside = true;
+    for (int i = 0; i < *n && inside; i++) {
+        const float *p = in + i * stride;
+        inside = plane_dot(a, p) < 0.0f && plane_dot(b, p) < 0.0f;
+    }
+    if (inside) return in;
+    *n = clip_polygon_pair(a, b, in, *n, stride, out);
+    return out;
+}
+
 // ---- lighting and the polygon path
 
 static void light_face(const RenderView *view, Face *face) {
@@ -449,18 +464,21 @@ static void submit_polygon(RenderView *view, Face *face, Image *target) {
     float mid[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
     float out[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
     const int stride = clip_layout(face, near, in);
-    int n = clip_polygon_pair(view->left_plane, view->right_plane, in, 3, stride, mid);
+    int n = 3;
+    const float *sides =
+        clip_pair_if_needed(view->left_plane, view->right_plane, in, &n, stride, mid);
     if (n < 3) return;
-    n = clip_polygon_pair(view->top_plane, view->bottom_plane, mid, n, stride, out);
+    const float *poly =
+        clip_pair_if_needed(view->top_plane, view->bottom_plane, sides, &n, stride, out);
     if (n < 3) return;
     Face *s = view->scratch;
     copy_to_scratch(s, face);
     const int layers = layers_of(face);
     const bool gouraud = face->flags & FACE_GOURAUD;
-    fan_vertex(view, s, 0, out, layers, gouraud);
-    fan_vertex(view, s, 1, out + stride, layers, gouraud);
+    fan_vertex(view, s, 0, poly, layers, gouraud);
+    fan_vertex(view, s, 1, poly + stride, layers, gouraud);
     for (int j = 2; j < n; j++) {
-        fan_vertex(view, s, 2, out + j * stride, layers, gouraud);
+        fan_vertex(view, s, 2, poly + j * stride, layers, gouraud);
         if (face->draw_hook)
             face->draw_hook(s, target);
         else
