@@ -70,13 +70,11 @@ void morph_apply(const MorphSequence *sequence, SceneObject *target, float t) {
 }
 
 // Bytes 1..3 of dst[sy][sx] and src[y][x] averaged (rounded down); byte 0 from dst[sy][sx].
+// All three bytes at once: floor((a + b) / 2) = (a >> 1) + (b >> 1) + (a & b & 1) per byte, and
+// no byte's sum exceeds 255, so none carries into the next.
 static uint32_t blur_average(uint32_t towards, uint32_t own) {
-    uint32_t out = towards & 0xFF;
-    for (int shift = 8; shift < 32; shift += 8) {
-        const uint32_t sum = ((towards >> shift) & 0xFF) + ((own >> shift) & 0xFF);
-        out |= (sum >> 1) << shift;
-    }
-    return out;
+    const uint32_t halves = ((towards >> 1) & 0x7F7F7F00u) + ((own >> 1) & 0x7F7F7F00u);
+    return (towards & 0xFFu) + halves + (towards & own & 0x01010100u);
 }
 
 // Where a blur sample lies: trunc(x + f * (c - x)), kept inside 0 .. limit - 1 for a centre or a
