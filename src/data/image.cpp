@@ -3,6 +3,7 @@
 #include "data/image.h"
 
 #include "data/archive.h"
+#include "data/error.h"
 #include "data/jpeg_source.h"
 #include "data/memory.h"
 #include "data/tga.h"
@@ -86,4 +87,11 @@ Image *load_tga(const char *name, int32_t flags) {
 
 Image *load_jpeg(const char *name, int32_t flags) {
     return load_picture(name, flags, jpeg_decode);
+}
+
+Image *image_require_size(Image *picture, const char *name, int32_t width, int32_t height) {
+    if (!picture || (picture->width == width && picture->height == height)) return picture;
+    data_error("%s: the picture is %d x %d, not %d x %d", name, picture->width, picture->height,
+               width, height);
+    return nullptr;
 }

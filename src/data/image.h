@@ -58,3 +58,8 @@ Image *load_tga(const char *name, int32_t flags);
 // Loads a JPEG picture through file_load (greyscale comes out grey). Returns nullptr, with the
 // reason in data_last_error(), when it is missing or damaged. Valid as load_tga's.
 Image *load_jpeg(const char *name, int32_t flags);
+
+// The loaded picture when it is exactly width x height, else nullptr with the reason, naming the
+// file, in data_last_error(). Parts that index a picture's pixels directly load through it, so a
+// picture of another size is refused instead of read out of bounds. A null picture passes through.
+Image *image_require_size(Image *picture, const char *name, int32_t width, int32_t height);

@@ -63,11 +63,7 @@ void glow_reset() {
 // Null, with the reason, when the picture is missing, damaged or not 512 x 256: the overlay is
 // copied and the mask read pixel for pixel over the whole frame.
 static Image *load_frame_picture(Image *picture, const char *name) {
-    if (!picture) return nullptr;
-    if (picture->width == GLOW_WIDTH && picture->height == GLOW_HEIGHT) return picture;
-    data_error("%s: the picture is %d x %d, not %d x %d", name, picture->width, picture->height,
-               GLOW_WIDTH, GLOW_HEIGHT);
-    return nullptr;
+    return image_require_size(picture, name, GLOW_WIDTH, GLOW_HEIGHT);
 }
 
 // A damaged or missing caption would leave a silent gap in the text; it fails the load like

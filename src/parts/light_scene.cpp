@@ -148,12 +148,7 @@ void light_scene_draw_tunnel(const uint32_t *table, const Image *texture, uint32
 
 static Image *load_picture(const char *name, int32_t width, int32_t height) {
     Image *picture = load_jpeg(name, 0);
-    if (!picture || width == 0) return picture;
-    // The tunnel addresses 65,536 texels and the fillers want a 256 x 256 texture.
-    if (picture->width == width && picture->height == height) return picture;
-    data_error("%s: the picture is %d x %d, not %d x %d", name, picture->width, picture->height,
-               width, height);
-    return nullptr;
+    return width == 0 ? picture : image_require_size(picture, name, width, height);
 }
 
 static void set_lamp(Light *lamp) {

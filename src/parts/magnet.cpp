@@ -157,12 +157,8 @@ void magnet_dissolve(const Image *src, const Image *mask, Image *dst, int32_t th
 
 // The picture, or null when it is missing or not width x height (its pixels are read whole).
 static Image *load_picture(const char *name, int32_t width, int32_t height) {
-    Image *image = load_jpeg(name, 0);
-    if (!image || width == 0) return image;
-    if (image->width == width && image->height == height) return image;
-    data_error("%s: the picture is %d x %d, not %d x %d", name, image->width, image->height, width,
-               height);
-    return nullptr;
+    Image *picture = load_jpeg(name, 0);
+    return width == 0 ? picture : image_require_size(picture, name, width, height);
 }
 
 static int load_shapes() {

@@ -130,13 +130,7 @@ void plasma_draw(const Image *field, const uint32_t *palette, float t, Image *ta
 // ---- loading ---------------------------------------------------------------------------------
 
 static Image *load_sized_jpeg(const char *name, int32_t width, int32_t height) {
-    Image *image = load_jpeg(name, 0);
-    if (image && (image->width != width || image->height != height)) {
-        data_error("%s: the picture is %d x %d, not %d x %d", name, image->width, image->height,
-                   width, height);
-        return nullptr;
-    }
-    return image;
+    return image_require_size(load_jpeg(name, 0), name, width, height);
 }
 
 static int load_pictures() {

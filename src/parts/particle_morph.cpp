@@ -123,11 +123,7 @@ void particle_morph_dissolve(const Image *src, const Image *mask, Image *dst, in
 // The picture, or null when it is missing or not width x height (side 0 takes any size).
 static Image *load_picture(const char *name, int32_t width, int32_t height) {
     Image *picture = load_jpeg(name, 0);
-    if (!picture || width == 0) return picture;
-    if (picture->width == width && picture->height == height) return picture;
-    data_error("%s: the picture is %d x %d, not %d x %d", name, picture->width, picture->height,
-               width, height);
-    return nullptr;
+    return width == 0 ? picture : image_require_size(picture, name, width, height);
 }
 
 static int load_pictures() {

@@ -112,11 +112,7 @@ void textured_scene_dress(SceneObject *object, const TexturedPictures *pictures)
 // whole 256 x 256 texture pages.
 static Image *load_picture(const char *name, bool texture) {
     Image *image = load_jpeg(name, 0);
-    if (!image || !texture) return image;
-    if (image->width == TEXTURED_MAP_SIDE && image->height == TEXTURED_MAP_SIDE) return image;
-    data_error("%s: the texture is %d x %d, not %d x %d", name, image->width, image->height,
-               TEXTURED_MAP_SIDE, TEXTURED_MAP_SIDE);
-    return nullptr;
+    return texture ? image_require_size(image, name, TEXTURED_MAP_SIDE, TEXTURED_MAP_SIDE) : image;
 }
 
 int textured_scene_load() {

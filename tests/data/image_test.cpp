@@ -1,5 +1,6 @@
 // Tests of picture creation, release and the two small drawing calls.
 
+#include "data/error.h"
 #include "data/image.h"
 #include "data/memory.h"
 
@@ -74,5 +75,15 @@ TEST(ImageDrawing, StaysInsideThePicture) {
     std::vector<uint32_t> expected(4 * 3 + IMG_PIXEL_SLACK / 4, 0);
     expected[11] = 0x11223344;
     EXPECT_EQ(std::vector<uint32_t>(image->pixels, image->pixels + expected.size()), expected);
+    image_free(image);
+}
+
+TEST(ImageRequireSize, PassesTheExactSizeAndRefusesAnyOtherNamingTheFile) {
+    Image *image = image_create(4, 3, 0);
+    EXPECT_EQ(image_require_size(image, "data\\a.jpg", 4, 3), image);
+    EXPECT_EQ(image_require_size(nullptr, "data\\a.jpg", 4, 3), nullptr);
+    EXPECT_EQ(image_require_size(image, "data\\a.jpg", 3, 3), nullptr);
+    EXPECT_STREQ(data_last_error(), "data\\a.jpg: the picture is 4 x 3, not 3 x 3");
+    EXPECT_EQ(image_require_size(image, "data\\a.jpg", 4, 4), nullptr);
     image_free(image);
 }
