@@ -19,9 +19,7 @@ static FrameTime *frames;
 static size_t frame_count;
 static size_t frame_capacity;
 static double preload_seconds;
-static double cpu_seconds;         // the main thread's processor time over the timed frames
-static int32_t drawing_part;       // the part whose run routine was called last
-static const PartRun *timed_table; // the parts being timed
+static double cpu_seconds; // the main thread's processor time over the timed frames
 
 static double clock_seconds(clockid_t clock) {
     timespec now;
@@ -37,7 +35,6 @@ void benchmark_reset() {
     frames = nullptr; // blocks live until mem_free_all
     frame_count = frame_capacity = 0;
     preload_seconds = cpu_seconds = 0.0;
-    drawing_part = 0;
 }
 
 void benchmark_add_frame(int32_t part, double ms) {
@@ -56,30 +53,14 @@ void benchmark_set_preload(double seconds) {
     preload_seconds = seconds;
 }
 
-// Each slot of the part table is wrapped so the loop learns which part drew the frame; empty
-// slots stay empty, so the sequencer passes over them as in the show.
-template <int32_t N> static int timed_part() {
-    drawing_part = N;
-    return timed_table[N]();
-}
-
-static const PartRun timed_parts[PART_END + 1] = {
-    nullptr,        timed_part<1>,  timed_part<2>,  timed_part<3>, timed_part<4>,
-    timed_part<5>,  timed_part<6>,  timed_part<7>,  timed_part<8>, timed_part<9>,
-    timed_part<10>, timed_part<11>, timed_part<12>, nullptr,
-};
-
 void benchmark_run_show(const PartRun *parts) {
-    timed_table = parts;
-    PartRun table[PART_END + 1];
-    for (int32_t i = 0; i <= PART_END; i++) table[i] = parts[i] ? timed_parts[i] : nullptr;
-    sequencer_use_parts(table);
+    sequencer_use_parts(parts);
     double cpu_start = clock_seconds(CLOCK_THREAD_CPUTIME_ID);
     while (!sequencer.quit_requested) {
         double start = benchmark_now();
         int go_on = sequencer_frame(0);
         double ms = (benchmark_now() - start) * 1000.0;
-        if (drawing_part) benchmark_add_frame(drawing_part, ms);
+        if (sequencer.drawn_part) benchmark_add_frame(sequencer.drawn_part, ms);
         if (!go_on) break;
     }
     cpu_seconds = clock_seconds(CLOCK_THREAD_CPUTIME_ID) - cpu_start;

@@ -34,6 +34,8 @@ static const char usage_text[] =
     "                       headless, as fast as possible; --sound-device none records silence\n"
     "  --scale N            with --record: enlarge the screen N times (1..8)\n"
     "  --benchmark          play headless as fast as possible and print the frame times\n"
+    "  --digests FILE       play headless and write a digest of every frame to FILE, one line\n"
+    "                       per tick (tick, part, digest), to compare two builds\n"
     "\n"
     "The options --depth, --vsync, --windowed and --sound-device imply --no-dialog.\n"
     "During the show: Escape ends it, N skips to the next part.\n";
@@ -128,6 +130,9 @@ static OptionsResult parse_valued(const char *name, const char *value, Options *
     } else if (!std::strcmp(name, "--record")) {
         if (!value || !*value) return bad("%s needs a file name", name);
         opts->record_path = value;
+    } else if (!std::strcmp(name, "--digests")) {
+        if (!value || !*value) return bad("%s needs a file name", name);
+        opts->digests_path = value;
     } else if (!std::strcmp(name, "--scale")) {
         if (!parse_int(value, 1, 8, &opts->record_scale))
             return bad("--scale takes a number from 1 to 8, not '%s'", value ? value : "");
@@ -136,9 +141,9 @@ static OptionsResult parse_valued(const char *name, const char *value, Options *
 }
 
 static int takes_value(const char *name) {
-    static const char *const valued[] = {"--depth", "--sound-device", "--data",
-                                         "--part",  "--frames",       "--at",
-                                         "--every", "--record",       "--scale"};
+    static const char *const valued[] = {"--depth",  "--sound-device", "--data",  "--part",
+                                         "--frames", "--at",           "--every", "--record",
+                                         "--scale",  "--digests"};
     for (const char *v : valued)
         if (!std::strcmp(name, v)) return 1;
     return 0;
@@ -172,12 +177,14 @@ static OptionsResult check(Options *opts) {
     if (!opts->frames_dir && wants_frames) return bad("%s need --frames DIR", "--at and --every");
     if (opts->frames_every > 0 && opts->frames_at_count > 0)
         return bad("%s: give either --at or --every", "--frames");
-    int outputs = (opts->frames_dir != nullptr) + (opts->record_path != nullptr) + opts->benchmark;
-    if (outputs > 1) return bad("%s: give only one of them", "--frames, --record and --benchmark");
+    int outputs = (opts->frames_dir != nullptr) + (opts->record_path != nullptr) + opts->benchmark +
+                  (opts->digests_path != nullptr);
+    if (outputs > 1)
+        return bad("%s: give only one of them", "--frames, --record, --benchmark and --digests");
     if (opts->record_scale != 1 && !opts->record_path) return bad("%s needs --record", "--scale");
     // Recording and the benchmark play headless; a recording keeps its music (rendered offline
     // in step with the ticks) unless --sound-device none asks for silence.
-    if (opts->record_path || opts->benchmark) {
+    if (opts->record_path || opts->benchmark || opts->digests_path) {
         opts->headless = 1;
         opts->show_dialog = 0;
     }

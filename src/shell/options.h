@@ -23,9 +23,10 @@ struct Options {
     int32_t frames_every;     // --every N (ticks), or 0
     int32_t *frames_at;       // --at ticks, ascending and unique (a mem_alloc block), or nullptr
     int32_t frames_at_count;
-    const char *record_path; // --record FILE.mp4, or nullptr
-    int32_t record_scale;    // --scale N: the recorded screen enlarged N times (1..8)
-    int32_t benchmark;       // 1: time every frame and print a table at the end
+    const char *record_path;  // --record FILE.mp4, or nullptr
+    int32_t record_scale;     // --scale N: the recorded screen enlarged N times (1..8)
+    int32_t benchmark;        // 1: time every frame and print a table at the end
+    const char *digests_path; // --digests FILE: a digest of every frame, or nullptr
 };
 
 // What the caller does after options_parse.

@@ -11,20 +11,20 @@ const int32_t hidden_keys[HIDDEN_KEY_COUNT] = {'M', 'O', 'R', 'L'};
 
 // Parts not in this build yet are null; the loop passes over them.
 const PartRun show_parts[PART_END + 1] = {
-    nullptr,        // no part 0
-    intro_run,      // 1: intro
-    title_run,      // 2: title
-    magnet_run,     // 3: magnet
-    portrait_run,   // 4: portrait
-    glow_run,       // 5: glow
+    nullptr,            // no part 0
+    intro_run,          // 1: intro
+    title_run,          // 2: title
+    magnet_run,         // 3: magnet
+    portrait_run,       // 4: portrait
+    glow_run,           // 5: glow
     textured_scene_run, // 6: textured scene
-    metaball_run,   // 7: metaball
-    light_scene_run, // 8: light scene
+    metaball_run,       // 7: metaball
+    light_scene_run,    // 8: light scene
     particle_morph_run, // 9: particle morph
-    raytraced_run,  // 10: raytraced
-    music_fade_run, // 11: music fade
-    end_run,        // 12: end
-    nullptr,        // 13: the end of the show
+    raytraced_run,      // 10: raytraced
+    music_fade_run,     // 11: music fade
+    end_run,            // 12: end
+    nullptr,            // 13: the end of the show
 };
 
 SequencerState sequencer;
@@ -45,7 +45,7 @@ void sequencer_after_present() {
 }
 
 void sequencer_reset() {
-    sequencer = SequencerState{1, 0, 0.0f, 0, {0, 0, 0, 0}};
+    sequencer = SequencerState{1, 0, 0.0f, 0, {0, 0, 0, 0}, 0};
 }
 
 // Runs the current part; an empty slot is passed over at once, and index 13 ends the show.
@@ -58,6 +58,7 @@ static void run_part() {
         return;
     }
     if (s->part_index < 1 || s->part_index > PART_COUNT) return; // past the end: nothing runs
+    s->drawn_part = s->part_index;
     if (!parts[s->part_index]()) s->part_index++;
 }
 

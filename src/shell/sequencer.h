@@ -28,6 +28,7 @@ struct SequencerState {
     float skip_timer;                      // grows by 4 per tick; the skip key needs > 10
     int32_t hidden_counter;                // at 1 or more the hidden picture replaces the parts
     int32_t hidden_seen[HIDDEN_KEY_COUNT]; // frames in which each hidden key was seen held
+    int32_t drawn_part; // the part whose run routine was called last (0: the loading screen)
 };
 
 extern SequencerState sequencer;

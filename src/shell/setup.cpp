@@ -12,6 +12,7 @@
 #include "platform/video.h"
 #include "shell/benchmark.h"
 #include "shell/clock.h"
+#include "shell/digests.h"
 #include "shell/display.h"
 #include "shell/faults.h"
 #include "shell/frames.h"
@@ -164,6 +165,10 @@ void shutdown() {
 }
 
 static int start_frames(const Options *opts) {
+    if (opts->digests_path) {
+        if (!digests_start(opts->digests_path)) return 0;
+        sequencer_set_frame_hook(digests_capture);
+    }
     if (!opts->frames_dir) return 1;
     FrameSchedule schedule = {opts->frames_dir, opts->frames_every, opts->frames_at,
                               opts->frames_at_count};
@@ -215,6 +220,7 @@ static void play(const Options *opts) {
 // After the show: the recording's end, the benchmark's table. Returns the exit status.
 static int finish(const Options *opts) {
     int recorded = !opts->record_path || record_finish(1);
+    if (opts->digests_path) digests_finish();
     if (opts->benchmark) benchmark_report(stdout);
     shutdown();
     return fault_count() || !recorded ? EXIT_SHOW_FAILED : EXIT_SHOW_OK;

@@ -76,20 +76,6 @@ struct ProgramTest : testing::Test {
     }
 };
 
-// Under the sanitizers the program runs about ten times slower: there the run starts at part 11.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr const char *WHOLE_SHOW = "--headless --part 11";
-#else
-constexpr const char *WHOLE_SHOW = "--headless";
-#endif
-
-TEST_F(ProgramTest, AHeadlessRunOfTheWholeShowEndsByItself) {
-    forge_data();
-    Outcome r = run_program(dir, std::string(WHOLE_SHOW) + " --data " + dir);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-}
-
 TEST_F(ProgramTest, TheFramesWrittenShowTheFrameBufferLetterboxed) {
     forge_data();
     // The dissolve ends at tick 160; from tick 330 the portrait has come out of its flash. The

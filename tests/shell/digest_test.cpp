@@ -1,0 +1,259 @@
+// digest_test.cpp -- every frame of the headless show against the committed record of it.
+//
+// The program writes a digest of the frame buffer at every tick (--digests). The record in
+// tests/shell/show.digests folds them into one digest per part and one per 100 ticks, each
+// block with the low byte of every tick's own digest, so a mismatch names the first tick that
+// moved. tests/shell/screen.digests pins what present makes of frames, at both depths.
+//
+// When pixels are meant to change, `make digests` rewrites both records (it runs these tests
+// with QM_UPDATE_DIGESTS=1); the commit says why they moved.
+
+#include "data/digest.h"
+#include "show_files.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int BLOCK_TICKS = 100;
+const std::string SHOW_RECORD = QM_TEST_DIR "/shell/show.digests";
+const std::string SCREEN_RECORD = QM_TEST_DIR "/shell/screen.digests";
+
+bool updating() {
+    const char *v = std::getenv("QM_UPDATE_DIGESTS");
+    return v && *v && std::string(v) != "0";
+}
+
+int run(const std::string &cmd) {
+    int raw = std::system(cmd.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+std::string read_text(const std::string &path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string hex(uint64_t v, int digits = 16) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%0*llx", digits, static_cast<unsigned long long>(v));
+    return text;
+}
+
+uint64_t fold(uint64_t so_far, uint64_t d) {
+    uint64_t pair[2] = {so_far, d};
+    return digest_bytes(pair, sizeof pair, 0);
+}
+
+struct Frame {
+    int tick, part;
+    uint64_t digest;
+};
+
+// The lines of the record: "part P FIRST LAST DIGEST" per part, in the order they played, and
+// "ticks FIRST DIGEST BYTES" per block of 100 ticks.
+std::vector<std::string> fold_show(const std::vector<Frame> &frames) {
+    std::vector<std::string> parts, blocks;
+    for (size_t i = 0; i < frames.size();) {
+        size_t j = i;
+        uint64_t d = 0;
+        for (; j < frames.size() && frames[j].part == frames[i].part; j++)
+            d = fold(d, frames[j].digest);
+        parts.push_back("part " + std::to_string(frames[i].part) + " " +
+                        std::to_string(frames[i].tick) + " " + std::to_string(frames[j - 1].tick) +
+                        " " + hex(d));
+        i = j;
+    }
+    for (size_t i = 0; i < frames.size();) {
+        int block = frames[i].tick / BLOCK_TICKS;
+        uint64_t d = 0;
+        std::string bytes;
+        for (; i < frames.size() && frames[i].tick / BLOCK_TICKS == block; i++) {
+            d = fold(d, frames[i].digest);
+            bytes += hex(frames[i].digest & 0xFF, 2);
+        }
+        blocks.push_back("ticks " + std::to_string(block * BLOCK_TICKS) + " " + hex(d) + " " +
+                         bytes);
+    }
+    parts.insert(parts.end(), blocks.begin(), blocks.end());
+    return parts;
+}
+
+std::vector<std::string> record_lines(const std::string &path) {
+    std::vector<std::string> lines;
+    std::istringstream in(read_text(path));
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') lines.push_back(line);
+    return lines;
+}
+
+void write_record(const std::string &path, const std::string &header,
+                  const std::vector<std::string> &lines) {
+    std::ofstream out(path);
+    out << header;
+    for (const auto &line : lines) out << line << "\n";
+}
+
+// The first tick of a "ticks" line whose own digest differs from the other line's, by the low
+// bytes each keeps; -1 when the lines are not comparable blocks.
+int first_moved_tick(const std::string &got, const std::string &want) {
+    std::istringstream a(got), b(want);
+    std::string word_a, word_b, digest_a, digest_b, bytes_a, bytes_b;
+    int first_a = -1, first_b = -1;
+    a >> word_a >> first_a >> digest_a >> bytes_a;
+    b >> word_b >> first_b >> digest_b >> bytes_b;
+    if (word_a != "ticks" || word_b != "ticks" || first_a != first_b) return -1;
+    for (size_t i = 0; i + 2 <= std::min(bytes_a.size(), bytes_b.size()); i += 2)
+        if (bytes_a.compare(i, 2, bytes_b, i, 2) != 0) return first_a + int(i / 2);
+    return first_a; // same bytes, other digest: somewhere in the block
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int RUN_SECONDS = 1800;
+#else
+constexpr int RUN_SECONDS = 300;
+#endif
+
+struct ShowDigests : testing::Test {
+    std::string dir = make_temp_dir();
+    void TearDown() override { remove_tree(dir); }
+    // The show as built: the archive the forge's data was packed into, beside the program.
+    std::string program(const std::string &args) {
+        return "timeout " + std::to_string(RUN_SECONDS) +
+               " " QM_PROGRAM " --data " QM_BUILD_DIR " " + args;
+    }
+    std::vector<Frame> play() {
+        std::string list = dir + "/digests.txt";
+        int status = run(program("--digests " + list + " >/dev/null 2>" + dir + "/stderr.txt"));
+        EXPECT_EQ(status, 0) << read_text(dir + "/stderr.txt");
+        EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
+        std::vector<Frame> frames;
+        std::istringstream in(read_text(list));
+        Frame f;
+        std::string d;
+        while (in >> f.tick >> f.part >> d) {
+            f.digest = std::stoull(d, nullptr, 16);
+            frames.push_back(f);
+        }
+        return frames;
+    }
+    // Runs the program with args until the screen of tick `last` is written to frames, then
+    // stops it: the run would otherwise go on to the end of the show.
+    void frames_until(const std::string &args, const std::string &frames, int last) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%06d.png", last);
+        pid_t show = fork();
+        if (show == 0) {
+            execl("/bin/sh", "sh", "-c", program(args + " >/dev/null 2>&1").c_str(), nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < RUN_SECONDS * 10 && !std::filesystem::exists(frames + name); i++)
+            usleep(100000);
+        kill(show, SIGKILL);
+        waitpid(show, nullptr, 0);
+    }
+    // Writes the screen shown at tick to a PNG beside the build, for a person to look at.
+    std::string keep_frame(int tick) {
+        std::string out = QM_BUILD_DIR "/digest-mismatch";
+        std::filesystem::create_directories(out);
+        std::string at = std::to_string(tick) + "," + std::to_string(tick + 1);
+        frames_until("--headless --frames " + out + " --at " + at, out, tick + 1);
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
+        return out + name;
+    }
+};
+
+TEST_F(ShowDigests, EveryFrameOfTheWholeShowIsAsRecorded) {
+    std::vector<Frame> frames = play();
+    ASSERT_GT(frames.size(), 20000u);
+    for (size_t i = 1; i < frames.size(); i++) {
+        ASSERT_EQ(frames[i].tick, frames[i - 1].tick + 1) << "one frame per tick, headless";
+        ASSERT_GE(frames[i].part, frames[i - 1].part) << "the parts play in order";
+    }
+    EXPECT_EQ(frames.front().part, 0);
+    EXPECT_EQ(frames.back().part, 12);
+    std::vector<std::string> got = fold_show(frames);
+    if (updating()) {
+        write_record(SHOW_RECORD,
+                     "# Digests of every frame of the headless show: per part (part, first and "
+                     "last tick, digest)\n# and per 100 ticks (first tick, digest, the low byte "
+                     "of each tick's digest).\n# Rewritten by `make digests`; a commit that "
+                     "changes it says why the pixels moved.\n",
+                     got);
+        return;
+    }
+    std::vector<std::string> want = record_lines(SHOW_RECORD);
+    ASSERT_FALSE(want.empty()) << SHOW_RECORD << " is missing; `make digests` writes it";
+    if (got == want) return;
+    // The first part that differs, then the first block and tick within it.
+    std::string moved_part;
+    for (size_t i = 0; i < std::min(got.size(), want.size()) && moved_part.empty(); i++)
+        if (got[i] != want[i] && got[i].rfind("part", 0) == 0) moved_part = got[i];
+    int tick = -1;
+    for (size_t i = 0; i < std::min(got.size(), want.size()) && tick < 0; i++)
+        if (got[i] != want[i]) tick = first_moved_tick(got[i], want[i]);
+    std::string png = tick >= 0 ? keep_frame(tick) : "";
+    ADD_FAILURE() << "the show's frames moved: first in " << moved_part << "; first tick " << tick
+                  << " (the screen is in " << png << ", compare it with tick " << tick
+                  << " of the build that wrote " << SHOW_RECORD << ")";
+}
+
+// The pixels of a PNG written by --frames, as 8-bit RGB; empty when it cannot be read.
+std::vector<uint8_t> png_pixels(const std::string &path) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
+    if (image.width != 512 || image.height != 384) return {};
+    return rgb;
+}
+
+// The loading screen's dissolve (whose last rows stay below the show), the portrait in its
+// flash (brightness above neutral) and at rest; the run stops once the last tick is written.
+const int SCREEN_TICKS[] = {100, 250, 400};
+
+TEST_F(ShowDigests, PresentShowsTheFramesAsRecordedAtBothDepths) {
+    std::vector<std::string> got;
+    for (int depth : {16, 24}) {
+        std::string frames = dir + "/frames" + std::to_string(depth);
+        frames_until("--headless --part 4 --depth " + std::to_string(depth) + " --frames " +
+                         frames + " --at 100,250,400,401",
+                     frames, 401);
+        for (int tick : SCREEN_TICKS) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
+            std::vector<uint8_t> rgb = png_pixels(frames + name);
+            ASSERT_FALSE(rgb.empty()) << frames + name;
+            got.push_back(std::to_string(depth) + " " + std::to_string(tick) + " " +
+                          hex(digest_bytes(rgb.data(), rgb.size(), 0)));
+        }
+    }
+    if (updating()) {
+        write_record(SCREEN_RECORD,
+                     "# Digests of the screens written by --frames (8-bit RGB) in a run from "
+                     "part 4: depth, tick, digest.\n# Rewritten by `make digests`.\n",
+                     got);
+        return;
+    }
+    EXPECT_EQ(got, record_lines(SCREEN_RECORD));
+}
+
+} // namespace
