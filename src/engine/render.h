@@ -7,7 +7,7 @@
 #pragma once
 
 #include "engine/math3d.h"
-#include "shell/clock.h"
+#include "stage/clock.h"
 
 #include <cstdint>
 

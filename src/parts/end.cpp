@@ -11,10 +11,10 @@
 #include "engine/scene.h"
 #include "engine/texmap.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/faults.h"
-#include "shell/music.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/faults.h"
+#include "stage/music.h"
 
 constexpr int END_SCENE_FLAGS = 0x51; // depth-sorted, animated, drawn into the frame buffer
 constexpr float END_FOCAL = 400.0f;

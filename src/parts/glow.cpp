@@ -12,8 +12,8 @@
 #include "engine/scene.h"
 #include "parts/magnet.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 #include <cstdio>
 

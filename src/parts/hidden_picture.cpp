@@ -5,8 +5,8 @@
 #include "data/image.h"
 #include "data/preload.h"
 #include "parts/parts.h"
-#include "shell/display.h"
-#include "shell/faults.h"
+#include "stage/display.h"
+#include "stage/faults.h"
 
 static int32_t hidden_loaded;
 static Image *hidden_picture;

@@ -8,8 +8,8 @@
 #include "data/preload.h"
 #include "engine/scalar.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 #include <cmath>
 

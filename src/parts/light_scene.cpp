@@ -14,8 +14,8 @@
 #include "engine/texmap.h"
 #include "fillers/fillers.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 #include <cmath>
 

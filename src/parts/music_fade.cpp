@@ -3,8 +3,8 @@
 #include "data/image.h"
 #include "data/preload.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/music.h"
+#include "stage/clock.h"
+#include "stage/music.h"
 
 constexpr float FADE_LENGTH = 250.0f; // on the part clock, which runs at 1.1 per tick
 constexpr float FADE_PACE = 1.1f;

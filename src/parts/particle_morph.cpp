@@ -11,8 +11,8 @@
 #include "engine/scalar.h"
 #include "engine/scene.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 constexpr const char *BACKGROUND_NAME = "data\\ptl_back.jpg";
 constexpr const char *TEXT_NAME = "data\\ptl_text.jpg";

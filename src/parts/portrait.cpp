@@ -4,8 +4,8 @@
 #include "data/image.h"
 #include "data/preload.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 constexpr float PORTRAIT_LENGTH = 90.0f; // on the part clock, which runs at 0.1 per tick
 constexpr float PORTRAIT_PACE = 0.1f;

@@ -8,8 +8,8 @@
 #include "data/preload.h"
 #include "parts/parts.h"
 #include "parts/raytracer.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 constexpr float RAYTRACED_PACE = 0.1f;         // part clock per tick
 constexpr float RAYTRACED_FADE_IN_END = 50.0f; // part clock below which it fades in

@@ -11,8 +11,8 @@
 #include "engine/texmap.h"
 #include "fillers/part_fillers.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 #include <cstdint>
 

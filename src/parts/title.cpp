@@ -6,8 +6,8 @@
 #include "data/error.h"
 #include "data/preload.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 constexpr float TITLE_LENGTH = 200.0f; // ticks
 constexpr float TITLE_REFINE = 1.2f;   // block size lost per tick

@@ -4,9 +4,9 @@
 
 #include "data/digest.h"
 #include "data/preload.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/faults.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/faults.h"
 #include "shell/sequencer.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 #include "shell/frames.h"
 
 #include "data/error.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/faults.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/faults.h"
 
 #include <png.h>
 

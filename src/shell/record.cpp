@@ -3,8 +3,8 @@
 #include "shell/record.h"
 
 #include "platform/audio.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 #include "shell/sequencer.h"
 
 #include <algorithm>

@@ -4,8 +4,8 @@
 
 #include "data/preload.h"
 #include "platform/video.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 const int32_t hidden_keys[HIDDEN_KEY_COUNT] = {'M', 'O', 'R', 'L'};
 

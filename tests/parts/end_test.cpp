@@ -9,9 +9,9 @@
 #include "engine/scene.h"
 #include "parts/end.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/faults.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/faults.h"
 #include "show_files.h"
 
 #include <gtest/gtest.h>

@@ -9,8 +9,8 @@
 #include "engine/scene.h"
 #include "parts/glow.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 #include "show_files.h"
 
 #include <gtest/gtest.h>

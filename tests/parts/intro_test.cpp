@@ -6,8 +6,8 @@
 #include "data/preload.h"
 #include "parts/intro.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 #include "show_files.h"
 
 #include <gtest/gtest.h>

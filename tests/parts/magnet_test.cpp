@@ -8,8 +8,8 @@
 #include "fillers/part_fillers.h"
 #include "parts/magnet.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 #include "show_files.h"
 
 #include <gtest/gtest.h>

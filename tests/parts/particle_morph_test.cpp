@@ -9,8 +9,8 @@
 #include "data/preload.h"
 #include "engine/object.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 #include "show_files.h"
 
 #include <gmock/gmock.h>

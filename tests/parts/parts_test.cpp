@@ -5,9 +5,9 @@
 #include "data/preload.h"
 #include "parts/parts.h"
 #include "parts/title.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/faults.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/faults.h"
 #include "show_files.h"
 
 #include <gtest/gtest.h>

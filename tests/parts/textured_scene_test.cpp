@@ -11,8 +11,8 @@
 #include "engine/scene.h"
 #include "fillers/part_fillers.h"
 #include "parts/parts.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 #include "show_files.h"
 
 #include <gmock/gmock.h>

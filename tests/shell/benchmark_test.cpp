@@ -4,8 +4,8 @@
 #include "data/preload.h"
 #include "platform/video.h"
 #include "shell/benchmark.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 #include "shell/sequencer.h"
 
 #include <gtest/gtest.h>

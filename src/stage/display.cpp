@@ -1,6 +1,6 @@
 // display.cpp -- presents pictures on the show's screen and keeps the input state
 
-#include "shell/display.h"
+#include "stage/display.h"
 
 #include "data/memory.h"
 #include "platform/video.h"

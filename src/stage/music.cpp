@@ -1,6 +1,6 @@
 // music.cpp -- plays the show's modules through the audio driver
 
-#include "shell/music.h"
+#include "stage/music.h"
 
 #include "platform/audio.h"
 

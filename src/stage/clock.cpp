@@ -1,6 +1,6 @@
 // clock.cpp -- counts ticks on the ticker's thread and turns them into frame_time
 
-#include "shell/clock.h"
+#include "stage/clock.h"
 
 #include "platform/ticker.h"
 

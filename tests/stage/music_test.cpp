@@ -1,7 +1,7 @@
 // Tests of the music calls against a recording audio driver.
 
 #include "platform/audio.h"
-#include "shell/music.h"
+#include "stage/music.h"
 
 #include <gtest/gtest.h>
 

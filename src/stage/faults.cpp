@@ -1,6 +1,6 @@
 // faults.cpp -- counts the data faults the show survives
 
-#include "shell/faults.h"
+#include "stage/faults.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 
 #include "data/memory.h"
 #include "platform/video.h"
-#include "shell/display.h"
+#include "stage/display.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Tests of the show clock on the stepped ticker.
 
-#include "shell/clock.h"
+#include "stage/clock.h"
 
 #include <gtest/gtest.h>
 
