@@ -9,7 +9,7 @@
 
 #include "data/blit.h"
 #include "data/image.h"
-#include "data/preload.h"
+#include "shell/preload.h"
 #include "engine/morph.h"
 
 #include <benchmark/benchmark.h>

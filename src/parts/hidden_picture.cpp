@@ -3,7 +3,7 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "data/preload.h"
+#include "shell/preload.h"
 #include "parts/parts.h"
 #include "stage/display.h"
 #include "stage/faults.h"

@@ -2,7 +2,7 @@
 
 #include "shell/sequencer.h"
 
-#include "data/preload.h"
+#include "shell/preload.h"
 #include "platform/video.h"
 #include "stage/clock.h"
 #include "stage/display.h"

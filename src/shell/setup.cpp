@@ -6,7 +6,7 @@
 #include "data/cpu.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "data/preload.h"
+#include "shell/preload.h"
 #include "platform/audio.h"
 #include "platform/dialog.h"
 #include "platform/video.h"

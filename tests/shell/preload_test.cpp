@@ -4,7 +4,7 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "data/preload.h"
+#include "shell/preload.h"
 #include "platform/video.h"
 #include "stage/clock.h"
 #include "stage/display.h"

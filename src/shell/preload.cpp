@@ -1,6 +1,6 @@
 // preload.cpp -- loads the show behind a loading screen with a progress bar, then dissolves it
 
-#include "data/preload.h"
+#include "shell/preload.h"
 
 #include "data/blit.h"
 #include "data/error.h"
