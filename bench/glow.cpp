@@ -9,7 +9,7 @@
 
 #include "data/blit.h"
 #include "data/image.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "engine/morph.h"
 
 #include <benchmark/benchmark.h>

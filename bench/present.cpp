@@ -3,7 +3,7 @@
 
 #include "data/image.h"
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "platform/video.h"
 #include "stage/clock.h"
 #include "stage/display.h"

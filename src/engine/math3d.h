@@ -8,13 +8,9 @@
 // is also one of the inputs; the matrix routines say where they do not.
 #pragma once
 
-#include <cmath>
+#include "data/vector.h"
 
-struct Vec3 {
-    float x;
-    float y;
-    float z;
-};
+#include <cmath>
 
 // Nine floats m0..m8 stored row by row: row 0 = m[0] m[1] m[2], row 1 = m[3..5], row 2 = m[6..8].
 struct Mat3 {

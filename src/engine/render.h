@@ -7,7 +7,6 @@
 #pragma once
 
 #include "engine/math3d.h"
-#include "stage/clock.h"
 
 #include <cstdint>
 
@@ -52,12 +51,6 @@ struct RenderView {
 // evaluates the motions (unless frozen), transforms, culls, sorts (when the scene asks) and
 // submits every face. Does nothing when scene, its target, view or camera is missing.
 void render_scene_ticks(Scene *scene, float ticks);
-
-// The per-frame entry of the show parts: render_scene_ticks with the shell's frame_time. Inline,
-// so that the engine itself does not depend on the shell's clock.
-inline void render_scene(Scene *scene) {
-    render_scene_ticks(scene, frame_time);
-}
 
 // The view of a width x height picture with the given focal length, and its scratch face. Null
 // when memory runs out. Valid until mem_free_all.

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "data/image.h"
-#include "engine/object.h"
+#include "fillers/face.h"
 #include "fillers/fillers.h"
 
 #include <cmath>

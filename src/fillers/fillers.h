@@ -18,7 +18,7 @@
 // nothing.
 #pragma once
 
-#include "engine/object.h"
+#include "fillers/face.h"
 
 #include <cstdint>
 

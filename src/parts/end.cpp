@@ -5,7 +5,7 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scene.h"

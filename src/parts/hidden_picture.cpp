@@ -3,7 +3,7 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/display.h"
 #include "stage/faults.h"

@@ -5,7 +5,7 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "engine/scalar.h"
 #include "parts/parts.h"
 #include "stage/clock.h"

@@ -4,7 +4,7 @@
 
 #include "data/error.h"
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/quantize.h"

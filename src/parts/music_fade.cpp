@@ -1,7 +1,7 @@
 // music_fade.cpp -- a black pause while the music fades down before the closing part
 
 #include "data/image.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/music.h"

@@ -7,10 +7,18 @@
 // into the FrameBuffer.
 #pragma once
 
+#include "engine/render.h"
+#include "stage/clock.h"
+
 #include <cstdint>
 
 using PartLoad = int (*)();
 using PartRun = int (*)();
+
+// A part's frame of a scene: the engine's render_scene_ticks with the clock's frame_time.
+inline void render_scene(Scene *scene) {
+    render_scene_ticks(scene, frame_time);
+}
 
 // Part 1: the group logo, then a tunnel behind wandering bobs, the bars and the credits.
 int intro_load();

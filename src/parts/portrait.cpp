@@ -2,7 +2,7 @@
 
 #include "data/blit.h"
 #include "data/image.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"

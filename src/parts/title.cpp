@@ -4,7 +4,7 @@
 
 #include "data/blit.h"
 #include "data/error.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"

@@ -3,7 +3,7 @@
 #include "shell/digests.h"
 
 #include "data/digest.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/faults.h"

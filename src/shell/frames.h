@@ -19,7 +19,3 @@ int frames_start(const FrameSchedule *schedule);
 // scheduled tick has come (with a real clock, the first frame at or after it). A failed write
 // is reported as a fault and stops the writing.
 void frames_capture();
-
-// Writes width x height 8-bit RGB triples as a PNG file. Returns 1, or 0 with the reason in
-// data_last_error().
-int frames_write_png(const char *path, const uint8_t *rgb, int32_t width, int32_t height);

@@ -5,28 +5,14 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "parts/parts.h"
+#include "shell/sequencer.h"
+#include "shell/setup.h"
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/faults.h"
 #include "stage/music.h"
-#include "shell/sequencer.h"
-#include "shell/setup.h"
 
 #include <cstdio>
-
-Image *FrameBuffer;
-Image *WorkImageA;
-Image *WorkImageB;
-Image *WorkImageLarge;
-Image *BarDown;
-Image *BarUp;
-Image *BarLeft;
-Image *BarRight;
-Image *BarDownAlpha;
-Image *BarUpAlpha;
-Image *BarLeftAlpha;
-Image *BarRightAlpha;
-Image *TextStrip[13];
 
 constexpr int32_t BYTE_RED = 1;
 constexpr int32_t BYTE_BLUE = 3;
@@ -45,14 +31,14 @@ struct PreloadStep {
 };
 
 static const PreloadStep preload_steps[LOADING_STEPS] = {
-    {raytraced_load, intro_load}, // raytraced part, intro part
-    {title_load, nullptr},      // title part
+    {raytraced_load, intro_load},       // raytraced part, intro part
+    {title_load, nullptr},              // title part
     {magnet_load, textured_scene_load}, // magnet part, textured scene part
-    {nullptr, nullptr},         // nothing
-    {metaball_load, music_fade_load}, // metaball part, music fade part
-    {particle_morph_load, nullptr}, // particle morph part
-    {light_scene_load, portrait_load}, // light scene part, portrait part
-    {glow_load, nullptr},       // glow part
+    {nullptr, nullptr},                 // nothing
+    {metaball_load, music_fade_load},   // metaball part, music fade part
+    {particle_morph_load, nullptr},     // particle morph part
+    {light_scene_load, portrait_load},  // light scene part, portrait part
+    {glow_load, nullptr},               // glow part
 };
 
 // Image creation reports no reason of its own.
@@ -80,14 +66,6 @@ static int create_work_images() {
     if (WorkImageA) WorkImageB = create(512, 256, 7, "a work image");
     if (WorkImageB) WorkImageLarge = create(512, 512, 7, "a work image");
     return WorkImageLarge != nullptr;
-}
-
-void preload_key_text(Image *strip, uint32_t key) {
-    size_t count = size_t(strip->width) * size_t(strip->height);
-    for (size_t i = 0; i < count; i++) {
-        uint32_t colour = strip->pixels[i] & 0xFFFFFF00u;
-        strip->pixels[i] = colour | (colour == key ? 0xFFu : 0u);
-    }
 }
 
 int preload_bar_alpha(Image *picture, const Image *alpha, int32_t byte, const char *name) {

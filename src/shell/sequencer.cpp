@@ -2,7 +2,7 @@
 
 #include "shell/sequencer.h"
 
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "platform/video.h"
 #include "stage/clock.h"
 #include "stage/display.h"

@@ -4,7 +4,7 @@
 #include "../engine/object_test_files.h"
 #include "data/archive.h"
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "parts/end.h"

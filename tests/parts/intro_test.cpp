@@ -3,7 +3,7 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "parts/intro.h"
 #include "parts/parts.h"
 #include "stage/clock.h"

@@ -4,7 +4,7 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "fillers/part_fillers.h"
 #include "parts/magnet.h"
 #include "parts/parts.h"

@@ -6,7 +6,7 @@
 
 #include "../engine/object_test_files.h"
 #include "data/image.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "engine/object.h"
 #include "parts/parts.h"
 #include "stage/clock.h"

@@ -2,7 +2,7 @@
 
 #include "data/archive.h"
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "parts/parts.h"
 #include "parts/title.h"
 #include "stage/clock.h"

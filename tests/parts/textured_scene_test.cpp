@@ -6,7 +6,7 @@
 #include "../engine/object_test_files.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "fillers/part_fillers.h"

@@ -1,7 +1,7 @@
 // Tests of the built-in benchmark: the table of frame times and the timed run of the parts.
 
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "platform/video.h"
 #include "shell/benchmark.h"
 #include "stage/clock.h"

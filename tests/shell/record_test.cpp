@@ -1,7 +1,7 @@
 // Tests of recording: the streams ffmpeg writes, the music in step with the ticks, failures.
 
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "platform/audio.h"
 #include "platform/video.h"
 #include "stage/clock.h"

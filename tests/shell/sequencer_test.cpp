@@ -1,7 +1,7 @@
 // Tests of the main loop on the headless screen and the stepped clock, with parts of its own.
 
 #include "data/memory.h"
-#include "shell/preload.h"
+#include "stage/stage.h"
 #include "platform/video.h"
 #include "stage/clock.h"
 #include "stage/display.h"

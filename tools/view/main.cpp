@@ -5,10 +5,10 @@
 #include "data/error.h"
 #include "data/image.h"
 #include "data/memory.h"
+#include "data/png_file.h"
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scene.h"
-#include "shell/frames.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -171,7 +171,7 @@ static bool write_frame(const Image *img, const char *dir, int tick) {
     }
     char path[4096];
     std::snprintf(path, sizeof path, "%s/frame-%06d.png", dir, tick);
-    return frames_write_png(path, rgb.data(), img->width, img->height);
+    return png_file_write(path, rgb.data(), img->width, img->height);
 }
 
 static int render_ticks(Scene *scene, const ViewOptions &o) {

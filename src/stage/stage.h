@@ -1,0 +1,44 @@
+// stage.h -- the pictures every part draws with: the frame buffer, the shared work images, the
+// bars framing the picture and the caption strips. The preload makes and loads them; the parts
+// draw into and with them.
+#pragma once
+
+#include "data/image.h"
+
+#include <cstdint>
+
+// The 512 x 256 picture every part draws into (with a depth buffer). Its rows 1..253 and
+// columns 0..510 are shown, at screen rows 64..316. Valid from the preload until shut-down.
+extern Image *FrameBuffer;
+
+// Work images shared by the parts as render targets and scratch: 512 x 256, 512 x 256 and
+// 512 x 512, zero-filled at the start. Valid as FrameBuffer.
+extern Image *WorkImageA;
+extern Image *WorkImageB;
+extern Image *WorkImageLarge;
+
+// The four bars framing the picture. Each mask byte holds the bar's alpha (its grey level in
+// the matching alpha picture), ready for blit_alpha. Valid as FrameBuffer.
+extern Image *BarDown;
+extern Image *BarUp;
+extern Image *BarLeft;
+extern Image *BarRight;
+
+// The bars' alpha pictures, mask bytes 0.
+extern Image *BarDownAlpha;
+extern Image *BarUpAlpha;
+extern Image *BarLeftAlpha;
+extern Image *BarRightAlpha;
+
+// The caption strips "data\tx1.tga" .. "data\tx12.tga" as TextStrip[1] .. TextStrip[12]
+// (TextStrip[0] is unused). Key-coloured pixels have mask byte 255, the others 0, ready for
+// blit_masked. Valid as FrameBuffer.
+extern Image *TextStrip[13];
+
+// The key colour of the horizontal strips (1, 2, 5, 6, 7, 8, 11, 12) and of the upright ones
+// (3, 4, 9, 10).
+constexpr uint32_t TEXT_KEY_ACROSS = pixel_rgb(255, 173, 1);
+constexpr uint32_t TEXT_KEY_UPRIGHT = pixel_rgb(1, 114, 255);
+
+// Sets every text strip pixel of exactly the key colour to mask 255 and every other to 0.
+void preload_key_text(Image *strip, uint32_t key);
