@@ -21,6 +21,7 @@
 #include "shell/record.h"
 #include "shell/sequencer.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -227,6 +228,9 @@ static int finish(const Options *opts) {
 }
 
 int show_main(int argc, char **argv) {
+    // The user's locale, as the dialog's toolkit would set it anyway: a run behaves the same with
+    // and without the dialog. Numbers are read and written with a point whatever it says.
+    std::setlocale(LC_ALL, "");
     Options opts;
     int status = prepare(argc, argv, &opts);
     if (status >= 0) {
