@@ -32,8 +32,6 @@
 
 ShowSettings show_settings;
 
-constexpr int32_t MAX_DEVICES = 64;
-
 static int has_data(const char *dir) {
     char path[4096];
     std::snprintf(path, sizeof path, "%s/quellmor.dat", dir);
@@ -78,11 +76,11 @@ static const AudioDriver *sound_driver(const Options *opts) {
 // The settings from the dialog, or from the command line when it skips the dialog. Returns 1 to
 // run, 0 when the user chose Exit.
 static int choose_settings(const Options *opts) {
-    const char *names[MAX_DEVICES];
+    const char *names[AUDIO_MAX_DEVICES];
     int32_t count = 0;
     const AudioDriver *audio = sound_driver(opts);
     if (!opts->headless || opts->record_path)
-        while (count < MAX_DEVICES && (names[count] = audio->device_name(count))) count++;
+        while (count < AUDIO_MAX_DEVICES && (names[count] = audio->device_name(count))) count++;
     ShowSettings *s = &show_settings;
     *s = ShowSettings{
         opts->color_depth, opts->vertical_retrace, opts->windowed, opts->sound_device, count, 1, 0,
@@ -101,6 +99,8 @@ static int choose_settings(const Options *opts) {
                                  "the defaults\n");
         }
     }
+    if (s->sound_device == OPT_SOUND_DEFAULT && count == 0)
+        std::fprintf(stderr, "quellmoor: no sound device was found; the show plays silently\n");
     if (s->sound_device == OPT_SOUND_DEFAULT) s->sound_device = 0;
     if (s->sound_device < 0 || s->sound_device > count - 1) s->sound_device = SOUND_NONE;
     return 1;
