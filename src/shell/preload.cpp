@@ -190,5 +190,7 @@ int preload() {
     }
     clock_update();
     clock_update();
+    // A click on the loading screen is not a key press of the show (it would end it at once).
+    mouse_click = 0;
     return 1;
 }
