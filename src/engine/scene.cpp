@@ -134,15 +134,11 @@ static bool read_count(LineReader *r, const char *what, int *count) {
 
 static bool read_key(LineReader *r, ParsedKey *k) {
     float v[9], f[5];
-    if (!next_line(r) ||
-        decimal_read_floats(r->line, v, 9) != 9 ||
-        !all_finite(v, 9)) {
+    if (!next_line(r) || decimal_read_floats(r->line, v, 9) != 9 || !all_finite(v, 9)) {
         data_error("%s: line %d: expected nine key values", r->path, r->number);
         return false;
     }
-    if (!next_line(r) ||
-        decimal_read_floats(r->line, f, 5) != 5 ||
-        !all_finite(f, 5)) {
+    if (!next_line(r) || decimal_read_floats(r->line, f, 5) != 5 || !all_finite(f, 5)) {
         data_error("%s: line %d: expected a key's frame, linear flag, tension, continuity and "
                    "bias",
                    r->path, r->number);

@@ -28,7 +28,7 @@ struct SetupDialog {
     GtkWidget *retrace, *windowed;
     GtkWidget *device;
     GtkWidget *run;
-    GtkWidget *about; // the About box while it is open
+    GtkWidget *about;  // the About box while it is open
     guint signal_look; // the timer that looks for Ctrl-C and kill, 0 once it has ended
     int32_t device_count;
     DialogResult result;

@@ -229,8 +229,9 @@ static int finish_recording(const Options *opts, int complete) {
     if (!opts->record_path) return 1;
     int recorded = record_finish(complete || signals_caught());
     if (recorded && signals_caught())
-        std::fprintf(stderr, "quellmoor: the recording was stopped; what was recorded so far is "
-                             "in %s\n",
+        std::fprintf(stderr,
+                     "quellmoor: the recording was stopped; what was recorded so far is "
+                     "in %s\n",
                      opts->record_path);
     return recorded;
 }

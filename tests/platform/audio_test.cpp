@@ -2,9 +2,9 @@
 // SDL output on its dummy back-end.
 
 #include <cmath>
-#include <dlfcn.h>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
@@ -207,7 +207,7 @@ extern "C" int SDL_GetNumAudioDevices(int capture) {
 extern "C" const char *SDL_GetAudioDeviceName(int index, int capture) {
     if (fake_devices && !capture)
         return index >= 0 && size_t(index) < fake_devices->size() ? (*fake_devices)[index].c_str()
-                                                                   : nullptr;
+                                                                  : nullptr;
     using Real = const char *(*)(int, int);
     static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "SDL_GetAudioDeviceName"));
     return real(index, capture);

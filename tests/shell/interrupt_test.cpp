@@ -8,8 +8,8 @@
 
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -47,7 +47,8 @@ int stop_when(pid_t show, const std::function<bool()> &ready, int signal, millis
 TEST_F(InterruptTest, HeadlessLoadingAndShowEndWithinASecond) {
     milliseconds took;
     std::string frames = dir + "/frames";
-    std::vector<std::string> args = {"--headless", "--data", dir, "--frames", frames, "--at", "1,200"};
+    std::vector<std::string> args = {"--headless", "--data", dir,    "--frames",
+                                     frames,       "--at",   "1,200"};
     // While loading (it takes a few seconds; the dissolve writes tick 1 after it).
     auto started = steady_clock::now();
     pid_t show = start_program(QM_PROGRAM, args, dir + "/log.txt");

@@ -42,8 +42,8 @@ struct CommaLocaleTest : testing::Test {
     std::string magnet_frame(const std::string &name, const std::vector<std::string> &env) {
         std::string frames = dir + "/" + name, png = frames + "/frame-000300.png";
         pid_t show = start_program(
-            QM_PROGRAM, {"--headless", "--part", "3", "--data", dir, "--frames", frames, "--at",
-                         "300,301"},
+            QM_PROGRAM,
+            {"--headless", "--part", "3", "--data", dir, "--frames", frames, "--at", "300,301"},
             dir + "/" + name + ".txt", env);
         // Until tick 301 is written (so 300 is complete), or the program has given up.
         for (int i = 0; i < 1200 && !std::filesystem::exists(frames + "/frame-000301.png"); i++) {

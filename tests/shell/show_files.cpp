@@ -272,10 +272,12 @@ void write_show_data(const std::string &dir, const std::string &skip) {
     // The glow part: its flare, the overlay (opaque left, see-through right), the dissolve
     // mask, ten captions, and two objects before a camera.
     sized_jpeg("grflare.jpg", 256, 256, flat(grey(180)));
-    tga("grback.tga", 512, 256,
-        [](int x, int) { return x < 256 ? Rgb{60, 40, 20} : Rgb{21, 58, 58}; });
+    tga("grback.tga", 512, 256, [](int x, int) {
+        return x < 256 ? Rgb{60, 40, 20} : Rgb{21, 58, 58};
+    });
     jpeg("grfade.jpg", [grey](int, int y) { return grey(y); });
-    for (int n = 1; n <= 10; n++) tga("g" + std::to_string(n) + ".tga", 192, 24, flat(grey(n * 20)));
+    for (int n = 1; n <= 10; n++)
+        tga("g" + std::to_string(n) + ".tga", 192, 24, flat(grey(n * 20)));
     for (const char *object : {"grstar", "grrings"})
         if (skip != std::string(object) + ".lwo")
             write_cube_object(data + "/" + object + ".lwo", 8, 40.0f);
@@ -359,7 +361,8 @@ struct LocaleFolder {
     std::string made;
     LocaleFolder() {
         std::string cmd = "localedef -c -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) >= 0 && std::filesystem::exists(dir + "/de_DE.UTF-8/LC_NUMERIC"))
+        if (std::system(cmd.c_str()) >= 0 &&
+            std::filesystem::exists(dir + "/de_DE.UTF-8/LC_NUMERIC"))
             made = dir;
     }
     ~LocaleFolder() { remove_tree(dir); }

@@ -2,8 +2,8 @@
 // real data.
 #pragma once
 
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <sys/types.h>
