@@ -14,6 +14,8 @@ packages=(
   libfreetype-dev fonts-dejavu-core openmpt123 xmp sox
   # desktop tests under a virtual display, and recording
   xvfb xauth xdotool ffmpeg
+  # a decimal-comma locale that the tests build for themselves
+  locales
 )
 
 missing=()

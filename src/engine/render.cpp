@@ -591,7 +591,9 @@ void draw_sprite_add(int x, int y, Image *target, const Image *image, int s) {
     if (s > SPRITE_MAX_SIZE) s = SPRITE_MAX_SIZE;
     const int r = s / 2;
     if (r <= 0) return;
-    if (y - r > target->height || y + r <= 0 || x - r > target->width || x + r <= 0) return;
+    // In 64 bits: a sprite projected from the eye plane arrives at the ends of the int range.
+    const int64_t x64 = x, y64 = y;
+    if (y64 - r > target->height || y64 + r <= 0 || x64 - r > target->width || x64 + r <= 0) return;
     SpriteSpan cols, rows;
     if (!sprite_span(x, r, target->width, image->width, &cols)) return;
     if (!sprite_span(y, r, target->height, image->height, &rows)) return;

@@ -3,6 +3,7 @@
 #include "engine/scene.h"
 
 #include "data/archive.h"
+#include "data/decimal.h"
 #include "data/error.h"
 #include "data/image.h"
 #include "data/memory.h"
@@ -133,16 +134,11 @@ static bool read_count(LineReader *r, const char *what, int *count) {
 
 static bool read_key(LineReader *r, ParsedKey *k) {
     float v[9], f[5];
-    if (!next_line(r) ||
-        std::sscanf(r->line, "%f %f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
-                    &v[6], &v[7], &v[8]) != 9 ||
-        !all_finite(v, 9)) {
+    if (!next_line(r) || decimal_read_floats(r->line, v, 9) != 9 || !all_finite(v, 9)) {
         data_error("%s: line %d: expected nine key values", r->path, r->number);
         return false;
     }
-    if (!next_line(r) ||
-        std::sscanf(r->line, "%f %f %f %f %f", &f[0], &f[1], &f[2], &f[3], &f[4]) != 5 ||
-        !all_finite(f, 5)) {
+    if (!next_line(r) || decimal_read_floats(r->line, f, 5) != 5 || !all_finite(f, 5)) {
         data_error("%s: line %d: expected a key's frame, linear flag, tension, continuity and "
                    "bias",
                    r->path, r->number);

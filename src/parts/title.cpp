@@ -24,6 +24,10 @@ static float title_block;
 // Not reset by the load: the flash starts from 511 once per program run.
 static float title_flash = 511.0f;
 
+void title_reset() {
+    title_flash = 511.0f;
+}
+
 int title_load() {
     title_picture = load_jpeg("data\\quellmor.jpg", 0);
     if (!title_picture) return 0;

@@ -12,14 +12,18 @@
 // The offline driver renders at this rate, two interleaved channels.
 constexpr int32_t AUDIO_OFFLINE_RATE = 48000;
 
+// Devices listed at most.
+constexpr int32_t AUDIO_MAX_DEVICES = 64;
+
 // A loaded module or stream; 0 means none.
 using AudioHandle = uint32_t;
 
 struct AudioDriver {
     const char *name; // "sdl" or "offline"
 
-    // Name of output device index (0, 1, 2, ...), or null past the last one. The offline
-    // driver has one device, "Offline". Valid until the next call of device_name or free.
+    // Name of output device index (0, 1, 2, ...), or null past the last one (at most
+    // AUDIO_MAX_DEVICES). The offline driver has one device, "Offline". Each index has a name
+    // of its own, valid until that index is asked again or free.
     const char *(*device_name)(int32_t index);
 
     // Opens output device index at rate samples per second (the offline driver always renders

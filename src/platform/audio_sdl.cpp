@@ -10,7 +10,8 @@
 // Main thread only; the callback reaches the mixer, which the lock pair below guards.
 static bool subsystem_ready;
 static SDL_AudioDeviceID device_id;
-static char name_buffer[256];
+// One buffer per listed device: the dialog shows them all at once.
+static char name_buffers[AUDIO_MAX_DEVICES][256];
 
 static const char default_device[] = "Default device";
 static constexpr int32_t buffer_frames = 1024;
@@ -20,15 +21,19 @@ static bool ensure_subsystem() {
     return subsystem_ready;
 }
 
-// Device 0 is whatever the system's default output is; 1.. are SDL's devices 0...
+// Device 0 is whatever the system's default output is; 1.. are SDL's devices 0... With no
+// output device at all there is no default either. (A count SDL cannot tell, -1, leaves the
+// default to try.)
 static const char *sdl_device_name(int32_t index) {
-    if (index < 0 || !ensure_subsystem()) return nullptr;
+    if (index < 0 || index >= AUDIO_MAX_DEVICES || !ensure_subsystem()) return nullptr;
+    int count = SDL_GetNumAudioDevices(0);
+    if (count == 0) return nullptr;
     if (index == 0) return default_device;
-    if (index - 1 >= SDL_GetNumAudioDevices(0)) return nullptr;
+    if (index - 1 >= count) return nullptr;
     const char *name = SDL_GetAudioDeviceName(index - 1, 0);
     if (!name) return nullptr;
-    std::snprintf(name_buffer, sizeof name_buffer, "%s", name);
-    return name_buffer;
+    std::snprintf(name_buffers[index], sizeof name_buffers[index], "%s", name);
+    return name_buffers[index];
 }
 
 static void lock_device() {

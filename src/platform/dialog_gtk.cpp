@@ -2,6 +2,8 @@
 
 #include "platform/dialog.h"
 
+#include "platform/signals.h"
+
 #include <gtk/gtk.h>
 
 static const char caption[] = "Quellmoor by Vandrel";
@@ -26,6 +28,8 @@ struct SetupDialog {
     GtkWidget *retrace, *windowed;
     GtkWidget *device;
     GtkWidget *run;
+    GtkWidget *about;  // the About box while it is open
+    guint signal_look; // the timer that looks for Ctrl-C and kill, 0 once it has ended
     int32_t device_count;
     DialogResult result;
     DialogSettings settings;
@@ -71,8 +75,23 @@ static void on_about_clicked(GtkButton *, gpointer data) {
     GtkWidget *box = gtk_message_dialog_new(GTK_WINDOW(d->window), GTK_DIALOG_MODAL,
                                             GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "%s", credits);
     gtk_window_set_title(GTK_WINDOW(box), caption);
+    d->about = box;
     gtk_dialog_run(GTK_DIALOG(box));
+    d->about = nullptr;
     gtk_widget_destroy(box);
+}
+
+// Ctrl-C or kill while the dialog waits: it closes as if Exit were pressed (the caller sees the
+// signal). A few looks a second are enough to end well within one.
+constexpr guint SIGNAL_LOOK_MS = 100;
+
+static gboolean look_for_signal(gpointer data) {
+    SetupDialog *d = static_cast<SetupDialog *>(data);
+    if (!signals_caught()) return G_SOURCE_CONTINUE;
+    if (d->about) gtk_dialog_response(GTK_DIALOG(d->about), GTK_RESPONSE_CLOSE);
+    end_dialog(d, DIALOG_EXIT);
+    d->signal_look = 0;
+    return G_SOURCE_REMOVE;
 }
 
 static GtkWidget *framed(const char *title, GtkWidget *content) {
@@ -161,7 +180,9 @@ DialogResult dialog_run(const char *const *device_names, int32_t device_count,
     gtk_widget_show_all(d.window);
     gtk_widget_grab_focus(d.run);
     gtk_window_present(GTK_WINDOW(d.window));
+    d.signal_look = g_timeout_add(SIGNAL_LOOK_MS, look_for_signal, &d);
     gtk_main();
+    if (d.signal_look) g_source_remove(d.signal_look);
     gtk_widget_destroy(d.window);
     // Let the window really leave the screen before the show opens its own.
     while (gtk_events_pending()) gtk_main_iteration();

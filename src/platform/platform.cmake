@@ -7,7 +7,7 @@ pkg_check_modules(QM_GTK3 IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(QM_OPENMPT IMPORTED_TARGET libopenmpt)
 
 set(dir ${CMAKE_CURRENT_LIST_DIR})
-set(platform_sources ${dir}/screen.cpp ${dir}/video_headless.cpp ${dir}/ticker.cpp
+set(platform_sources ${dir}/screen.cpp ${dir}/video_headless.cpp ${dir}/ticker.cpp ${dir}/signals.cpp
     ${dir}/audio_offline.cpp)
 set(platform_deps Threads::Threads)
 

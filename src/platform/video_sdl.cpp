@@ -20,6 +20,14 @@ static bool full_screen;
 static bool vsync;
 static bool announce_active; // the first poll reports the window as active
 static std::chrono::steady_clock::time_point vblank_epoch;
+// The keyboard focus as the events so far tell it (a new window counts as focused), and when it
+// last came, in SDL ticks.
+static bool focused;
+static uint32_t focused_at;
+
+// A click this soon after the focus came is the one that brought the window to the front: the
+// window manager hands the focus over first, then passes the click on.
+constexpr uint32_t FOCUS_CLICK_MS = 100;
 
 static bool env_set(const char *name) {
     const char *v = std::getenv(name);
@@ -118,6 +126,8 @@ static int sdl_open(int32_t width, int32_t height, int32_t bits_per_pixel, int32
     }
     SDL_ShowCursor(SDL_DISABLE);
     announce_active = true;
+    focused = true;
+    focused_at = SDL_GetTicks() - FOCUS_CLICK_MS;
     vblank_epoch = std::chrono::steady_clock::now();
     *surface = screen.surface;
     return 1;
@@ -196,12 +206,17 @@ static int translate(const SDL_Event &e, VideoEvent *event) {
             event->kind = VIDEO_EVENT_INACTIVE;
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+            focused = false;
             // A window that lost the focus is still seen; a full screen one is not.
             if (full_screen) event->kind = VIDEO_EVENT_INACTIVE;
             break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            focused = true;
+            focused_at = e.window.timestamp;
+            event->kind = VIDEO_EVENT_ACTIVE;
+            break;
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
             event->kind = VIDEO_EVENT_ACTIVE;
             break;
         }
@@ -217,10 +232,13 @@ static int translate(const SDL_Event &e, VideoEvent *event) {
             event->kind = e.type == SDL_KEYDOWN ? VIDEO_EVENT_KEY_DOWN : VIDEO_EVENT_KEY_UP;
         break;
     case SDL_MOUSEBUTTONDOWN:
+        // The click that only gives the window the focus is not the user's input to the show.
+        if (e.button.button == SDL_BUTTON_LEFT && focused &&
+            e.button.timestamp - focused_at >= FOCUS_CLICK_MS)
+            event->kind = VIDEO_EVENT_MOUSE_DOWN;
+        break;
     case SDL_MOUSEBUTTONUP:
-        if (e.button.button == SDL_BUTTON_LEFT)
-            event->kind =
-                e.type == SDL_MOUSEBUTTONDOWN ? VIDEO_EVENT_MOUSE_DOWN : VIDEO_EVENT_MOUSE_UP;
+        if (e.button.button == SDL_BUTTON_LEFT) event->kind = VIDEO_EVENT_MOUSE_UP;
         break;
     }
     return event->kind != 0;

@@ -2,6 +2,7 @@
 
 #include "shell/benchmark.h"
 
+#include "data/decimal.h"
 #include "data/memory.h"
 #include "shell/sequencer.h"
 
@@ -93,18 +94,25 @@ void benchmark_report(FILE *out) {
         double sum = 0.0;
         for (size_t i = 0; i < n; i++) sum += scratch[i];
         total_ms += sum;
-        std::fprintf(out, "%4d %8zu %10.3f %10.3f %10.3f %10.3f\n", part, n, sum / double(n),
-                     percentile(scratch, n, 50.0), percentile(scratch, n, 99.0), scratch[n - 1]);
+        char mean[32], p50[32], p99[32], max[32];
+        std::fprintf(out, "%4d %8zu %10s %10s %10s %10s\n", part, n,
+                     decimal_fixed(mean, sizeof mean, sum / double(n), 3),
+                     decimal_fixed(p50, sizeof p50, percentile(scratch, n, 50.0), 3),
+                     decimal_fixed(p99, sizeof p99, percentile(scratch, n, 99.0), 3),
+                     decimal_fixed(max, sizeof max, scratch[n - 1], 3));
     }
     mem_free(scratch);
-    std::fprintf(out, "preload: %.3f s\n", preload_seconds);
+    char a[32], b[32];
+    std::fprintf(out, "preload: %s s\n", decimal_fixed(a, sizeof a, preload_seconds, 3));
     double seconds = total_ms / 1000.0;
     double real = double(frame_count) * BENCHMARK_TICK_SECONDS;
     // On a busy machine the wall clock counts other programs' time too; the processor time of
     // the show's own thread does not.
     if (cpu_seconds > 0.0)
-        std::fprintf(out, "processor time: %.3f s (%.1f x real time)\n", cpu_seconds,
-                     real / cpu_seconds);
-    std::fprintf(out, "whole show: %zu frames in %.3f s (%.1f x real time)\n", frame_count, seconds,
-                 seconds > 0.0 ? real / seconds : 0.0);
+        std::fprintf(out, "processor time: %s s (%s x real time)\n",
+                     decimal_fixed(a, sizeof a, cpu_seconds, 3),
+                     decimal_fixed(b, sizeof b, real / cpu_seconds, 1));
+    std::fprintf(out, "whole show: %zu frames in %s s (%s x real time)\n", frame_count,
+                 decimal_fixed(a, sizeof a, seconds, 3),
+                 decimal_fixed(b, sizeof b, seconds > 0.0 ? real / seconds : 0.0, 1));
 }

@@ -5,6 +5,7 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "parts/parts.h"
+#include "platform/signals.h"
 #include "shell/sequencer.h"
 #include "shell/setup.h"
 #include "stage/clock.h"
@@ -144,7 +145,7 @@ static int run_step(const PreloadStep *step) {
 static void dissolve(const Image *loading, const Image *map) {
     float threshold = 0.0f;
     clock_update();
-    for (int n = 0; n < DISSOLVE_FRAMES; n++) {
+    for (int n = 0; n < DISSOLVE_FRAMES && !signals_caught(); n++) {
         uint32_t t = uint32_t(int32_t(threshold));
         for (int32_t i = 0; i < 512 * 256; i++) {
             uint32_t red = map->pixels[i] >> 8 & 0xFF;
@@ -166,7 +167,7 @@ static int loading_screen() {
     if (!bar) return 0;
     image_fill_rect(bar, BAR_COLOUR, 0, 0, BAR_WIDTH, BAR_HEIGHT);
     for (int32_t step = 0; step < LOADING_STEPS; step++) {
-        if (!run_step(&preload_steps[step])) return 0;
+        if (signals_caught() || !run_step(&preload_steps[step])) return 0;
         int32_t shown = BAR_WIDTH / LOADING_STEPS * (step + 1);
         blit_copy(bar, loading, 0, 0, shown, BAR_HEIGHT, BAR_X, BAR_Y);
         present(loading, 512, 256, 64);
@@ -181,12 +182,15 @@ int preload() {
     if (!clear_screen() || !create_work_images() || !load_shared_pictures()) return 0;
     bool sound = show_settings.sound_device != SOUND_NONE;
     if (sound && !music_load("quellmor.xm")) fault_report(data_last_error());
-    if (!loading_screen()) return 0;
+    // Ctrl-C or kill stops the loading between steps and frames.
+    if (!loading_screen() || signals_caught()) return 0;
     if (sound) {
         music_play();
         music_set_volume(255.0f);
     }
     clock_update();
     clock_update();
+    // A click on the loading screen is not a key press of the show (it would end it at once).
+    mouse_click = 0;
     return 1;
 }

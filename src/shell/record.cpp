@@ -120,8 +120,15 @@ static int spawn_ffmpeg(int video_read, int audio_read) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, video_read, 0);
     posix_spawn_file_actions_adddup2(&actions, audio_read, 3);
-    int err =
-        posix_spawnp(&rec.child, "ffmpeg", &actions, nullptr, const_cast<char **>(argv), environ);
+    // A process group of its own: Ctrl-C in the terminal (or timeout's kill of the group) stops
+    // the show, which then closes ffmpeg's input so that it finishes a playable file.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    int err = posix_spawnp(&rec.child, "ffmpeg", &actions, &attributes, const_cast<char **>(argv),
+                           environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (err == 0) return 1;
     rec.child = 0;

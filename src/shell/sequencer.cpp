@@ -3,6 +3,7 @@
 #include "shell/sequencer.h"
 
 #include "stage/stage.h"
+#include "platform/signals.h"
 #include "platform/video.h"
 #include "stage/clock.h"
 #include "stage/display.h"
@@ -88,7 +89,8 @@ int sequencer_frame(int32_t wait_for_retrace) {
     sequencer_after_present();
     read_keys();
     s->skip_timer += frame_time * SKIP_RATE;
-    return !key_pressed(VK_ESCAPE);
+    // Ctrl-C and kill end the show as Escape does.
+    return !key_pressed(VK_ESCAPE) && !signals_caught();
 }
 
 void run_main_loop(int32_t wait_for_retrace) {

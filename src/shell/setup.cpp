@@ -9,6 +9,7 @@
 #include "shell/preload.h"
 #include "platform/audio.h"
 #include "platform/dialog.h"
+#include "platform/signals.h"
 #include "platform/video.h"
 #include "shell/benchmark.h"
 #include "stage/clock.h"
@@ -21,6 +22,7 @@
 #include "shell/record.h"
 #include "shell/sequencer.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -30,8 +32,6 @@
 #endif
 
 ShowSettings show_settings;
-
-constexpr int32_t MAX_DEVICES = 64;
 
 static int has_data(const char *dir) {
     char path[4096];
@@ -77,11 +77,11 @@ static const AudioDriver *sound_driver(const Options *opts) {
 // The settings from the dialog, or from the command line when it skips the dialog. Returns 1 to
 // run, 0 when the user chose Exit.
 static int choose_settings(const Options *opts) {
-    const char *names[MAX_DEVICES];
+    const char *names[AUDIO_MAX_DEVICES];
     int32_t count = 0;
     const AudioDriver *audio = sound_driver(opts);
     if (!opts->headless || opts->record_path)
-        while (count < MAX_DEVICES && (names[count] = audio->device_name(count))) count++;
+        while (count < AUDIO_MAX_DEVICES && (names[count] = audio->device_name(count))) count++;
     ShowSettings *s = &show_settings;
     *s = ShowSettings{
         opts->color_depth, opts->vertical_retrace, opts->windowed, opts->sound_device, count, 1, 0,
@@ -100,6 +100,8 @@ static int choose_settings(const Options *opts) {
                                  "the defaults\n");
         }
     }
+    if (s->sound_device == OPT_SOUND_DEFAULT && count == 0)
+        std::fprintf(stderr, "quellmoor: no sound device was found; the show plays silently\n");
     if (s->sound_device == OPT_SOUND_DEFAULT) s->sound_device = 0;
     if (s->sound_device < 0 || s->sound_device > count - 1) s->sound_device = SOUND_NONE;
     return 1;
@@ -198,6 +200,11 @@ static int prepare(int argc, char **argv, Options *opts) {
     return -1;
 }
 
+// 128 + the signal's number after Ctrl-C or kill, else status.
+static int unless_stopped(int status) {
+    return signals_caught() ? 128 + signals_caught() : status;
+}
+
 static int start_recording(const Options *opts) {
     if (!opts->record_path) return 1;
     RecordSettings settings = {opts->record_path, opts->record_scale, AUDIO_OFFLINE_RATE,
@@ -217,32 +224,48 @@ static void play(const Options *opts) {
         run_main_loop(show_settings.vertical_retrace);
 }
 
+// Closes the recording; one that Ctrl-C or kill cut short keeps what was recorded so far.
+static int finish_recording(const Options *opts, int complete) {
+    if (!opts->record_path) return 1;
+    int recorded = record_finish(complete || signals_caught());
+    if (recorded && signals_caught())
+        std::fprintf(stderr,
+                     "quellmoor: the recording was stopped; what was recorded so far is "
+                     "in %s\n",
+                     opts->record_path);
+    return recorded;
+}
+
 // After the show: the recording's end, the benchmark's table. Returns the exit status.
 static int finish(const Options *opts) {
-    int recorded = !opts->record_path || record_finish(1);
+    int recorded = finish_recording(opts, 1);
     if (opts->digests_path) digests_finish();
     if (opts->benchmark) benchmark_report(stdout);
     shutdown();
-    return fault_count() || !recorded ? EXIT_SHOW_FAILED : EXIT_SHOW_OK;
+    return unless_stopped(fault_count() || !recorded ? EXIT_SHOW_FAILED : EXIT_SHOW_OK);
 }
 
 int show_main(int argc, char **argv) {
+    signals_install();
+    // The user's locale, as the dialog's toolkit would set it anyway: a run behaves the same with
+    // and without the dialog. Numbers are read and written with a point whatever it says.
+    std::setlocale(LC_ALL, "");
     Options opts;
     int status = prepare(argc, argv, &opts);
-    if (status >= 0) {
+    if (status >= 0 || signals_caught()) {
         mem_free_all();
-        return status;
+        return unless_stopped(status);
     }
     if (!start_frames(&opts) || !start_up(&opts) || !start_recording(&opts)) {
         shutdown();
-        return EXIT_SHOW_FAILED;
+        return unless_stopped(EXIT_SHOW_FAILED);
     }
     double preload_start = benchmark_now();
     if (!preload()) {
-        std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
-        record_finish(0);
+        if (!signals_caught()) std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
+        finish_recording(&opts, 0);
         shutdown();
-        return EXIT_SHOW_FAILED;
+        return unless_stopped(EXIT_SHOW_FAILED);
     }
     benchmark_set_preload(benchmark_now() - preload_start);
     if (!key_pressed(VK_ESCAPE)) play(&opts);

@@ -125,3 +125,24 @@ TEST_F(SpriteTest, FlaresAndParticlesBySize) {
     EXPECT_EQ(at(10, 10), 0u);
     EXPECT_NE(at(30, 20), 0u);
 }
+
+// On the eye plane a sprite projects to an infinite or undefined place and size: it is dropped
+// whole (the sanitizer build checks that no arithmetic on it overflows).
+TEST_F(SpriteTest, SpritesOnTheEyePlaneAreDropped) {
+    RenderView *view = view_create(64, 48, 400);
+    ASSERT_NE(view, nullptr);
+    Face *f = new_faces(1);
+    f->texture[0] = ramp;
+    f->flare_radius = 5.0f;
+    for (int kind : {FACE_PARTICLE, FACE_FLARE}) {
+        for (float x : {0.0f, 1.0f, -1.0f}) {
+            f->flags = kind;
+            for (Vec3 &v : f->v) v = Vec3{x, x, -400.0f};
+            for (int32_t mmx : {0, 1}) {
+                has_mmx = mmx;
+                submit_face(view, f, target);
+            }
+        }
+    }
+    for (int i = 0; i < 64 * 48; i++) ASSERT_EQ(target->pixels[i], 0u) << i;
+}

@@ -26,6 +26,7 @@ struct PartTest : testing::Test {
         ASSERT_NE(FrameBuffer, nullptr);
         display_brightness = BRIGHTNESS_NEUTRAL;
         hidden_picture_reset();
+        title_reset();
         fault_reset();
     }
     void TearDown() override {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
@@ -11,6 +12,10 @@
 
 #include "data/error.h"
 #include "platform/audio.h"
+
+#if QM_HAVE_SDL
+#include <SDL.h>
+#endif
 
 // A one-pattern module: a looped sine on C-4 in channel 0 from row 0, 16 rows at speed 6 and
 // 125 BPM (1.92 s), restarting at order 0.
@@ -187,6 +192,45 @@ TEST_F(OfflineAudio, BadFilesFailWithAReasonNamingThem) {
     for (const std::string &path : {junk, header_cut, data_cut, longer, swollen})
         std::remove(path.c_str());
 }
+
+#if QM_HAVE_SDL
+// SDL's device list as another machine gives it, while fake_devices points at one; else SDL's.
+static const std::vector<std::string> *fake_devices;
+
+extern "C" int SDL_GetNumAudioDevices(int capture) {
+    if (fake_devices && !capture) return int(fake_devices->size());
+    using Real = int (*)(int);
+    static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "SDL_GetNumAudioDevices"));
+    return real(capture);
+}
+
+extern "C" const char *SDL_GetAudioDeviceName(int index, int capture) {
+    if (fake_devices && !capture)
+        return index >= 0 && size_t(index) < fake_devices->size() ? (*fake_devices)[index].c_str()
+                                                                  : nullptr;
+    using Real = const char *(*)(int, int);
+    static Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "SDL_GetAudioDeviceName"));
+    return real(index, capture);
+}
+
+// The dialog lists every name at once; with no output device there is no default either.
+TEST(DeviceAudio, EachDeviceKeepsItsOwnNameAndNoneMeansNoDefault) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::vector<std::string> two = {"Moorhen speakers", "Sedge headphones"}, none;
+    fake_devices = &two;
+    const char *names[4] = {};
+    int count = 0;
+    while (count < 4 && (names[count] = audio_device.device_name(count))) count++;
+    ASSERT_EQ(count, 3);
+    EXPECT_STREQ(names[0], "Default device");
+    EXPECT_STREQ(names[1], "Moorhen speakers");
+    EXPECT_STREQ(names[2], "Sedge headphones");
+    fake_devices = &none;
+    EXPECT_EQ(audio_device.device_name(0), nullptr);
+    fake_devices = nullptr;
+    audio_device.free();
+}
+#endif
 
 #if QM_HAVE_SDL && QM_HAVE_OPENMPT
 TEST(DeviceAudio, PlaysThroughTheDummyOutput) {

@@ -264,4 +264,36 @@ TEST_F(WindowTest, ReportsKeysClicksAndClosingButKeepsTheToggleKeys) {
     SDL_PushEvent(&close);
     EXPECT_EQ(drain(VIDEO_EVENT_CLOSE), 1);
 }
+
+// Pushes a left-button press, or a focus change of the window.
+static void push_click() {
+    SDL_Event e = {};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = SDL_BUTTON_LEFT;
+    SDL_PushEvent(&e);
+}
+
+static void push_focus(bool gained) {
+    SDL_Event e = {};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&e);
+}
+
+// Clicking a window in the background brings it forward: the window manager passes that click on
+// either before or just after the focus; neither is the user's input to the show.
+TEST_F(WindowTest, TheClickThatFocusesTheWindowIsNoInput) {
+    VideoSurface s = {};
+    ASSERT_EQ(video_window.open(512, 384, 24, VIDEO_WINDOWED, &s), 1);
+    SDL_Delay(200);
+    drain(0);
+    push_focus(false);
+    push_click();
+    push_focus(true);
+    push_click();
+    EXPECT_EQ(drain(VIDEO_EVENT_MOUSE_DOWN), 0);
+    SDL_Delay(150);
+    push_click();
+    EXPECT_EQ(drain(VIDEO_EVENT_MOUSE_DOWN), 1);
+}
 #endif

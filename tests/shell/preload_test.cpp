@@ -79,6 +79,19 @@ TEST_F(PreloadTest, LoadsEverythingAndDissolvesTheLoadingScreen) {
     }
 }
 
+// A click on the loading screen is no key press of the show; Escape held at its end still is.
+TEST_F(PreloadTest, AClickWhileLoadingIsForgottenButEscapeIsNot) {
+    start();
+    VideoEvent down = {VIDEO_EVENT_MOUSE_DOWN, 0}, up = {VIDEO_EVENT_MOUSE_UP, 0};
+    ASSERT_TRUE(video_headless_push(&down) && video_headless_push(&up));
+    ASSERT_EQ(preload(), 1) << data_last_error();
+    EXPECT_EQ(key_pressed(VK_ESCAPE), 0);
+    VideoEvent escape = {VIDEO_EVENT_KEY_DOWN, VK_ESCAPE};
+    ASSERT_TRUE(video_headless_push(&escape));
+    display_pump();
+    EXPECT_EQ(key_pressed(VK_ESCAPE), 1);
+}
+
 TEST_F(PreloadTest, SharedPicturesGetTheirMasks) {
     start();
     ASSERT_EQ(preload(), 1) << data_last_error();

@@ -15,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +25,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -233,6 +236,30 @@ TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
     Outcome r = run_program(dir, "env PATH=" + dir, "--record " + dir + "/x.mp4 --data " + dir);
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("package \"ffmpeg\""), std::string::npos) << r.err;
+    remove_tree(dir);
+}
+
+// Ctrl-C closes ffmpeg's input, so what was recorded so far is a playable file.
+TEST(RecordProgram, AnInterruptedRecordingKeepsWhatWasRecorded) {
+    std::string dir = make_temp_dir(), path = dir + "/cut.mp4";
+    if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0 ||
+        !copy_forge_data(QM_BUILD_DIR "/forge", dir))
+        GTEST_SKIP() << "no ffmpeg, or the forge has not made the show's data";
+    pid_t show = start_program(QM_PROGRAM, {"--record", path, "--data", dir}, dir + "/log.txt");
+    // Well into the loading screen's dissolve or the show.
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    auto sent = std::chrono::steady_clock::now();
+    kill(show, SIGINT);
+    int status = wait_program(show, std::chrono::seconds(20));
+    auto took = std::chrono::steady_clock::now() - sent;
+    std::stringstream log;
+    log << std::ifstream(dir + "/log.txt").rdbuf();
+    EXPECT_EQ(status, 128 + SIGINT) << log.str();
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_NE(log.str().find("so far is in " + path), std::string::npos) << log.str();
+    std::vector<Stream> streams = probe(path);
+    ASSERT_EQ(streams.size(), 2u) << "ffprobe cannot read " << path;
+    EXPECT_GT(streams[0].frames, 10);
     remove_tree(dir);
 }
 

@@ -7,8 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <signal.h>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 std::string make_temp_dir() {
@@ -267,10 +272,12 @@ void write_show_data(const std::string &dir, const std::string &skip) {
     // The glow part: its flare, the overlay (opaque left, see-through right), the dissolve
     // mask, ten captions, and two objects before a camera.
     sized_jpeg("grflare.jpg", 256, 256, flat(grey(180)));
-    tga("grback.tga", 512, 256,
-        [](int x, int) { return x < 256 ? Rgb{60, 40, 20} : Rgb{21, 58, 58}; });
+    tga("grback.tga", 512, 256, [](int x, int) {
+        return x < 256 ? Rgb{60, 40, 20} : Rgb{21, 58, 58};
+    });
     jpeg("grfade.jpg", [grey](int, int y) { return grey(y); });
-    for (int n = 1; n <= 10; n++) tga("g" + std::to_string(n) + ".tga", 192, 24, flat(grey(n * 20)));
+    for (int n = 1; n <= 10; n++)
+        tga("g" + std::to_string(n) + ".tga", 192, 24, flat(grey(n * 20)));
     for (const char *object : {"grstar", "grrings"})
         if (skip != std::string(object) + ".lwo")
             write_cube_object(data + "/" + object + ".lwo", 8, 40.0f);
@@ -315,4 +322,54 @@ bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
         if (entry.path().filename() != skip)
             fs::copy_file(entry.path(), fs::path(dir) / "data" / entry.path().filename());
     return true;
+}
+
+pid_t start_program(const std::string &program, const std::vector<std::string> &args,
+                    const std::string &log_path, const std::vector<std::string> &env) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        for (const std::string &e : env) putenv(strdup(e.c_str()));
+        int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(log, 1), dup2(log, 2);
+        std::vector<char *> argv = {const_cast<char *>(program.c_str())};
+        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int wait_program(pid_t pid, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    int raw = 0;
+    while (waitpid(pid, &raw, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() > end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 256 + WTERMSIG(raw);
+}
+
+namespace {
+// The locale's folder, removed when the test program ends.
+struct LocaleFolder {
+    std::string dir = make_temp_dir();
+    std::string made;
+    LocaleFolder() {
+        std::string cmd = "localedef -c -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) >= 0 &&
+            std::filesystem::exists(dir + "/de_DE.UTF-8/LC_NUMERIC"))
+            made = dir;
+    }
+    ~LocaleFolder() { remove_tree(dir); }
+};
+} // namespace
+
+const std::string &comma_locale_dir() {
+    static LocaleFolder folder;
+    return folder.made;
 }

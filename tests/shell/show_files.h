@@ -2,9 +2,12 @@
 // real data.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 // A colour as (red, green, blue) for the writers.
 struct Rgb {
@@ -50,3 +53,16 @@ constexpr Rgb HIDDEN_COLOUR = {220, 220, 40};
 // The intro's credits letters, on the key {255, 0, 255}, and its logo.
 constexpr Rgb INTRO_CREDIT_COLOUR = {240, 200, 90};
 constexpr Rgb INTRO_LOGO_COLOUR = {150, 170, 230};
+
+// Starts program with args, "NAME=value" entries added to the environment, its stdout and
+// stderr going to log_path. Returns its process id.
+pid_t start_program(const std::string &program, const std::vector<std::string> &args,
+                    const std::string &log_path, const std::vector<std::string> &env = {});
+
+// Waits up to limit for pid to end. Returns its exit status, 256 + the signal's number when a
+// signal ended it, or -1 (after killing it) when it did not end in time.
+int wait_program(pid_t pid, std::chrono::milliseconds limit);
+
+// A folder holding the locale "de_DE.UTF-8" (a decimal comma), made once per test program with
+// localedef; point LOCPATH at it. "" when it cannot be made.
+const std::string &comma_locale_dir();

@@ -59,19 +59,20 @@ struct XvfbTest : testing::Test {
         remove_tree(dir);
     }
 
-    // Starts the program on the display with args; its messages go to dir/show.txt.
-    void start_show(const std::vector<std::string> &args) {
-        show = fork();
-        if (show == 0) {
-            setenv("SDL_AUDIODRIVER", "dummy", 1);
-            int log = open((dir + "/show.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(log, 1), dup2(log, 2);
-            std::vector<char *> argv = {const_cast<char *>(QM_PROGRAM)};
-            for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(QM_PROGRAM, argv.data());
-            _exit(127);
-        }
+    // Starts the program on the display with args; its messages go to dir/show.txt. Sound goes
+    // to SDL's dummy device unless env says otherwise.
+    void start_show(const std::vector<std::string> &args,
+                    const std::vector<std::string> &env = {"SDL_AUDIODRIVER=dummy"}) {
+        show = start_program(QM_PROGRAM, args, dir + "/show.txt", env);
+    }
+    // Sends signal; the program must end within the limit with status 128 + signal.
+    void signal_ends_the_show(int signal) {
+        auto sent = std::chrono::steady_clock::now();
+        kill(show, signal);
+        int status = wait_program(show, 20s);
+        show = 0;
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, 2s) << "a second, and some slack";
+        EXPECT_EQ(status, 128 + signal) << log();
     }
     bool show_ended() {
         if (show <= 0) return true;
@@ -147,6 +148,30 @@ TEST_F(XvfbTest, TheSetupDialogRunsTheShow) {
     EXPECT_LT(level(screen, 0, 0, 512, 64), 1.0);
     // Without the tune the show plays silent and the missing file is reported in the status.
     escape_ends_the_show(tune ? 0 : 1);
+}
+
+TEST_F(XvfbTest, KillEndsTheSetupDialog) {
+    start_show({"--data", dir});
+    ASSERT_TRUE(wait_for(
+        [&] { return x_command("xdotool search --name 'Quellmoor by Vandrel'") == 0; }, 30s))
+        << "the setup dialog did not appear: " << log();
+    signal_ends_the_show(SIGTERM);
+}
+
+// SDL lists no output device (ALSA without any): the defaults play silently with a warning,
+// and Ctrl-C ends the show in its window, which goes away.
+TEST_F(XvfbTest, WithoutASoundDeviceTheDefaultsPlaySilently) {
+    std::string empty = dir + "/alsa.conf";
+    std::ofstream(empty) << "\n";
+    start_show({"--no-dialog", "--windowed", "--data", dir},
+               {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=" + empty});
+    ASSERT_TRUE(wait_for([&] { return xvfb_grab(&shot) && shot.width >= 512; }, 20s));
+    Placement window = {(shot.width - 512) / 2, (shot.height - 384) / 2, 1};
+    ASSERT_TRUE(wait_for_picture(window)) << "nothing showed: " << log();
+    EXPECT_NE(log().find("no sound device was found; the show plays silently"), std::string::npos)
+        << log();
+    signal_ends_the_show(SIGINT);
+    EXPECT_NE(x_command("xdotool search --name '^Vandrel$'"), 0) << "the window stayed";
 }
 
 } // namespace

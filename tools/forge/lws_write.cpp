@@ -1,6 +1,7 @@
 // lws_write.cpp -- LightWave scene writer
 #include "lws_write.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -17,10 +18,11 @@ static void line(Bytes *out, const char *fmt, ...) {
     bytes_text(out, "\r\n");
 }
 
-// Seven significant digits: enough for every float a scene holds, and the reader's %f takes the
-// exponent form too.
+// Seven significant digits (as printf's %.7g), with a point in any locale: enough for every
+// float a scene holds, and the reader takes the exponent form too.
 static const char *num(char *buf, float v) {
-    snprintf(buf, 32, "%.7g", (double)v);
+    std::to_chars_result r = std::to_chars(buf, buf + 31, (double)v, std::chars_format::general, 7);
+    *r.ptr = '\0';
     return buf;
 }
 

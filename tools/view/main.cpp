@@ -2,6 +2,7 @@
 
 #include "data/archive.h"
 #include "data/cpu.h"
+#include "data/decimal.h"
 #include "data/error.h"
 #include "data/image.h"
 #include "data/memory.h"
@@ -70,9 +71,14 @@ static bool parse_ticks(const char *text, std::vector<int> *ticks) {
     return !ticks->empty() && text[std::strlen(text) - 1] != ',';
 }
 
+// "X,Y,Z" with points for decimals, whatever the locale.
 static bool parse_vector(const char *text, Vec3 *v) {
-    char tail = 0;
-    return std::sscanf(text, "%f,%f,%f%c", &v->x, &v->y, &v->z, &tail) == 3;
+    float *parts[3] = {&v->x, &v->y, &v->z};
+    for (int i = 0; i < 3; i++) {
+        if (!decimal_read_float(&text, parts[i]) || *text != (i < 2 ? ',' : '\0')) return false;
+        text += i < 2;
+    }
+    return true;
 }
 
 static bool parse_shade(const char *text, Shade *shade) {

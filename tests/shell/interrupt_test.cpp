@@ -1,0 +1,77 @@
+// Ctrl-C and kill end the program within a second in every phase, through the usual shut-down,
+// with status 128 + the signal's number (the dialog and the window are tried in xvfb_test.cpp,
+// recording in record_test.cpp).
+
+#include "show_files.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono;
+using namespace std::chrono_literals;
+
+// The program ends within a second; a busy shared machine gets some slack.
+constexpr milliseconds STOP_LIMIT = 2s;
+
+struct InterruptTest : testing::Test {
+    std::string dir = make_temp_dir();
+    void SetUp() override {
+        if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
+            GTEST_SKIP() << "the forge has not made the show's data";
+    }
+    void TearDown() override { remove_tree(dir); }
+    std::string log() {
+        std::ifstream in(dir + "/log.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+// Whether process pid has a handler for signal (the SigCgt mask of /proc/PID/status).
+bool catches(pid_t pid, int signal) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("SigCgt:", 0) == 0)
+            return std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1;
+    return false;
+}
+
+// Sends signal once ready() holds; returns the exit status, and in *took the time to end.
+int stop_when(pid_t show, const std::function<bool()> &ready, int signal, milliseconds *took) {
+    for (int i = 0; i < 1200 && !ready(); i++) std::this_thread::sleep_for(50ms);
+    auto sent = steady_clock::now();
+    kill(show, signal);
+    int status = wait_program(show, 20s);
+    *took = duration_cast<milliseconds>(steady_clock::now() - sent);
+    return status;
+}
+
+TEST_F(InterruptTest, HeadlessLoadingAndShowEndWithinASecond) {
+    milliseconds took;
+    std::string frames = dir + "/frames";
+    std::vector<std::string> args = {"--headless", "--data", dir,    "--frames",
+                                     frames,       "--at",   "1,200"};
+    // As soon as the program catches the signal: it is starting or loading.
+    pid_t show = start_program(QM_PROGRAM, args, dir + "/log.txt");
+    int status = stop_when(
+        show, [&] { return catches(show, SIGTERM); }, SIGTERM, &took);
+    EXPECT_EQ(status, 128 + SIGTERM) << log();
+    EXPECT_LT(took, STOP_LIMIT);
+    // During the show.
+    show = start_program(QM_PROGRAM, args, dir + "/log.txt");
+    status = stop_when(
+        show, [&] { return std::filesystem::exists(frames + "/frame-000200.png"); }, SIGINT, &took);
+    EXPECT_EQ(status, 128 + SIGINT) << log();
+    EXPECT_LT(took, STOP_LIMIT);
+    EXPECT_EQ(log(), "");
+}
+
+} // namespace
