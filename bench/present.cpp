@@ -4,11 +4,11 @@
 #include "data/cpu.h"
 #include "data/image.h"
 #include "data/memory.h"
-#include "shell/preload.h"
 #include "platform/video.h"
+#include "shell/preload.h"
+#include "shell/sequencer.h"
 #include "stage/clock.h"
 #include "stage/display.h"
-#include "shell/sequencer.h"
 
 #include <benchmark/benchmark.h>
 
