@@ -2,10 +2,15 @@
 
 #include "engine/morph.h"
 
+#include "data/cpu.h"
 #include "data/image.h"
 #include "data/memory.h"
 #include "engine/object.h"
 #include "fillers/fillers.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 MorphSequence *morph_new() {
     MorphSequence *seq = static_cast<MorphSequence *>(mem_alloc(sizeof(MorphSequence)));
@@ -100,16 +105,86 @@ static void blur_row(const Image *src, Image *dst, int y, int sy, float cx, floa
         blur_pixel(src, dst, x, y, blur_sample(x, cx, f, w), sy);
 }
 
+// The fast path: a pixel's sample column depends on its column only, so the columns come from a
+// table made once per picture; rows whose sample row is another row do not depend on their own
+// order and go four pixels at a time.
+constexpr int BLUR_TABLE = 2048; // widest picture the table serves; wider ones take blur_row
+
+struct BlurColumns {
+    int sample[BLUR_TABLE];
+    int left_end, right_start; // the row's two walks: left_end down to 1, right_start up to w - 1
+};
+
+#if defined(__SSE2__)
+// blur_average on four pixels.
+static __m128i blur_average4(__m128i towards, __m128i own) {
+    const __m128i halves_mask = _mm_set1_epi32(0x7F7F7F00), low_bits = _mm_set1_epi32(0x01010100);
+    __m128i halves = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(towards, 1), halves_mask),
+                                   _mm_and_si128(_mm_srli_epi32(own, 1), halves_mask));
+    __m128i mask_byte = _mm_and_si128(towards, _mm_set1_epi32(0xFF));
+    return _mm_add_epi32(_mm_add_epi32(mask_byte, halves),
+                         _mm_and_si128(_mm_and_si128(towards, own), low_bits));
+}
+#endif
+
+// Pixels from..to of a row, in any order: towards is another row than out.
+static void blur_span(const uint32_t *towards, const uint32_t *own, uint32_t *out,
+                      const int *column, int from, int to) {
+    int x = from;
+#if defined(__SSE2__)
+    for (; x + 3 <= to; x += 4) {
+        __m128i t = _mm_setr_epi32(int(towards[column[x]]), int(towards[column[x + 1]]),
+                                   int(towards[column[x + 2]]), int(towards[column[x + 3]]));
+        __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i *>(own + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), blur_average4(t, o));
+    }
+#endif
+    for (; x <= to; x++) out[x] = blur_average(towards[column[x]], own[x]);
+}
+
+static void blur_row_table(const Image *src, Image *dst, int y, int sy, const BlurColumns *c) {
+    const size_t w = static_cast<size_t>(src->width);
+    const uint32_t *towards = dst->pixels + sy * w, *own = src->pixels + y * w;
+    uint32_t *out = dst->pixels + y * w;
+    if (sy != y && c->left_end < c->right_start) {
+        blur_span(towards, own, out, c->sample, 1, c->left_end);
+        blur_span(towards, own, out, c->sample, c->right_start, int(w) - 1);
+        return;
+    }
+    // The row reads itself: pixels nearer the centre first, as blur_row does.
+    for (int x = c->left_end; x >= 1; x--) out[x] = blur_average(towards[c->sample[x]], own[x]);
+    for (int x = c->right_start; x <= int(w) - 1; x++)
+        out[x] = blur_average(towards[c->sample[x]], own[x]);
+}
+
 void radial_blur(const Image *src, Image *dst, float cx, float cy, float f) {
     if (!src || !dst || !src->pixels || !dst->pixels) return;
     if (src->width != dst->width || src->height != dst->height) return;
-    const int h = src->height;
+    const int h = src->height, w = src->width;
+    static BlurColumns columns; // main thread only; kept off the stack
+    const int table = has_mmx && w <= BLUR_TABLE;
+    if (table) {
+        for (int x = 0; x < w; x++) columns.sample[x] = blur_sample(x, cx, f, w);
+        const int start = fill_trunc(cx), right = fill_trunc(cx + 1.0f);
+        columns.left_end = start < w - 1 ? start : w - 1;
+        columns.right_start = right > 1 ? right : 1;
+    }
     // The loops start at the centre's row and column; a centre outside the picture starts them
     // at its edge instead of outside it.
     int start = fill_trunc(cy);
-    for (int y = start < h - 1 ? start : h - 1; y >= 1; y--)
-        blur_row(src, dst, y, blur_sample(y, cy, f, h), cx, f);
+    for (int y = start < h - 1 ? start : h - 1; y >= 1; y--) {
+        const int sy = blur_sample(y, cy, f, h);
+        if (table)
+            blur_row_table(src, dst, y, sy, &columns);
+        else
+            blur_row(src, dst, y, sy, cx, f);
+    }
     start = fill_trunc(cy + 1.0f);
-    for (int y = start > 1 ? start : 1; y <= h - 1; y++)
-        blur_row(src, dst, y, blur_sample(y, cy, f, h), cx, f);
+    for (int y = start > 1 ? start : 1; y <= h - 1; y++) {
+        const int sy = blur_sample(y, cy, f, h);
+        if (table)
+            blur_row_table(src, dst, y, sy, &columns);
+        else
+            blur_row(src, dst, y, sy, cx, f);
+    }
 }

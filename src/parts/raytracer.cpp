@@ -2,10 +2,15 @@
 
 #include "parts/raytracer.h"
 
+#include "data/cpu.h"
 #include "data/memory.h"
 #include "engine/scalar.h"
 
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 constexpr float SHADOW_DARKEN = 60.0f; // light lost in shadow or facing away
 constexpr float DIFFUSE_SCALE = 127.0f;
@@ -242,11 +247,11 @@ static int32_t wrap_difference(int32_t d) {
     return d;
 }
 
-// Fills the w x w pixels from (x, y) by stepping the corners' channels in 8.8 fixed point, each
-// lane 16 bits wide and wrapping as such (u and v only matter modulo 256); pixels take the
-// integer parts, arithmetic shift, truncating toward minus infinity.
-static void fill_block(TraceScene *sc, int32_t x, int32_t y, int32_t w, const TraceMaterial *m,
-                       const TraceSample *corner[4]) {
+// Fills the w x w pixels at out (rows TRACE_WIDTH apart) by stepping the corners' channels in
+// 8.8 fixed point, each lane 16 bits wide and wrapping as such (u and v only matter modulo
+// 256); pixels take the integer parts, arithmetic shift, truncating toward minus infinity.
+static void fill_block_plain(uint32_t *out, int32_t w, const TraceMaterial *m,
+                             const TraceSample *const corner[4]) {
     int32_t tl[5], tr[5], bl[5], br[5];
     sample_channels(corner[0], tl);
     sample_channels(corner[1], tr);
@@ -260,7 +265,6 @@ static void fill_block(TraceScene *sc, int32_t x, int32_t y, int32_t w, const Tr
         down_left[i] = int16_t(wrap_difference(bl[i] - tl[i]) * scale);
         down_right[i] = int16_t(wrap_difference(br[i] - tr[i]) * scale);
     }
-    uint32_t *out = sc->cameras[sc->current_camera].output + y * TRACE_WIDTH + x;
     for (int32_t row = 0; row < w; row++, out += TRACE_WIDTH) {
         int16_t value[5], step[5];
         for (int i = 0; i < 5; i++) {
@@ -280,6 +284,120 @@ static void fill_block(TraceScene *sc, int32_t x, int32_t y, int32_t w, const Tr
             right[i] = int16_t(right[i] + down_right[i]);
         }
     }
+}
+
+#if defined(__SSE2__)
+// One lane of the block walk: the edges and their steps down, as fill_block_plain keeps them.
+struct BlockLane {
+    int16_t left, right, down_left, down_right;
+};
+
+static BlockLane block_lane(int32_t tl, int32_t tr, int32_t bl, int32_t br, int32_t scale) {
+    return BlockLane{int16_t(tl * 256), int16_t(tr * 256),
+                     int16_t(wrap_difference(bl - tl) * scale),
+                     int16_t(wrap_difference(br - tr) * scale)};
+}
+
+// The lane's values along the current row, pixel k in lane k (k * step wraps in 16 bits as
+// the running sum does), then both edges one row down.
+static __m128i lane_row(BlockLane *l, int32_t scale) {
+    const __m128i ramp = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    int16_t step = int16_t(wrap_difference((l->right >> 8) - (l->left >> 8)) * scale);
+    __m128i row =
+        _mm_add_epi16(_mm_set1_epi16(l->left), _mm_mullo_epi16(ramp, _mm_set1_epi16(step)));
+    l->left = int16_t(l->left + l->down_left);
+    l->right = int16_t(l->right + l->down_right);
+    return row;
+}
+
+static void store_row(uint32_t *out, int32_t w, __m128i low, __m128i high) {
+    if (w == 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4), high);
+    } else if (w == 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), low);
+    } else {
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out), low);
+    }
+}
+
+// A plain material: u, v and the red shade carry the same light, so one lane is walked. The
+// whole part of a value is the signed shade already; packus holds colour + shade to 0..255.
+static void fill_rows_one_colour(uint32_t *out, int32_t w, const TraceMaterial *m, BlockLane l,
+                                 int32_t scale) {
+    const __m128i red = _mm_set1_epi16(m->red), green = _mm_set1_epi16(m->green);
+    const __m128i blue = _mm_set1_epi16(m->blue), zero = _mm_setzero_si128();
+    for (int32_t row = 0; row < w; row++, out += TRACE_WIDTH) {
+        __m128i shade = _mm_srai_epi16(lane_row(&l, scale), 8);
+        __m128i rg = _mm_packus_epi16(_mm_add_epi16(shade, red), _mm_add_epi16(shade, green));
+        __m128i b = _mm_packus_epi16(_mm_add_epi16(shade, blue), zero);
+        __m128i pairs = _mm_unpacklo_epi8(rg, _mm_srli_si128(rg, 8));
+        __m128i b0 = _mm_unpacklo_epi8(b, zero);
+        store_row(out, w, _mm_unpacklo_epi16(pairs, b0), _mm_unpackhi_epi16(pairs, b0));
+    }
+}
+
+// Four texels plus their own shades (lanes 0..3 of shade), each held to 0..255; byte 3 is 0.
+static __m128i shaded_texels(__m128i texels, __m128i shade) {
+    const __m128i zero = _mm_setzero_si128(), rgb = _mm_set1_epi32(0x00FFFFFF);
+    __m128i pairs = _mm_unpacklo_epi16(shade, shade);
+    __m128i low = _mm_add_epi16(_mm_unpacklo_epi8(texels, zero), _mm_unpacklo_epi32(pairs, pairs));
+    __m128i high = _mm_add_epi16(_mm_unpackhi_epi8(texels, zero), _mm_unpackhi_epi32(pairs, pairs));
+    return _mm_and_si128(_mm_packus_epi16(low, high), rgb);
+}
+
+// A textured material: u, v and one shade lane (the three shades carry the same light).
+static void fill_rows_textured(uint32_t *out, int32_t w, const TraceMaterial *m, BlockLane u,
+                               BlockLane v, BlockLane s, int32_t scale) {
+    const __m128i high_byte = _mm_set1_epi16(int16_t(0xFF00));
+    for (int32_t row = 0; row < w; row++, out += TRACE_WIDTH) {
+        __m128i us = lane_row(&u, scale), vs = lane_row(&v, scale);
+        __m128i shade = _mm_srai_epi16(lane_row(&s, scale), 8);
+        alignas(16) uint16_t at[8];
+        _mm_store_si128(reinterpret_cast<__m128i *>(at),
+                        _mm_or_si128(_mm_and_si128(vs, high_byte), _mm_srli_epi16(us, 8)));
+        const uint32_t *t = m->texture;
+        __m128i low = _mm_setr_epi32(int32_t(t[at[0]]), int32_t(t[at[1]]), int32_t(t[at[2]]),
+                                     int32_t(t[at[3]]));
+        __m128i high = _mm_setzero_si128();
+        if (w == 8)
+            high = _mm_setr_epi32(int32_t(t[at[4]]), int32_t(t[at[5]]), int32_t(t[at[6]]),
+                                  int32_t(t[at[7]]));
+        store_row(out, w, shaded_texels(low, shade), shaded_texels(high, _mm_srli_si128(shade, 8)));
+    }
+}
+
+// The packed twin of fill_block_plain for blocks whose same-light lanes agree at every
+// corner, as the shading leaves them; 0 when they do not (the plain path takes those).
+static int fill_block_packed(uint32_t *out, int32_t w, const TraceMaterial *m,
+                             const TraceSample *const c[4]) {
+    int textured = m->kind == MATERIAL_TEXTURED;
+    for (int i = 0; i < 4; i++) {
+        const TraceSample *s = c[i];
+        int same = textured ? s->shade_red == s->shade_green && s->shade_red == s->shade_blue
+                            : s->u == s->v && s->u == s->shade_red;
+        if (!same) return 0;
+    }
+    int32_t scale = 256 / w;
+    BlockLane u = block_lane(c[0]->u, c[1]->u, c[2]->u, c[3]->u, scale);
+    if (!textured) {
+        fill_rows_one_colour(out, w, m, u, scale);
+        return 1;
+    }
+    BlockLane v = block_lane(c[0]->v, c[1]->v, c[2]->v, c[3]->v, scale);
+    BlockLane s =
+        block_lane(c[0]->shade_red, c[1]->shade_red, c[2]->shade_red, c[3]->shade_red, scale);
+    fill_rows_textured(out, w, m, u, v, s, scale);
+    return 1;
+}
+#endif
+
+void tracer_fill_block(uint32_t *out, int32_t w, const TraceMaterial *m,
+                       const TraceSample *const corner[4]) {
+#if defined(__SSE2__)
+    if (has_mmx && (w == 2 || w == 4 || w == 8) && fill_block_packed(out, w, m, corner)) return;
+#endif
+    fill_block_plain(out, w, m, corner);
 }
 
 struct BlockCorners {
@@ -341,7 +459,8 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
     } else {
         const TraceSample *corner[4];
         for (int i = 0; i < 4; i++) corner[i] = &sc->samples[bc.y[i] * TRACE_WIDTH + bc.x[i]];
-        fill_block(sc, x, y, w, sc->objects[bc.status[0] - 1].material, corner);
+        tracer_fill_block(output + y * TRACE_WIDTH + x, w, sc->objects[bc.status[0] - 1].material,
+                          corner);
     }
 }
 

@@ -141,6 +141,12 @@ void tracer_render(TraceScene *scene);
 // One frame: tracer_animate, then tracer_render.
 void tracer_frame(TraceScene *scene, float s);
 
+// Fills the w x w block at out (rows TRACE_WIDTH words apart) by interpolating the corner
+// samples top left, top right, bottom left, bottom right through material m. has_mmx selects
+// the packed path for blocks of 2, 4 or 8; both give the same words.
+void tracer_fill_block(uint32_t *out, int32_t w, const TraceMaterial *m,
+                       const TraceSample *const corner[4]);
+
 // The tracer word of pixel (x, y) traced on its own against every object, as a fully refined
 // frame would draw it, or 0 when the ray hits nothing. Reuses nothing of the last frame and
 // leaves the status map and samples alone.

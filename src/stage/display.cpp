@@ -2,11 +2,16 @@
 
 #include "stage/display.h"
 
+#include "data/cpu.h"
 #include "data/memory.h"
 #include "platform/video.h"
 
 #include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 int32_t display_brightness = BRIGHTNESS_NEUTRAL;
 DisplayDevice *display_device;
@@ -145,12 +150,84 @@ static void convert_row(const ChannelTables *t, int32_t b, const uint32_t *src, 
     }
 }
 
+// What a byte channel's table gives for byte i at brightness b: i moved by b - 256 and held to
+// 0..255, then scaled by 255 / 256, truncated (one less, except at 0).
+static uint32_t byte_channel_value(int32_t i, int32_t b) {
+    int32_t v = std::clamp(i + b - BRIGHTNESS_NEUTRAL, 0, 255);
+    return uint32_t(v > 0 ? v - 1 : 0);
+}
+
+// 1 when the tables at brightness b are those of 8-bit channels with red in bits 16..23, green
+// in 8..15 and blue in 0..7 (the 24- and 32-bit screens), which convert_row_bytes computes.
+static int byte_channels(const ChannelTables *t, int32_t b) {
+    if (b < BRIGHTNESS_BLACK || b > BRIGHTNESS_WHITE) return 0;
+    for (int32_t i = 0; i < 256; i++) {
+        uint32_t v = byte_channel_value(i, b);
+        if (t->red[b + i] != v << 16 || t->green[b + i] != v << 8 || t->blue[b + i] != v) return 0;
+    }
+    return 1;
+}
+
+#if defined(__SSE2__)
+// convert_row for byte channels, four pixels at a time: every byte moved by the brightness with
+// saturation, less one held at 0, then red, green and blue moved into the screen's order.
+static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int32_t width,
+                              int32_t bytes_per_pixel) {
+    const int32_t lift = std::min(b - BRIGHTNESS_NEUTRAL, 255), drop = std::min(-lift, 255);
+    const __m128i up = _mm_set1_epi8(int8_t(lift > 0 ? lift : 0));
+    const __m128i down = _mm_set1_epi8(int8_t(drop > 0 ? drop : 0)), one = _mm_set1_epi8(1);
+    const __m128i green = _mm_set1_epi32(0xFF00), red = _mm_set1_epi32(0xFF0000);
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + x));
+        p = _mm_subs_epu8(_mm_subs_epu8(_mm_adds_epu8(p, up), down), one);
+        __m128i v = _mm_or_si128(_mm_srli_epi32(p, 24),
+                                 _mm_or_si128(_mm_and_si128(_mm_srli_epi32(p, 8), green),
+                                              _mm_and_si128(_mm_slli_epi32(p, 8), red)));
+        if (bytes_per_pixel == 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 4 * x), v);
+            continue;
+        }
+        // Four 3-byte pixels into 12 bytes: each 64-bit half packs its two words into 6 bytes,
+        // then the upper half moves down next to the lower one.
+        const __m128i second =
+            _mm_set_epi32(0xFFFF, int32_t(0xFF000000), 0xFFFF, int32_t(0xFF000000));
+        __m128i six = _mm_or_si128(_mm_and_si128(v, _mm_set_epi32(0, -1, 0, -1)),
+                                   _mm_and_si128(_mm_srli_epi64(v, 8), second));
+        const __m128i first_six = _mm_set_epi32(0, 0, 0x0000FFFF, -1);
+        __m128i twelve = _mm_or_si128(_mm_and_si128(six, first_six),
+                                      _mm_andnot_si128(first_six, _mm_srli_si128(six, 2)));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + 3 * x), twelve);
+        uint32_t last = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(twelve, 8)));
+        std::memcpy(dst + 3 * x + 8, &last, 4);
+    }
+    for (; x < width; x++) {
+        uint32_t p = src[x];
+        uint32_t v = byte_channel_value(int32_t(p >> 8 & 0xFF), b) << 16 |
+                     byte_channel_value(int32_t(p >> 16 & 0xFF), b) << 8 |
+                     byte_channel_value(int32_t(p >> 24), b);
+        std::memcpy(dst + bytes_per_pixel * x, &v, size_t(bytes_per_pixel));
+    }
+}
+#endif
+
 void present_convert(const ChannelTables *t, int32_t b, const Image *image, const PresentRect *r,
                      uint8_t *screen, int32_t pitch, int32_t bytes_per_pixel) {
+    int bytes = 0;
+#if defined(__SSE2__)
+    // The screens of 24 and 32 bits have 8-bit channels: arithmetic instead of table reads.
+    bytes = has_mmx && bytes_per_pixel >= 3 && byte_channels(t, b);
+#endif
     for (int32_t y = r->y0; y < r->y1; y++) {
         const uint32_t *src = image->pixels + size_t(y) * size_t(image->width) + size_t(r->x0);
         uint8_t *dst = screen + size_t(r->dst_y + y - r->y0) * size_t(pitch) +
                        size_t(r->dst_x) * size_t(bytes_per_pixel);
+#if defined(__SSE2__)
+        if (bytes) {
+            convert_row_bytes(b, src, dst, r->x1 - r->x0, bytes_per_pixel);
+            continue;
+        }
+#endif
         convert_row(t, b, src, dst, r->x1 - r->x0, bytes_per_pixel);
     }
 }

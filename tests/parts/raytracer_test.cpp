@@ -1,12 +1,14 @@
 // Tests of the raytracer: hits, shading, the bounce and sway, and whole frames against pixels
 // traced one by one.
 
+#include "data/cpu.h"
 #include "data/memory.h"
 #include "parts/raytracer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -230,6 +232,38 @@ TEST_F(TracerTest, HitsBeyondTheFarLimitAreCandidatesButDrawNothing) {
     tracer_render(scene);
     EXPECT_EQ(scene->status[248 * TRACE_WIDTH + 80], 4);
     EXPECT_NE(output[244 * TRACE_WIDTH + 84], 0u);
+}
+
+// Random corners, mostly as the shading leaves them (the same light in the lanes that carry it)
+// and sometimes not, through both materials at every block size: both paths, the same words.
+TEST_F(TracerTest, PackedBlockFillsEqualThePlainOnes) {
+    std::mt19937 rng(11);
+    auto any = [&](int lo, int hi) {
+        return int16_t(std::uniform_int_distribution<>(lo, hi)(rng));
+    };
+    int32_t saved = has_mmx;
+    for (int round = 0; round < 3000; round++) {
+        const TraceMaterial *m = &scene->materials[round % 2 ? 4 : round % 5];
+        int32_t w = 8 >> (round % 4);
+        int agree = round % 7 != 0;
+        TraceSample c[4];
+        for (TraceSample &s : c) {
+            int16_t light = any(-100, 100), far = any(-32768, 32767);
+            s = TraceSample{any(-300, 300), any(-300, 300), light, light, light, 0, light};
+            if (m->kind != MATERIAL_TEXTURED) s.u = s.v = light;
+            if (!agree) s.shade_blue = s.v = far;
+        }
+        const TraceSample *corner[4] = {&c[0], &c[1], &c[2], &c[3]};
+        uint32_t plain[8 * TRACE_WIDTH], packed[8 * TRACE_WIDTH];
+        std::fill(plain, plain + 8 * TRACE_WIDTH, SENTINEL);
+        std::fill(packed, packed + 8 * TRACE_WIDTH, SENTINEL);
+        has_mmx = 0;
+        tracer_fill_block(plain, w, m, corner);
+        has_mmx = 1;
+        tracer_fill_block(packed, w, m, corner);
+        ASSERT_TRUE(std::equal(plain, plain + 8 * TRACE_WIDTH, packed)) << "round " << round;
+    }
+    has_mmx = saved;
 }
 
 } // namespace

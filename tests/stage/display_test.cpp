@@ -1,11 +1,14 @@
 // Tests of the channel tables, present and the input state, on the headless screen.
 
+#include "data/cpu.h"
+#include "data/image.h"
 #include "data/memory.h"
 #include "platform/video.h"
 #include "stage/display.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -64,6 +67,35 @@ TEST(ChannelTables, TheTopValueIsNeverProduced) {
     EXPECT_EQ(t.red[256 + 255], 254u << 16);
     EXPECT_EQ(t.green[256 + 128], 127u << 8);
     EXPECT_EQ(t.blue[767], 254u);
+}
+
+// Random pixels at every depth, brightnesses from black to white and rows of odd widths: the
+// packed conversion writes the same screen bytes as the tables, and none past the row.
+TEST(PresentConvert, PackedRowsEqualTheTableOnes) {
+    std::mt19937 rng(3);
+    Image *image = image_create(37, 5, 0);
+    for (int i = 0; i < 37 * 5; i++) image->pixels[i] = rng();
+    const uint32_t masks[3][3] = {
+        {0xF800, 0x07E0, 0x001F}, {0xFF0000, 0x00FF00, 0x0000FF}, {0xFF0000, 0x00FF00, 0x0000FF}};
+    const int32_t saved = has_mmx;
+    for (int depth = 0; depth < 3; depth++) {
+        ChannelTables t;
+        channel_tables_build(&t, masks[depth][0], masks[depth][1], masks[depth][2]);
+        for (int32_t b : {0, 1, 100, 255, 256, 257, 300, 511, 512}) {
+            for (int32_t x1 = 1; x1 <= 37; x1 += 3) {
+                PresentRect r{x1 > 20 ? 2 : 0, 1, x1, 5, 1, 0};
+                std::vector<uint8_t> screen[2];
+                for (int packed = 0; packed < 2; packed++) {
+                    screen[packed].assign(40 * 4 * 5, 0xA5);
+                    has_mmx = packed;
+                    present_convert(&t, b, image, &r, screen[packed].data(), 40 * 4, depth + 2);
+                }
+                ASSERT_EQ(screen[0], screen[1]) << depth << " " << b << " " << x1;
+            }
+        }
+    }
+    has_mmx = saved;
+    image_free(image);
 }
 
 TEST_F(DisplayTest, WhiteIn16BitsAndTheBrightnessExtremes) {
