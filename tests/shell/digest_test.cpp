@@ -126,7 +126,7 @@ int first_moved_tick(const std::string &got, const std::string &want) {
 #if defined(__SANITIZE_ADDRESS__)
 constexpr int RUN_SECONDS = 1800;
 #else
-constexpr int RUN_SECONDS = 300;
+constexpr int RUN_SECONDS = 900;
 #endif
 
 struct ShowDigests : testing::Test {
