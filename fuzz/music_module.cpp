@@ -17,7 +17,9 @@ static void remove_file() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (path.empty()) {
-        path = "/tmp/fuzz_music_module_" + std::to_string(getpid()) + ".xm";
+        const char *tmp = std::getenv("TMPDIR"); // each run rewrites the file
+        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_music_module_" +
+               std::to_string(getpid()) + ".xm";
         std::atexit(remove_file);
     }
     static int16_t out[2 * 4096];

@@ -39,8 +39,10 @@ static void remove_folder() {
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char tmpl[] = "/tmp/qm_fuzz_scene_XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
+    // Each run rewrites the files: TMPDIR may point at a memory file system.
+    const char *tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/qm_fuzz_scene_XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
     folder = tmpl;
     file_set_data_dir(folder.c_str());
     std::atexit(remove_folder);
