@@ -1,13 +1,14 @@
 # The front door. `make run` installs, builds, generates the data and plays the show;
 # `make test` builds and runs every test in the release and the sanitizer builds, and the
-# threads test under ThreadSanitizer.
+# threads test under ThreadSanitizer. `make fuzz-campaign` is the long fuzzing run (not in CI).
 
 PRESET ?= release
 FUZZ_SECONDS ?= 60
 BUILD := build/$(PRESET)
 DEPS := scripts/install-deps.sh
 
-.PHONY: all deps build run test test-release test-asan test-tsan bench fuzz record digests clean
+.PHONY: all deps build run test test-release test-asan test-tsan bench fuzz fuzz-campaign record \
+        digests clean
 
 all: build
 
@@ -48,6 +49,11 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+fuzz-campaign: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@bash scripts/fuzz-campaign.sh build/fuzz
 
 # Rewrites the committed digests of the show's frames; only when pixels are meant to change.
 digests: build
