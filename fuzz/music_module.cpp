@@ -3,13 +3,25 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
 #include "platform/audio.h"
 
+static std::string path;
+
+static void remove_file() {
+    std::remove(path.c_str());
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const std::string path = "/tmp/fuzz_music_module_" + std::to_string(getpid()) + ".xm";
+    if (path.empty()) {
+        const char *tmp = std::getenv("TMPDIR"); // each run rewrites the file
+        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_music_module_" +
+               std::to_string(getpid()) + ".xm";
+        std::atexit(remove_file);
+    }
     static int16_t out[2 * 4096];
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;

@@ -9,14 +9,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 static std::string folder;
 
+// The folder goes when the run ends.
+static void remove_folder() {
+    std::remove((folder + "/in.lwo").c_str());
+    rmdir(folder.c_str());
+}
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char tmpl[] = "/tmp/qm_fuzz_object_XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
+    // Each run rewrites the files: TMPDIR may point at a memory file system.
+    const char *tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/qm_fuzz_object_XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
     folder = tmpl;
     file_set_data_dir(folder.c_str());
+    std::atexit(remove_folder);
     return 0;
 }
 

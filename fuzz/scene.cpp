@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 static std::string folder;
 
@@ -30,11 +31,21 @@ static const uint8_t TRIANGLE[] = {
     0,   0,   0,   0,   0, 'S', 'R', 'F', 'S', 0,   0,   0,   2,   'S', 0,    'P',  'O',
     'L', 'S', 0,   0,   0, 10,  0,   3,   0,   0,   0,   1,   0,   2,   0,    1};
 
+// The folder goes when the run ends.
+static void remove_folder() {
+    std::remove((folder + "/a.lwo").c_str());
+    std::remove((folder + "/in.lws").c_str());
+    rmdir(folder.c_str());
+}
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char tmpl[] = "/tmp/qm_fuzz_scene_XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
+    // Each run rewrites the files: TMPDIR may point at a memory file system.
+    const char *tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/qm_fuzz_scene_XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
     folder = tmpl;
     file_set_data_dir(folder.c_str());
+    std::atexit(remove_folder);
     return 0;
 }
 

@@ -5,7 +5,8 @@
 // Whoever gives up (the preload, a tool) prints it.
 #pragma once
 
-// Records the reason of a failure (printf-style). The last one wins.
+// Records the reason of a failure (printf-style), control characters shown as '?'. The last one
+// wins.
 void data_error(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // The last recorded reason, or "" when none was recorded since data_clear_error. Valid until the

@@ -136,6 +136,24 @@ static bool check_picture(const char *name, const jpeg_decompress_struct *cinfo)
     return true;
 }
 
+// Every 8 x 8 block of the first scan costs at least one bit with Huffman codes (its first DC
+// code), so a file whose remaining bytes cannot hold that many is refused before a picture of the
+// size it claims is allocated. Arithmetic codes and a progression that starts with an AC scan
+// can be shorter: those are left to the decoder.
+static bool could_hold(const char *name, const jpeg_decompress_struct *cinfo) {
+    if (cinfo->arith_code || (cinfo->progressive_mode && cinfo->Ss != 0)) return true;
+    const MemorySource *src = memory_source(const_cast<j_decompress_ptr>(cinfo));
+    uint64_t blocks = 0;
+    for (int i = 0; i < cinfo->comps_in_scan; i++)
+        blocks += uint64_t(cinfo->cur_comp_info[i]->width_in_blocks) *
+                  cinfo->cur_comp_info[i]->height_in_blocks;
+    size_t left = src->size - (src->position - src->mgr.bytes_in_buffer);
+    if (src->ran_out || uint64_t(left) * 8 >= blocks) return true;
+    data_error("%s: JPEG data ends early (%zu bytes cannot hold a %u x %u picture)", name, left,
+               cinfo->image_width, cinfo->image_height);
+    return false;
+}
+
 // Decodes every row into a new picture. Library errors leave by longjmp; *image is set as soon
 // as the picture exists so that the caller can free it.
 static bool decode_rows(const char *name, jpeg_decompress_struct *cinfo, int32_t flags,
@@ -188,7 +206,8 @@ Image *jpeg_decode(const char *name, const uint8_t *data, size_t size, int32_t f
     cinfo.mem->max_memory_to_use = JPEG_MEMORY_LIMIT;
     use_memory_source(&cinfo, data, size);
     jpeg_read_header(&cinfo, TRUE);
-    bool ok = check_picture(name, &cinfo) && decode_rows(name, &cinfo, flags, &image);
+    bool ok = check_picture(name, &cinfo) && could_hold(name, &cinfo) &&
+              decode_rows(name, &cinfo, flags, &image);
     jpeg_destroy_decompress(&cinfo);
     if (!ok) {
         image_free(image);

@@ -26,6 +26,7 @@ static const char usage_text[] =
     "  --sound-device N|none  sound device number (0 is the first), or no sound\n"
     "  --data DIR           read quellmor.dat and the music from DIR\n"
     "  --part N             start at part N (1..12) after loading everything\n"
+    "  --ticks N            end the show after N ticks of playing\n"
     "  --headless           no window and no sound; a stepped clock, as fast as possible\n"
     "  --frames DIR         write presented screens to DIR/frame-NNNNNN.png (NNNNNN = tick)\n"
     "  --at TICK,TICK,...   with --frames: the ticks to write\n"
@@ -118,6 +119,9 @@ static OptionsResult parse_valued(const char *name, const char *value, Options *
     } else if (!std::strcmp(name, "--part")) {
         if (!parse_int(value, 1, 12, &opts->start_part))
             return bad("--part takes a part number from 1 to 12, not '%s'", value ? value : "");
+    } else if (!std::strcmp(name, "--ticks")) {
+        if (!parse_int(value, 1, INT32_MAX, &opts->stop_after))
+            return bad("--ticks takes a number of ticks above 0, not '%s'", value ? value : "");
     } else if (!std::strcmp(name, "--frames")) {
         if (!value || !*value) return bad("%s needs a folder", name);
         opts->frames_dir = value;
@@ -143,7 +147,7 @@ static OptionsResult parse_valued(const char *name, const char *value, Options *
 static int takes_value(const char *name) {
     static const char *const valued[] = {"--depth",  "--sound-device", "--data",  "--part",
                                          "--frames", "--at",           "--every", "--record",
-                                         "--scale",  "--digests"};
+                                         "--scale",  "--digests",      "--ticks"};
     for (const char *v : valued)
         if (!std::strcmp(name, v)) return 1;
     return 0;

@@ -18,6 +18,7 @@ struct Options {
     int32_t sound_device;     // device index, OPT_SOUND_DEFAULT or OPT_SOUND_NONE
     const char *data_dir;     // --data DIR, or nullptr
     int32_t start_part;       // 1..12: the part the show starts at
+    int32_t stop_after;       // --ticks N: ticks of playing before the show ends; 0: no limit
     int32_t headless;         // 1: no window, no sound, stepped clock, as fast as possible
     const char *frames_dir;   // --frames DIR, or nullptr
     int32_t frames_every;     // --every N (ticks), or 0

@@ -218,10 +218,15 @@ static int start_recording(const Options *opts) {
 static void play(const Options *opts) {
     sequencer.part_index = opts->start_part;
     if (opts->record_path) record_show_begins();
-    if (opts->benchmark)
+    if (opts->benchmark) {
         benchmark_run_show(show_parts);
-    else
+    } else if (opts->stop_after) {
+        int64_t end = int64_t(tick_count) + opts->stop_after;
+        while (!sequencer.quit_requested && tick_count < end)
+            if (!sequencer_frame(show_settings.vertical_retrace)) break;
+    } else {
         run_main_loop(show_settings.vertical_retrace);
+    }
 }
 
 // Closes the recording; one that Ctrl-C or kill cut short keeps what was recorded so far.

@@ -6,7 +6,7 @@
 
 #include <string>
 
-TEST(DataError, KeepsTheLastReasonAndCutsLongOnes) {
+TEST(DataError, KeepsTheLastReasonCutsLongOnesAndHidesControlCharacters) {
     data_clear_error();
     EXPECT_STREQ(data_last_error(), "");
     data_error("%s: %s", "data\\tx1.tga", "not found");
@@ -15,6 +15,8 @@ TEST(DataError, KeepsTheLastReasonAndCutsLongOnes) {
     std::string longname(2000, 'x');
     data_error("%s", longname.c_str());
     EXPECT_EQ(std::string(data_last_error()), longname.substr(0, 511));
+    data_error("%s: entry \"%s\"", "quellmor.dat", "a\nb\x1b[2Jc\x7f");
+    EXPECT_STREQ(data_last_error(), "quellmor.dat: entry \"a?b?[2Jc?\"");
     data_clear_error();
     EXPECT_STREQ(data_last_error(), "");
 }

@@ -12,7 +12,8 @@
 
 // Damaged files fail with the library's reason instead of ending the program; truncated ones
 // (the source hands the library an end-of-image marker past the end) are refused rather than
-// kept with a grey remainder; a side over the limit is refused before anything is allocated.
+// kept with a grey remainder; a side over the limit, or a size the data left cannot hold (as
+// baseline or progressive), is refused before anything is allocated.
 TEST(JpegDecode, RefusesDamagedTruncatedAndAbsurdFiles) {
     Bytes good = read_file(QM_TEST_DIR "/../fuzz/seeds/jpeg/small.jpg");
     ASSERT_GT(good.size(), 200u);
@@ -23,9 +24,20 @@ TEST(JpegDecode, RefusesDamagedTruncatedAndAbsurdFiles) {
 
     Bytes scrambled = good, huge = good;
     for (size_t i = 2; i < 200; i++) scrambled[i] ^= 0x5A;
-    size_t sof = 2;
-    while (!(huge[sof] == 0xFF && (huge[sof + 1] & 0xF0) == 0xC0 && huge[sof + 1] != 0xC4)) sof++;
+    auto frame_header = [](const Bytes &b) {
+        size_t sof = 2;
+        while (!(b[sof] == 0xFF && (b[sof + 1] & 0xF0) == 0xC0 && b[sof + 1] != 0xC4)) sof++;
+        return sof;
+    };
+    size_t sof = frame_header(huge);
     huge[sof + 7] = 0x23, huge[sof + 8] = 0x28; // width 9000
+    // 8192 x 8192 in the frame header, the data of a 9 x 7 picture after it.
+    auto claim_8192 = [&](Bytes b) {
+        size_t at = frame_header(b);
+        b[at + 5] = b[at + 7] = 0x20, b[at + 6] = b[at + 8] = 0;
+        return b;
+    };
+    Bytes progressive = read_file(QM_TEST_DIR "/../fuzz/seeds/jpeg/progressive.jpg");
     const std::pair<Bytes, const char *> cases[] = {
         {Bytes(), "ends early, after 0 bytes"},
         {Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0}, "Not a JPEG file"},
@@ -33,7 +45,9 @@ TEST(JpegDecode, RefusesDamagedTruncatedAndAbsurdFiles) {
         {Bytes(good.begin(), good.end() - 2), "ends early"}, // the end marker lost
         {Bytes(good.begin(), good.begin() + good.size() * 3 / 4), "ends early"},
         {Bytes(good.begin(), good.begin() + 30), "ends early, after 30 bytes"},
-        {huge, "9000 x 7"}};
+        {huge, "9000 x 7"},
+        {claim_8192(good), "cannot hold a 8192 x 8192 picture"},
+        {claim_8192(progressive), "cannot hold a 8192 x 8192 picture"}};
     for (const auto &[file, reason] : cases) expect_refused(jpeg_decode, file, reason);
 }
 

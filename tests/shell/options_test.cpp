@@ -64,10 +64,11 @@ TEST_F(OptionsTest, SettingsSkipTheDialog) {
     EXPECT_EQ(p.opts.vertical_retrace, 1);
     EXPECT_EQ(p.opts.windowed, 1);
     // --data and --part are not settings of the dialog: it is still shown.
-    p = parse({"--data", "/somewhere", "--part", "4"});
+    p = parse({"--data", "/somewhere", "--part", "4", "--ticks", "300"});
     EXPECT_EQ(p.opts.show_dialog, 1);
     EXPECT_STREQ(p.opts.data_dir, "/somewhere");
     EXPECT_EQ(p.opts.start_part, 4);
+    EXPECT_EQ(p.opts.stop_after, 300);
 }
 
 TEST_F(OptionsTest, HeadlessPlaysSilently) {
@@ -98,6 +99,7 @@ TEST_F(OptionsTest, BadCommandLinesAreRefusedWithAMessage) {
         {"--part", "0"},
         {"--part", "13"},
         {"--part", "2x"},
+        {"--ticks", "0"},
         {"--sound-device", "-1"},
         {"--sound-device", "x"},
         {"--frames", "out"},
