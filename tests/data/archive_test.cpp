@@ -210,6 +210,20 @@ TEST_F(ArchiveTest, PackedEntriesMustDecodeToTheirExactSize) {
     EXPECT_TRUE(says("claims")) << data_last_error();
 }
 
+TEST_F(ArchiveTest, SizesAndOffsetsReadAllFourBytesLowFirst) {
+    // A lead of 0x010203 bytes and an entry of 0x011170 bytes: every byte of both fields is
+    // different, and byte 3 of each is 0.
+    std::string big(0x011170, 'q');
+    big[0x011170 - 1] = '!';
+    ASSERT_EQ(
+        open(make_archive({plain("a.txt", "alpha"), plain("big.txt", big), plain("z.txt", "zed")},
+                          0x010203)),
+        1)
+        << data_last_error();
+    EXPECT_EQ(load_text("big.txt"), big);
+    EXPECT_EQ(load_text("z.txt"), "zed");
+}
+
 TEST_F(ArchiveTest, DamagedArchivesAreRefused) {
     Bytes good = make_archive({plain("a.txt", "alpha"), plain("b.txt", "beta")});
     size_t trailer = good.size() - 23;

@@ -241,3 +241,36 @@ TEST(GridWarp, MapsEachBlockAsTwoTriangles) {
     EXPECT_EQ(Words(narrow->pixels, narrow->pixels + 128 * 256), Words(128 * 256, 0));
     image_free(narrow);
 }
+
+// Whole numbers of a grid point, truncated toward zero, and a pixel's value worked out in
+// eighths: the upper-left triangle (dx + dy <= 7) from the top-left corner along the top and
+// left edges, the lower-right one from the top-right corner down the anti-diagonal and then
+// along the bottom edge, floored.
+static int32_t warp_reference(float tl, float tr, float bl, float br, int32_t dx, int32_t dy) {
+    const int32_t a = int32_t(tl), b = int32_t(tr), c = int32_t(bl), d = int32_t(br);
+    const int32_t eighths = dx + dy <= 7 ? 8 * a + dx * (b - a) + dy * (c - a)
+                                         : 8 * b + dy * (c - b) + (dx + dy - 8) * (d - c);
+    return eighths >= 0 ? eighths / 8 : -((-eighths + 7) / 8);
+}
+
+TEST(GridWarp, UnevenGridsTruncateTheirPointsAndFloorThePixels) {
+    Warp w(0, 0, 0);
+    for (int i = 0; i < GRID_COLUMNS; i++)
+        for (int j = 0; j < GRID_ROWS; j++)
+            w.grid[i * GRID_ROWS + j] = {-37.3f + 5.7f * i - 2.9f * j, 11.6f - 3.3f * i + 4.45f * j,
+                                         20.5f - 2.2f * i + 1.3f * j};
+    const Words out = w.run();
+    for (int y = 0; y < 256; y++)
+        for (int x = 0; x < 512; x++) {
+            const GridPoint *tl = &w.grid[(x / 8) * GRID_ROWS + y / 8], *bl = tl + 1;
+            const GridPoint *tr = tl + GRID_ROWS, *br = tr + 1;
+            int32_t value[3];
+            for (int k = 0; k < 3; k++) {
+                auto f = [k](const GridPoint *p) { return k == 0 ? p->u : k == 1 ? p->v : p->s; };
+                value[k] = warp_reference(f(tl), f(tr), f(bl), f(br), x % 8, y % 8) & 255;
+            }
+            const uint32_t texel = w.texture->pixels[value[1] * 256 + value[0]];
+            ASSERT_EQ(out[y * 512 + x], w.shades[texel * 256 + uint32_t(value[2])])
+                << x << "," << y;
+        }
+}

@@ -301,3 +301,15 @@ TEST_F(ObjectTest, EmptyObjectsMeasureTheInitialBox) {
     EXPECT_FLOAT_EQ(object_diagonal(empty), 2 * 999999.9f * std::sqrt(3.0f));
     EXPECT_EQ(new_faces(-1), nullptr);
 }
+
+TEST_F(ObjectTest, RadiusIsTheLargestHalfExtentOfTheBox) {
+    // Two corners, off centre, with the long side along each axis in turn: half of 10 each time.
+    const float corners[3][6] = {
+        {-1, -3, -5, 9, 1, 2}, {-3, -1, -5, 1, 9, 2}, {-3, -5, -1, 1, 2, 9}};
+    for (const auto &c : corners) {
+        write("box.lwo", lwob({pnts(std::vector<float>(c, c + 6))}));
+        SceneObject *obj = load_object("box.lwo", 1.0f);
+        ASSERT_NE(obj, nullptr) << data_last_error();
+        EXPECT_EQ(obj->radius, 5.0f) << c[3] << " " << c[4] << " " << c[5];
+    }
+}

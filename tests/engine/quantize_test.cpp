@@ -97,3 +97,53 @@ TEST_F(QuantizeTest, EmptyPictureWritesNothing) {
     EXPECT_EQ(size, 0);
     EXPECT_EQ(palette[0], 7u);
 }
+
+// Reds only; green and blue 0.
+static std::vector<uint8_t> quantize_reds(const std::vector<int> &reds, int colours,
+                                          std::vector<uint32_t> *palette) {
+    std::vector<uint32_t> pixels;
+    for (int r : reds) pixels.push_back(pixel_rgb(r, 0, 0));
+    std::vector<uint8_t> indices(pixels.size());
+    palette->assign(256, 0);
+    int size = 0;
+    EXPECT_EQ(quantize_colors(palette->data(), pixels.data(), indices.data(), int(pixels.size()),
+                              colours, &size),
+              1);
+    palette->resize(size_t(size));
+    return indices;
+}
+
+TEST_F(QuantizeTest, AValueOnACubesCentreGoesToTheLowerHalf) {
+    // Cubes at depth 4 (255 colours) split at 128, 64, 96, 112: 127 and 128 share the leaf
+    // below 128 and are averaged, (255 + 1) / 2; 129 lies in the upper half.
+    std::vector<uint32_t> palette;
+    EXPECT_EQ(quantize_reds({127, 128}, 255, &palette), (std::vector<uint8_t>{0, 0}));
+    EXPECT_EQ(palette, (std::vector<uint32_t>{pixel_rgb(128, 0, 0)}));
+    EXPECT_EQ(quantize_reds({128, 129}, 255, &palette), (std::vector<uint8_t>{0, 1}));
+    EXPECT_EQ(palette, (std::vector<uint32_t>{pixel_rgb(128, 0, 0), pixel_rgb(129, 0, 0)}));
+}
+
+TEST_F(QuantizeTest, AnEqualDistanceGoesToTheEntryFoundFirst) {
+    // Leaves below and above 16 (the last split) hold 0 and 16 (entry 8) and 17 and 31 (entry
+    // 24). 16 is 8 from both and keeps the first entry found, its own.
+    std::vector<uint32_t> palette;
+    EXPECT_EQ(quantize_reds({0, 16, 17, 31}, 255, &palette), (std::vector<uint8_t>{0, 0, 1, 1}));
+    EXPECT_EQ(palette, (std::vector<uint32_t>{pixel_rgb(8, 0, 0), pixel_rgb(24, 0, 0)}));
+}
+
+TEST_F(QuantizeTest, PruningFoldsEveryNodeAtTheSmallestWeightTogether) {
+    // Three colours in three octants for two entries. 200 has two pixels, so its branch weighs
+    // twice the others at every level; the two single ones fold up to the root together, at
+    // the same weight, and become one entry after 200's.
+    std::vector<uint32_t> palette;
+    std::vector<uint32_t> pixels = {pixel_rgb(200, 0, 0), pixel_rgb(200, 0, 0),
+                                    pixel_rgb(0, 200, 0), pixel_rgb(0, 0, 201)};
+    std::vector<uint8_t> indices(4);
+    palette.assign(256, 0);
+    int size = 0;
+    ASSERT_EQ(quantize_colors(palette.data(), pixels.data(), indices.data(), 4, 4, &size), 1);
+    ASSERT_EQ(size, 2);
+    EXPECT_EQ(palette[0], pixel_rgb(200, 0, 0));
+    EXPECT_EQ(palette[1], pixel_rgb(0, 100, 101)); // (200 + 1) / 2, (201 + 1) / 2
+    EXPECT_EQ(indices, (std::vector<uint8_t>{0, 0, 1, 1}));
+}

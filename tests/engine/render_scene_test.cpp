@@ -216,3 +216,72 @@ TEST_F(RenderSceneTest, IncompleteScenesDrawNothing) {
     render_scene_ticks(s, 1.0f);
     EXPECT_EQ(centre_pixel(s), 0u);
 }
+
+// A key in storage order x, y, z, pitch, heading, bank: channel c holds c + 1.
+Motion *counting_key() {
+    Motion *m = new_motion();
+    MotionKey *k = new_key();
+    for (int c = 0; c < 6; c++) k->value[c] = float(c + 1);
+    motion_insert(m, k);
+    return m;
+}
+
+TEST_F(RenderSceneTest, ChannelsThreeToFiveArePitchHeadingAndBankForEveryRecord) {
+    Scene *s = scene_of(0x51);
+    SceneObject *o = square(50, 0, Vec3{});
+    o->motion = counting_key();
+    add(s, o);
+    s->lights[0]->motion = counting_key();
+    s->cameras[0]->motion = counting_key();
+    render_scene_ticks(s, 0.0f);
+    const Vec3 *places[3] = {&o->world_position, &s->lights[0]->world_position,
+                             &s->cameras[0]->world_position};
+    const Angles *turns[3] = {&o->rotation, &s->lights[0]->rotation, &s->cameras[0]->rotation};
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(places[i]->x, 1.0f) << i;
+        EXPECT_EQ(places[i]->y, 2.0f) << i;
+        EXPECT_EQ(places[i]->z, 3.0f) << i;
+        EXPECT_EQ(turns[i]->pitch, 4.0f) << i;
+        EXPECT_EQ(turns[i]->heading, 5.0f) << i;
+        EXPECT_EQ(turns[i]->bank, 6.0f) << i;
+    }
+}
+
+TEST_F(RenderSceneTest, ATargetedCameraRollsAboutItsLineOfSightByItsBankAlone) {
+    Scene *s = scene_of(0x51);
+    SceneObject *o = square(50, 0, Vec3{0, 0, 300});
+    add(s, o);
+    Camera *cam = s->cameras[0];
+    cam->target = o;
+    // Pitch and heading are ignored; a quarter turn of bank about +z sends x to y.
+    MotionKey *k = cam->motion->first;
+    k->value[MOTION_PITCH] = 0.4f;
+    k->value[MOTION_HEADING] = -1.1f;
+    k->value[MOTION_BANK] = 1.5707963267948966f;
+    render_scene_ticks(s, 0.0f);
+    const float rolled[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 9; i++) {
+        EXPECT_NEAR(cam->orientation.m[i], rolled[i], 1e-6f) << "m" << i;
+        EXPECT_NEAR(cam->view.m[i], rolled[(i % 3) * 3 + i / 3], 1e-6f) << "view m" << i;
+    }
+    // The square's corner (50, -50) seen by the rolled camera: x' = y, y' = -x.
+    EXPECT_NEAR(o->view_points[1].x, -50.0f, 1e-4f);
+    EXPECT_NEAR(o->view_points[1].y, -50.0f, 1e-4f);
+    EXPECT_NEAR(o->view_points[1].z, -100.0f, 1e-4f);
+}
+
+TEST_F(RenderSceneTest, DepthKeysAreTheDepthSumIn26Point6TruncatedPlusTheBias) {
+    Scene *s = scene_of(0x51);
+    // Every vertex 200.3 - 400 deep: 64 x -599.1 = -38342.4, truncated toward zero.
+    SceneObject *near = square(50, 0, Vec3{0, 0, 200.3f});
+    // 2 x 1000 + 999 - 1200 = 1799 deep in all: 64 x 1799 = 115136.
+    SceneObject *far = square(50, 0, Vec3{0, 0, 600});
+    far->points[0].z = 400;
+    far->points[1].z = 400;
+    far->points[3].z = 399;
+    add(s, near);
+    add(s, far);
+    render_scene_ticks(s, 0.0f);
+    EXPECT_EQ(near->faces[0].depth_key, 65535 - 38342);
+    EXPECT_EQ(far->faces[0].depth_key, 65535 + 115136);
+}

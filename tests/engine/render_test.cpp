@@ -266,3 +266,48 @@ TEST_F(RenderTest, PointsAreDrawnOnlyInFrontAndOnTheTarget) {
     submit_face(view, off, target);
     EXPECT_EQ(std::count(target->pixels, target->pixels + 512 * 256, pixel_rgb(9, 9, 9)), 0);
 }
+
+TEST_F(RenderTest, ClipPlanesSitJustOutsideEveryEdgeOfTheView) {
+    // A triangle far larger than the view, 200 deep (z + near = 600): what is drawn is cut by
+    // the four side planes. Planes (-400.5, 0, -256.5), (400.5, 0, -256), (0, 400.5, -128) and
+    // (0, -400.5, -128) meet the depth 600 at x = -384.27 and 383.52, y = 191.76 and -191.76,
+    // which project to -0.1873, 511.6804, 0.1598 and 255.8402.
+    Face *f = face_at(Vec3{-5000, -5000, 200}, Vec3{5000, -5000, 200}, Vec3{0, 9000, 200},
+                      FACE_SOLID | FACE_DOUBLE_SIDED);
+    submit_face(view, f, target);
+    ASSERT_FALSE(drawn.empty());
+    float lo_x = 1e9f, hi_x = -1e9f, lo_y = 1e9f, hi_y = -1e9f;
+    for (const Drawn &d : drawn)
+        for (const Vec3 &v : d.v) {
+            lo_x = std::min(lo_x, v.x), hi_x = std::max(hi_x, v.x);
+            lo_y = std::min(lo_y, v.y), hi_y = std::max(hi_y, v.y);
+        }
+    EXPECT_NEAR(lo_x, 256.0 - 400.0 * 256.5 / 400.5, 2e-3);
+    EXPECT_NEAR(hi_x, 256.0 + 400.0 * 256.0 / 400.5, 2e-3);
+    EXPECT_NEAR(lo_y, 128.0 - 400.0 * 128.0 / 400.5, 2e-3);
+    EXPECT_NEAR(hi_y, 128.0 + 400.0 * 128.0 / 400.5, 2e-3);
+}
+
+TEST_F(RenderTest, FlaresShrinkWithDistanceAndAgainByAThousandthOfTheirDepth) {
+    // Radius 10 at depth 100 (500 from the eye): 10 x 400 / 500 = 8 pixels.
+    EXPECT_FLOAT_EQ(project_size(view, Vec3{0, 0, 100}, 10.0f), 8.0f);
+    EXPECT_FLOAT_EQ(project_size(view, Vec3{0, 0, -300}, 10.0f), 40.0f);
+    Image *glow = image_create(16, 16, 0);
+    for (int i = 0; i < 16 * 16; i++) glow->pixels[i] = pixel_rgb(10, 20, 30);
+    // Radius 60 at depth 2000: 60 x 400 / 2400 = 10, less 2000 / 1024 = 8.05 -> 8 pixels wide.
+    Face *f = face_at(Vec3{0, 0, 2000}, Vec3{}, Vec3{}, FACE_FLARE);
+    f->flare_radius = 60.0f;
+    f->texture[0] = glow;
+    submit_face(view, f, target);
+    const uint32_t *row = target->pixels + 128 * 512;
+    EXPECT_EQ(std::count(row, row + 512, pixel_rgb(10, 20, 30)), 8);
+    EXPECT_EQ(row[252], pixel_rgb(10, 20, 30));
+    EXPECT_EQ(row[259], pixel_rgb(10, 20, 30));
+    // Radius 10 at depth 100: 8, less 0.1 -> 7, too small to draw.
+    mem_fill(target->pixels, 0, 512 * 256 * 4);
+    Face *small = face_at(Vec3{0, 0, 100}, Vec3{}, Vec3{}, FACE_FLARE);
+    small->flare_radius = 10.0f;
+    small->texture[0] = glow;
+    submit_face(view, small, target);
+    EXPECT_EQ(std::count(target->pixels, target->pixels + 512 * 256, 0u), 512 * 256);
+}
