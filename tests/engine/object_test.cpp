@@ -273,27 +273,6 @@ TEST_F(ObjectTest, DamagedFilesFailWithAReasonAndLeakNothing) {
     EXPECT_THAT(data_last_error(), HasSubstr("missing.lwo"));
 }
 
-TEST_F(ObjectTest, EveryCutOfAGoodFileFailsCleanlyOrEndsOnAChunk) {
-    const Bytes whole = crease_file();
-    for (size_t n = 0; n < whole.size(); n++) {
-        write("cut.lwo", Bytes(whole.begin(), whole.begin() + long(n)));
-        data_clear_error();
-        int before = mem_live_blocks();
-        SceneObject *obj = load_object("cut.lwo", 1.0f);
-        if (obj) continue; // the cut fell between two chunks
-        EXPECT_THAT(data_last_error(), HasSubstr("cut.lwo")) << "cut at " << n;
-        EXPECT_EQ(mem_live_blocks(), before) << "cut at " << n;
-    }
-}
-
-TEST_F(ObjectTest, ALoadedObjectKeepsOnlyItsOwnBlocks) {
-    write("crease.lwo", crease_file());
-    int before = mem_live_blocks();
-    ASSERT_NE(load_object("crease.lwo", 1.0f), nullptr);
-    // The record, the surfaces, the four point arrays and the faces; no reader data.
-    EXPECT_EQ(mem_live_blocks(), before + 7);
-}
-
 TEST_F(ObjectTest, EmptyObjectsMeasureTheInitialBox) {
     SceneObject *empty = new_empty_object();
     ASSERT_NE(empty, nullptr);

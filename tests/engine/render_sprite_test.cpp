@@ -70,6 +70,8 @@ TEST_F(SpriteTest, CutEdgesRespreadTheCoordinates) {
     draw_sprite_add(70, 10, target, ramp, 8);
     draw_sprite_add(10, 10, target, ramp, 1);
     draw_sprite_add(64 + 4, 48 + 4, target, ramp, 8); // first column and row at the far edges
+    draw_sprite_add(64 + 4, 24, target, ramp, 8);     // only the first column at the far edge
+    draw_sprite_add(24, 48 + 4, target, ramp, 8);     // only the first row
     for (int i = 0; i < 64 * 48; i++) ASSERT_EQ(target->pixels[i], 0u) << i;
 }
 

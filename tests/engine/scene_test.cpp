@@ -264,13 +264,3 @@ TEST_F(SceneTest, ScenesTheBuilderCannotUseFailWithAReason) {
     EXPECT_EQ(load_scene("absent.lws", 512, 256, 400, 0x51), nullptr);
     EXPECT_THAT(data_last_error(), HasSubstr("absent.lws"));
 }
-
-TEST_F(SceneTest, EveryCutOfAGoodSceneLoadsOrFailsCleanly) {
-    for (size_t n = 0; n < FULL_SCENE.size(); n += 3) {
-        Scene *s = load(FULL_SCENE.substr(0, n));
-        if (!s) {
-            EXPECT_THAT(data_last_error(), HasSubstr("test.lws")) << "cut at " << n;
-        }
-        mem_free_all();
-    }
-}
