@@ -105,19 +105,6 @@ TEST(Voices, LoopsJoinWithoutAClickAndEnvelopesHoldUntilRelease) {
     }
 }
 
-TEST(Tunes, SameInputSameSong) {
-    XmSong a, b;
-    std::string why;
-    std::vector<XmInstrument> voices;
-    voices_build(&voices); // rendered afresh: the instruments must repeat too
-    ASSERT_TRUE(score_build(&TUNE_DUSK, &shared_voices(), &a, &why)) << why;
-    ASSERT_TRUE(score_build(&TUNE_DUSK, &voices, &b, &why)) << why;
-    std::vector<uint8_t> ea, eb;
-    ASSERT_TRUE(xm_encode(&a, &ea, &why));
-    ASSERT_TRUE(xm_encode(&b, &eb, &why));
-    EXPECT_EQ(ea, eb);
-}
-
 // Counts notes (not key-offs) on a channel range over a span of orders.
 static int notes(const XmSong &song, int from_order, int to_order, int first_ch, int last_ch) {
     int n = 0;
