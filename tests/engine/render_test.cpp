@@ -265,6 +265,13 @@ TEST_F(RenderTest, PointsAreDrawnOnlyInFrontAndOnTheTarget) {
     submit_face(view, behind, target);
     submit_face(view, off, target);
     EXPECT_EQ(std::count(target->pixels, target->pixels + 512 * 256, pixel_rgb(9, 9, 9)), 0);
+    // With a focal length of 256 the top left corner is exactly (-256, 128) at depth 0: drawn.
+    RenderView *square = view_create(512, 256, 256);
+    Face *corner = face_at(Vec3{-256, 128, 0}, Vec3{}, Vec3{}, FACE_POINT);
+    corner->draw_hook = nullptr;
+    corner->colour = pixel_rgb(7, 7, 7);
+    submit_face(square, corner, target);
+    EXPECT_EQ(target->pixels[0], pixel_rgb(7, 7, 7));
 }
 
 TEST_F(RenderTest, ClipPlanesSitJustOutsideEveryEdgeOfTheView) {

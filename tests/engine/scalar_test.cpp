@@ -148,17 +148,3 @@ TEST(Scalar, HugeAnglesStayFiniteAndInfiniteOnesGiveNan) {
     EXPECT_TRUE(std::isnan(scalar_cos(-double(INFINITY))));
     EXPECT_TRUE(std::isnan(scalar_sin(double(NAN))));
 }
-
-// Float callers get the double result rounded once, and so stay within a float ulp.
-TEST(Scalar, FloatOverloadsRoundTheDoubleResult) {
-    std::mt19937 rng(99);
-    std::uniform_real_distribution<float> angle(-100.0f, 100.0f);
-    for (int i = 0; i < 100000; ++i) {
-        const float x = angle(rng), y = angle(rng);
-        ASSERT_EQ(scalar_sin(x), float(scalar_sin(double(x))));
-        ASSERT_EQ(scalar_cos(x), float(scalar_cos(double(x))));
-        ASSERT_EQ(scalar_atan(x), float(scalar_atan(double(x))));
-        ASSERT_EQ(scalar_atan2(y, x), float(scalar_atan2(double(y), double(x))));
-        ASSERT_NEAR(scalar_sin(x), sinl((long double)x), 6e-8);
-    }
-}
