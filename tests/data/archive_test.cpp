@@ -109,6 +109,12 @@ TEST(LzwUnpack, MalformedStreamsFailWithoutStrayWrites) {
     uint8_t one[1];
     EXPECT_EQ(lzw_unpack(8, one, 1, ok.data(), ok.size()), 1);
     EXPECT_EQ(lzw_unpack(9, one, 1, ok.data(), ok.size()), 0);
+    // The smallest code size: clear 4, end 5, three bits wide, four once code 6 exists. Codes
+    // 1, 2 (3 bits each) and 5 (4 bits) low bits first: 0x51 0x01.
+    const uint8_t two_bits[] = {0x51, 0x01};
+    uint8_t out2[2];
+    EXPECT_EQ(lzw_unpack(2, out2, 2, two_bits, 2), 1);
+    EXPECT_EQ(out2[0] * 16 + out2[1], 0x12);
 }
 
 // ---- archives --------------------------------------------------------------------------------
