@@ -282,9 +282,10 @@ TEST_F(ObjectTest, EmptyObjectsMeasureTheInitialBox) {
 }
 
 TEST_F(ObjectTest, RadiusIsTheLargestHalfExtentOfTheBox) {
-    // Two corners, off centre, with the long side along each axis in turn: half of 10 each time.
+    // Two corners, off centre, with the long side along each axis in turn: half of 10 each time,
+    // and less than 5 when the two ends are added instead.
     const float corners[3][6] = {
-        {-1, -3, -5, 9, 1, 2}, {-3, -1, -5, 1, 9, 2}, {-3, -5, -1, 1, 2, 9}};
+        {-1, -3, -5, 9, 1, 2}, {-3, -9, -5, 1, 1, 2}, {-3, -5, -9, 1, 2, 1}};
     for (const auto &c : corners) {
         write("box.lwo", lwob({pnts(std::vector<float>(c, c + 6))}));
         SceneObject *obj = load_object("box.lwo", 1.0f);
