@@ -131,6 +131,27 @@ TEST(BlitPixels, FollowTheRulesOnBothPaths) {
     }
 }
 
+// Rows long enough for two passes of sixteen, and the odd pixels after them, on both paths.
+TEST(BlitPaths, LongRowsLandWordForWordWhereTheySay) {
+    Words words(37 * 2);
+    for (size_t i = 0; i < words.size(); i++) words[i] = uint32_t(i) * 0x01030507u + 1;
+    for (int32_t packed : {0, 1}) {
+        Image *src = picture(37, 2, words), *dst = picture(41, 4, Words(41 * 4, 0xEEEEEEEE));
+        has_mmx = packed;
+        blit_copy(src, dst, 0, 0, 37, 2, 3, 1);
+        for (int32_t y = 0; y < 4; y++)
+            for (int32_t x = 0; x < 41; x++) {
+                const bool inside = y >= 1 && y <= 2 && x >= 3 && x < 40;
+                const uint32_t want =
+                    inside ? words[size_t(y - 1) * 37 + size_t(x - 3)] : 0xEEEEEEEE;
+                ASSERT_EQ(dst->pixels[y * 41 + x], want) << packed << ": " << x << "," << y;
+            }
+        image_free(src);
+        image_free(dst);
+    }
+    cpu_detect();
+}
+
 // Random pictures and rectangles, many of them clipped: the packed path must give the plain
 // path's pixels, and neither may touch a pixel outside the clipped destination rectangle or the
 // spare bytes after the last row.
