@@ -64,6 +64,11 @@ TEST_F(SpriteTest, CutEdgesRespreadTheCoordinates) {
     EXPECT_EQ(at(0, 0), pixel_rgb(63, 63, 200));
     EXPECT_EQ(at(5, 5), pixel_rgb(223, 223, 200));
     EXPECT_EQ(at(6, 0), 0u);
+    // A 256-pixel sprite steps 255 a pixel: cut by 129 columns it starts at 129 x 255 = 32895,
+    // texel 128; row 24 lies 104 + 24 rows in, 128 x 255 = 32640, texel 127.
+    mem_fill(target->pixels, 0, 64 * 48 * 4);
+    draw_sprite_add(-1, 24, target, ramp, 256);
+    EXPECT_EQ(at(0, 24), pixel_rgb(128, 127, 200));
     // Wholly off, or a side below two pixels: nothing.
     mem_fill(target->pixels, 0, 64 * 48 * 4);
     draw_sprite_add(-8, 10, target, ramp, 16);
