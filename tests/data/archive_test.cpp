@@ -214,6 +214,19 @@ TEST_F(ArchiveTest, PackedEntriesMustDecodeToTheirExactSize) {
     }
     // Refused from its header alone, before 4 GB are asked for.
     EXPECT_TRUE(says("claims")) << data_last_error();
+
+    // More than a dictionary's worth of codes (literals, cleared every 250) may stand for up to
+    // 16,384 bytes each: 20,000 literals pass.
+    std::vector<uint32_t> codes;
+    std::string text;
+    for (int i = 0; i < 20000; i++) {
+        if (i % 250 == 249) codes.push_back(256);
+        text.push_back(char('a' + i % 23));
+        codes.push_back(uint8_t(text.back()));
+    }
+    codes.push_back(257);
+    ASSERT_EQ(open(make_archive({{"long.txt", stream(codes), 20000}})), 1);
+    EXPECT_EQ(load_text("long.txt"), text);
 }
 
 TEST_F(ArchiveTest, SizesAndOffsetsReadAllFourBytesLowFirst) {
