@@ -2,6 +2,7 @@
 
 #include "platform/dialog.h"
 
+#include "platform/icon.h"
 #include "platform/signals.h"
 
 #include <gtk/gtk.h>
@@ -170,9 +171,20 @@ static void build(SetupDialog *d, const char *const *names) {
     gtk_container_add(GTK_CONTAINER(d->window), column);
 }
 
+// The icon for the dialog and its About box: the file beside the data, else the installed
+// theme's icon of that name, else none.
+static void set_default_icon() {
+    const char *path = icon_file();
+    if (!path || !gtk_window_set_default_icon_from_file(path, nullptr))
+        gtk_window_set_default_icon_name("quellmoor");
+}
+
 DialogResult dialog_run(const char *const *device_names, int32_t device_count,
                         DialogSettings *settings) {
+    // The name window managers and the desktop entry know the program by.
+    g_set_prgname("quellmoor");
     if (!gtk_init_check(nullptr, nullptr)) return DIALOG_NO_DISPLAY;
+    set_default_icon();
     SetupDialog d = {};
     d.device_count = device_names && device_count > 0 ? device_count : 0;
     d.result = DIALOG_EXIT;
