@@ -1,12 +1,15 @@
 # The front door. `make run` installs, builds, generates the data and plays the show;
 # `make test` builds and runs every test in the release and the sanitizer builds.
+# `make install PREFIX=... [DESTDIR=...]` installs the build; `make package` makes the .deb.
 
 PRESET ?= release
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 BUILD := build/$(PRESET)
 DEPS := scripts/install-deps.sh
 
-.PHONY: all deps build run test test-release test-asan bench fuzz record digests clean
+.PHONY: all deps build run test test-release test-asan bench fuzz record digests install \
+	package gallery clean
 
 all: build
 
@@ -48,6 +51,18 @@ digests: build
 
 record: build
 	@bash scripts/record.sh $(BUILD)
+
+# No build here: `make && sudo make install` must not build as root.
+install:
+	@test -x $(BUILD)/quellmoor || { echo "make install: run make first" >&2; exit 1; }
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+package: build
+	@cmake --build --preset $(PRESET) --target package
+
+# One picture per part for the README, in docs/gallery.
+gallery: build
+	@bash scripts/gallery.sh $(BUILD) docs/gallery
 
 clean:
 	rm -rf build
