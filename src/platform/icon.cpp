@@ -25,8 +25,7 @@ int icon_read(IconPixels *icon) {
     png_image image = {};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, icon_path)) return 0;
-    if (image.width == 0 || image.height == 0 || image.width > ICON_MAX_SIDE ||
-        image.height > ICON_MAX_SIDE) {
+    if (image.width > ICON_MAX_SIDE || image.height > ICON_MAX_SIDE) {
         png_image_free(&image);
         return 0;
     }

@@ -68,7 +68,7 @@ TEST(Icon, ReadsThePixelsOfTheNamedFile) {
     EXPECT_EQ(icon.rgba, nullptr);
 }
 
-TEST(Icon, NoFileMissingDamagedOrHugeMeansNoIcon) {
+TEST(Icon, NoFileMissingDamagedOrTooLargeMeansNoIcon) {
     TempDir dir;
     std::vector<uint8_t> rgba(64 * 64 * 4, 200);
     write_png(dir.file("good.png"), 64, 64, rgba);
@@ -78,13 +78,18 @@ TEST(Icon, NoFileMissingDamagedOrHugeMeansNoIcon) {
     flipped[flipped.size() / 2] ^= 0xFF; // a damaged compressed stream
     write_bytes(dir.file("flipped.png"), flipped);
     write_bytes(dir.file("text.png"), {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
-    write_png(dir.file("huge.png"), 1025, 1, std::vector<uint8_t>(1025 * 4, 1));
+    write_png(dir.file("wide.png"), 1025, 1, std::vector<uint8_t>(1025 * 4, 1));
+    write_png(dir.file("tall.png"), 1, 1025, std::vector<uint8_t>(1025 * 4, 1));
+    write_png(dir.file("largest.png"), 1024, 1, std::vector<uint8_t>(1024 * 4, 1));
     IconPixels icon;
     icon_set_file(nullptr);
     EXPECT_EQ(icon_file(), nullptr);
     EXPECT_EQ(icon_read(&icon), 0);
+    icon_set_file(dir.file("largest.png").c_str());
+    ASSERT_EQ(icon_read(&icon), 1);
+    icon_free(&icon);
     for (const char *name :
-         {"missing.png", "truncated.png", "flipped.png", "text.png", "huge.png"}) {
+         {"missing.png", "truncated.png", "flipped.png", "text.png", "wide.png", "tall.png"}) {
         icon_set_file(dir.file(name).c_str());
         EXPECT_EQ(icon_read(&icon), 0) << name;
         EXPECT_EQ(icon.rgba, nullptr) << name;

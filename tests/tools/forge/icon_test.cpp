@@ -65,7 +65,7 @@ TEST(Icon, SmallSizesShowTheSameDrawingAsTheLargest) {
     for (int size : {16, 32, 64}) {
         std::vector<uint8_t> small = icon_render(size);
         ASSERT_EQ(small.size(), size_t(size) * size * 4);
-        EXPECT_LT(mean_difference(small, shrink(large, 256, 256 / size)), 2.0) << size;
+        EXPECT_LT(mean_difference(small, shrink(large, 256, 256 / size)), 1.5) << size;
     }
 }
 
@@ -100,7 +100,7 @@ TEST(Icon, SvgRendersLikeThePicture) {
     std::vector<uint8_t> rendered = read_png(png, &size);
     system(("rm -rf " + std::string(dir)).c_str());
     ASSERT_EQ(size, 256);
-    EXPECT_LT(mean_difference(rendered, icon_render(256)), 2.0);
+    EXPECT_LT(mean_difference(rendered, icon_render(256)), 0.8);
 }
 
 } // namespace
