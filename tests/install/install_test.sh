@@ -4,7 +4,7 @@
 #   plays    the installed program, started from another folder, finds its data and plays part
 #            12 headless (with SLOW=slow only a start-up that reports its version)
 #   desktop  the desktop entry and the metainfo validate, and name files the install holds
-#   manual   every manual page renders without a warning
+#   manual   every manual page renders without a warning; quellmoor.6 has every --help option
 #   package  the .deb holds exactly what the install holds, and depends on the libraries
 # Exit status 77 means a tool the check needs is missing (ctest reports a skip).
 set -euo pipefail
@@ -68,6 +68,12 @@ manual)
     [ -s "$page" ] || fail "$page is missing"
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$page: $warnings"
+  done
+  # Every option the program's --help lists has its entry in the page.
+  entries=$(grep -E '^\.B[IR]? ' "${pages[0]}")
+  for option in $("$prefix/bin/quellmoor" --help | grep -o '^  --[a-z-]*'); do
+    grep -qF -- "$(sed 's/-/\\-/g' <<<"$option")" <<<"$entries" ||
+      fail "quellmoor.6 has no entry for $option"
   done
   ;;
 package)
