@@ -1,14 +1,16 @@
 # The front door. `make run` installs, builds, generates the data and plays the show;
 # `make test` builds and runs every test in the release and the sanitizer builds, and the
 # threads test under ThreadSanitizer. `make fuzz-campaign` is the long fuzzing run (not in CI).
+# `make install PREFIX=... [DESTDIR=...]` installs the build; `make package` makes the .deb.
 
 PRESET ?= release
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 BUILD := build/$(PRESET)
 DEPS := scripts/install-deps.sh
 
 .PHONY: all deps build run test test-release test-asan test-tsan bench fuzz fuzz-campaign record \
-        digests clean
+        digests install package gallery clean
 
 all: build
 
@@ -61,6 +63,18 @@ digests: build
 
 record: build
 	@bash scripts/record.sh $(BUILD)
+
+# No build here: `make && sudo make install` must not build as root.
+install:
+	@test -x $(BUILD)/quellmoor || { echo "make install: run make first" >&2; exit 1; }
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+package: build
+	@cmake --build --preset $(PRESET) --target package
+
+# One picture per part for the README, in docs/gallery.
+gallery: build
+	@bash scripts/gallery.sh $(BUILD) docs/gallery
 
 clean:
 	rm -rf build

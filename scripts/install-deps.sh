@@ -16,6 +16,8 @@ packages=(
   xvfb xauth xdotool ffmpeg
   # a decimal-comma locale that the tests build for themselves
   locales
+  # checks of the install and the .deb: desktop entry, metainfo, manual pages, icon, package
+  desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
 )
 
 missing=()

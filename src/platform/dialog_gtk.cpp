@@ -2,8 +2,10 @@
 
 #include "platform/dialog.h"
 
+#include "platform/icon.h"
 #include "platform/signals.h"
 
+#include <cstdlib>
 #include <gtk/gtk.h>
 
 static const char caption[] = "Quellmoor by Vandrel";
@@ -170,9 +172,32 @@ static void build(SetupDialog *d, const char *const *names) {
     gtk_container_add(GTK_CONTAINER(d->window), column);
 }
 
+static void free_icon_pixels(guchar *pixels, gpointer) {
+    std::free(pixels);
+}
+
+// The icon for the dialog and its About box: the file beside the data, else the installed
+// theme's icon of that name, else none. Read as the window reads it, so a damaged file is
+// passed over in silence.
+static void set_default_icon() {
+    IconPixels icon;
+    if (!icon_read(&icon)) {
+        gtk_window_set_default_icon_name("quellmoor");
+        return;
+    }
+    GdkPixbuf *pixbuf =
+        gdk_pixbuf_new_from_data(icon.rgba, GDK_COLORSPACE_RGB, TRUE, 8, icon.width, icon.height,
+                                 icon.width * 4, free_icon_pixels, nullptr);
+    gtk_window_set_default_icon(pixbuf);
+    g_object_unref(pixbuf);
+}
+
 DialogResult dialog_run(const char *const *device_names, int32_t device_count,
                         DialogSettings *settings) {
+    // The name window managers and the desktop entry know the program by.
+    g_set_prgname("quellmoor");
     if (!gtk_init_check(nullptr, nullptr)) return DIALOG_NO_DISPLAY;
+    set_default_icon();
     SetupDialog d = {};
     d.device_count = device_names && device_count > 0 ? device_count : 0;
     d.result = DIALOG_EXIT;

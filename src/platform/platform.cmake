@@ -8,8 +8,8 @@ pkg_check_modules(QM_OPENMPT IMPORTED_TARGET libopenmpt)
 
 set(dir ${CMAKE_CURRENT_LIST_DIR})
 set(platform_sources ${dir}/screen.cpp ${dir}/video_headless.cpp ${dir}/ticker.cpp ${dir}/signals.cpp
-    ${dir}/audio_offline.cpp)
-set(platform_deps Threads::Threads)
+    ${dir}/audio_offline.cpp ${dir}/icon.cpp)
+set(platform_deps Threads::Threads PNG::PNG)
 
 # qm_platform_pick(LIBRARY_FOUND REAL STANDIN TARGET)
 macro(qm_platform_pick found real standin target)

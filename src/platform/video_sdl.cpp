@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/icon.h"
 #include "platform/screen.h"
 
 // Everything here belongs to the main thread.
@@ -68,6 +69,19 @@ static void windowed_size(int32_t *w, int32_t *h) {
     *h = screen.surface.height * scale;
 }
 
+// The icon beside the window's title and in the task list; without one the window has none.
+static void set_window_icon() {
+    IconPixels icon;
+    if (!icon_read(&icon)) return;
+    SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        icon.rgba, icon.width, icon.height, 32, icon.width * 4, SDL_PIXELFORMAT_RGBA32);
+    if (surface) {
+        SDL_SetWindowIcon(window, surface);
+        SDL_FreeSurface(surface);
+    }
+    icon_free(&icon);
+}
+
 static void destroy_window() {
     if (texture) SDL_DestroyTexture(texture);
     if (renderer) SDL_DestroyRenderer(renderer);
@@ -92,6 +106,7 @@ static int create_window(int32_t flags) {
     }
     window = SDL_CreateWindow("Vandrel", area.x, area.y, area.w, area.h, window_flags);
     if (!window) return 0;
+    set_window_icon();
     if (full_screen) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     uint32_t renderer_flags = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
     renderer = SDL_CreateRenderer(window, -1, renderer_flags);

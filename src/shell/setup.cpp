@@ -6,21 +6,22 @@
 #include "data/cpu.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "shell/preload.h"
 #include "platform/audio.h"
 #include "platform/dialog.h"
+#include "platform/icon.h"
 #include "platform/signals.h"
 #include "platform/video.h"
 #include "shell/benchmark.h"
-#include "stage/clock.h"
 #include "shell/digests.h"
-#include "stage/display.h"
-#include "stage/faults.h"
 #include "shell/frames.h"
-#include "stage/music.h"
 #include "shell/options.h"
+#include "shell/preload.h"
 #include "shell/record.h"
 #include "shell/sequencer.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/faults.h"
+#include "stage/music.h"
 
 #include <clocale>
 #include <cstdio>
@@ -57,9 +58,11 @@ void setup_find_data(const char *data_option, char *dir, size_t size) {
         std::snprintf(dir, size, "%s", data_option);
         return;
     }
-    char exe[4096];
+    char exe[4096], installed[4096 + 32] = "";
     program_dir(exe, sizeof exe);
-    const char *places[] = {".", exe, QM_INSTALL_DATADIR};
+    // An installed program finds its data beside bin/, wherever the tree was put.
+    if (exe[0]) std::snprintf(installed, sizeof installed, "%s/../share/quellmoor", exe);
+    const char *places[] = {".", exe, installed, QM_INSTALL_DATADIR};
     for (const char *place : places) {
         if (place[0] && has_data(place)) {
             std::snprintf(dir, size, "%s", place);
@@ -196,6 +199,11 @@ static int prepare(int argc, char **argv, Options *opts) {
                              "or 'quellmoor --record FILE.mp4' to record it to a video.\n");
         return EXIT_SHOW_USAGE;
     }
+    // The dialog already shows the icon that lies with the data.
+    char dir[4096], icon[4096 + 32];
+    setup_find_data(opts->data_dir, dir, sizeof dir);
+    std::snprintf(icon, sizeof icon, "%s/quellmoor.png", dir);
+    icon_set_file(icon);
     if (!choose_settings(opts)) return EXIT_SHOW_OK;
     return -1;
 }

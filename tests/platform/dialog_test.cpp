@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/dialog.h"
+#include "platform/icon.h"
 #include "xvfb.h"
 
 #if QM_HAVE_GTK
@@ -82,6 +83,22 @@ TEST_F(SetupDialogTest, TheKeyboardReachesEveryChoice) {
         EXPECT_EQ(s.windowed, c.want.windowed) << c.keys;
         EXPECT_EQ(s.sound_device, c.want.sound_device) << c.keys;
     }
+}
+
+// The forge's icon beside the build's program; a file that is no PNG leaves the theme's name.
+TEST_F(SetupDialogTest, ShowsTheIconFileElseNamesTheThemeIcon) {
+    DialogSettings s = {};
+    icon_set_file(QM_BUILD_DIR "/CMakeCache.txt");
+    ASSERT_EQ(run_with_keys(nullptr, 0, "Return", &s), DIALOG_RUN);
+    EXPECT_STREQ(gtk_window_get_default_icon_name(), "quellmoor");
+    icon_set_file(QM_BUILD_DIR "/quellmoor.png");
+    ASSERT_EQ(run_with_keys(nullptr, 0, "Return", &s), DIALOG_RUN);
+    GList *icons = gtk_window_get_default_icon_list();
+    ASSERT_NE(icons, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(GDK_PIXBUF(icons->data)), 128);
+    EXPECT_TRUE(gdk_pixbuf_get_has_alpha(GDK_PIXBUF(icons->data)));
+    g_list_free(icons);
+    icon_set_file(nullptr);
 }
 
 TEST_F(SetupDialogTest, ExitLeavesTheSettingsAlone) {

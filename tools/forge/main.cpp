@@ -1,4 +1,5 @@
 // main.cpp -- the forge: writes every data file of the show into a folder
+#include "icon.h"
 #include "parts/parts.h"
 #include "text.h"
 
@@ -40,17 +41,18 @@ static int make_dir(const char *path) {
 
 static int usage() {
     fprintf(stderr, "usage: quellmoor-forge --out DIR\n"
-                    "writes DIR/data/* (pictures, objects, scenes) and DIR/quellmor.xm, "
-                    "DIR/end.xm\n");
+                    "writes DIR/data/* (pictures, objects, scenes), DIR/quellmor.xm, "
+                    "DIR/end.xm and the program's icon in DIR/icons\n");
     return 2;
 }
 
 int main(int argc, char **argv) {
     if (argc != 3 || strcmp(argv[1], "--out") != 0) return usage();
     const char *out = argv[2];
-    char data[4096];
+    char data[4096], icons[4096];
     if (snprintf(data, sizeof data, "%s/data", out) >= (int)sizeof data) return usage();
-    if (!make_dir(out) || !make_dir(data)) return 1;
+    snprintf(icons, sizeof icons, "%s/icons", out);
+    if (!make_dir(out) || !make_dir(data) || !make_dir(icons)) return 1;
     int ok = 1;
     for (const ForgeStep &step : steps) {
         if (!step.run(data)) {
@@ -60,6 +62,10 @@ int main(int argc, char **argv) {
         }
     }
     text_shutdown();
+    if (ok && !forge_icon(icons)) {
+        fprintf(stderr, "quellmoor-forge: the icon could not be made\n");
+        ok = 0;
+    }
 #ifdef FORGE_HAVE_MUSIC
     if (ok && forge_music_write(out) != 1) {
         fprintf(stderr, "quellmoor-forge: the music could not be made\n");

@@ -136,6 +136,9 @@ static int extract(const char *path, const std::vector<std::string> &names,
 }
 
 int main(int argc, char **argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return std::fputs(USAGE, stdout) < 0;
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return std::printf("quellmoor-pack %s\n", QM_VERSION) < 0;
     if (argc < 3) return usage();
     std::string command = argv[1];
     std::vector<std::string> rest(argv + 3, argv + argc);

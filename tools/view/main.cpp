@@ -194,6 +194,9 @@ static int render_ticks(Scene *scene, const ViewOptions &o) {
 }
 
 int main(int argc, char **argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return std::fputs(USAGE, stdout) < 0;
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return std::printf("quellmoor-view %s\n", QM_VERSION) < 0;
     ViewOptions o;
     if (!parse_args(argc, argv, &o)) return usage();
     if (mkdir(o.out, 0777) != 0 && errno != EEXIST) {

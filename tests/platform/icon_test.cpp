@@ -1,0 +1,100 @@
+// icon_test.cpp -- the icon file: read back exactly, and any fault in it means no icon
+
+#include "platform/icon.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <png.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct TempDir {
+    std::string path;
+    TempDir() {
+        char name[] = "/tmp/icon_test_XXXXXX";
+        path = mkdtemp(name);
+    }
+    ~TempDir() {
+        icon_set_file(nullptr);
+        std::system(("rm -rf " + path).c_str());
+    }
+    std::string file(const char *name) const { return path + "/" + name; }
+};
+
+void write_png(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = uint32_t(width);
+    image.height = uint32_t(height);
+    image.format = PNG_FORMAT_RGBA;
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr));
+}
+
+void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+std::vector<uint8_t> read_bytes(const std::string &path) {
+    std::vector<uint8_t> bytes;
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) bytes.push_back(uint8_t(c));
+    std::fclose(f);
+    return bytes;
+}
+
+TEST(Icon, ReadsThePixelsOfTheNamedFile) {
+    TempDir dir;
+    const std::vector<uint8_t> rgba = {255, 0,  0,  255, 0,  255, 0,  128, 0,  0,   255, 0,
+                                       10,  20, 30, 40,  50, 60,  70, 80,  90, 100, 110, 120};
+    write_png(dir.file("icon.png"), 3, 2, rgba);
+    icon_set_file(dir.file("icon.png").c_str());
+    EXPECT_EQ(std::string(icon_file()), dir.file("icon.png"));
+    IconPixels icon;
+    ASSERT_EQ(icon_read(&icon), 1);
+    EXPECT_EQ(icon.width, 3);
+    EXPECT_EQ(icon.height, 2);
+    EXPECT_EQ(std::vector<uint8_t>(icon.rgba, icon.rgba + rgba.size()), rgba);
+    icon_free(&icon);
+    EXPECT_EQ(icon.rgba, nullptr);
+}
+
+TEST(Icon, NoFileMissingDamagedOrTooLargeMeansNoIcon) {
+    TempDir dir;
+    std::vector<uint8_t> rgba(64 * 64 * 4, 200);
+    write_png(dir.file("good.png"), 64, 64, rgba);
+    std::vector<uint8_t> good = read_bytes(dir.file("good.png"));
+    write_bytes(dir.file("truncated.png"), std::vector<uint8_t>(good.begin(), good.begin() + 60));
+    std::vector<uint8_t> flipped = good;
+    flipped[flipped.size() / 2] ^= 0xFF; // a damaged compressed stream
+    write_bytes(dir.file("flipped.png"), flipped);
+    write_bytes(dir.file("text.png"), {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
+    write_png(dir.file("wide.png"), 1025, 1, std::vector<uint8_t>(1025 * 4, 1));
+    write_png(dir.file("tall.png"), 1, 1025, std::vector<uint8_t>(1025 * 4, 1));
+    write_png(dir.file("largest.png"), 1024, 1, std::vector<uint8_t>(1024 * 4, 1));
+    IconPixels icon;
+    icon_set_file(nullptr);
+    EXPECT_EQ(icon_file(), nullptr);
+    EXPECT_EQ(icon_read(&icon), 0);
+    icon_set_file(dir.file("largest.png").c_str());
+    ASSERT_EQ(icon_read(&icon), 1);
+    icon_free(&icon);
+    for (const char *name :
+         {"missing.png", "truncated.png", "flipped.png", "text.png", "wide.png", "tall.png"}) {
+        icon_set_file(dir.file(name).c_str());
+        EXPECT_EQ(icon_read(&icon), 0) << name;
+        EXPECT_EQ(icon.rgba, nullptr) << name;
+        EXPECT_EQ(icon.width, 0) << name;
+    }
+}
+
+} // namespace
