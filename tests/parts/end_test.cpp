@@ -1,18 +1,14 @@
-// Tests of the closing part: its first call, the fades and their timing, the scroller's entry,
-// the dressing of the scene, and files that are missing or wrong.
+// Tests of the closing part: its first call, a long frame, the scroller's entry, the dressing
+// of the scene, and files that are missing or wrong. Its frames are pinned by the digests.
 
 #include "../engine/object_test_files.h"
-#include "data/archive.h"
-#include "data/memory.h"
 #include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "parts/end.h"
-#include "parts/parts.h"
-#include "stage/clock.h"
+#include "part_fixture.h"
 #include "stage/display.h"
 #include "stage/faults.h"
-#include "show_files.h"
 
 #include <gtest/gtest.h>
 
@@ -40,23 +36,15 @@ std::string scene_text(int object_z, bool light) {
     return s + "ShowCamera\r\n" + motion("CameraMotion", 0, 0, 0) + "\r\n";
 }
 
-struct EndTest : testing::Test {
-    std::string dir = make_temp_dir();
-
+struct EndTest : PartFixture {
     void SetUp() override {
+        PartFixture::SetUp();
         write_files(dir, -300, true);
-        file_set_data_dir(dir.c_str());
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        ASSERT_NE(FrameBuffer, nullptr);
-        display_brightness = BRIGHTNESS_NEUTRAL;
         end_reset();
-        fault_reset();
     }
     void TearDown() override {
-        file_set_data_dir(nullptr);
         end_reset();
-        mem_free_all();
-        remove_tree(dir);
+        PartFixture::TearDown();
     }
     // Every file of the part. An object at z < 0 stands behind the camera and draws nothing.
     static void write_files(const std::string &dir, int object_z, bool light) {
@@ -90,11 +78,7 @@ struct EndTest : testing::Test {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << text;
     }
-    static int frame(float dt) {
-        frame_time = dt;
-        return end_run();
-    }
-    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
+    static int frame(float dt) { return PartFixture::frame(end_run, dt); }
     static int channel(uint32_t word, int byte) { return int(word >> (8 * byte) & 0xFF); }
 };
 
@@ -136,43 +120,6 @@ TEST_F(EndTest, SceneIsDressedWithTextureFlaresAndAFixedLight) {
     EXPECT_EQ(scene->objects[3]->faces[0].texture[0]->width, 32);
 }
 
-// With frames of one tick: brightness 0.8 per tick up to just above 215 (270 frames), then 216;
-// volume 0.5 per tick up to 255 (510 frames); nothing changes between 700 and 4200; then both
-// fall 0.8 per tick and the part ends once the picture is black.
-TEST_F(EndTest, FadesInHoldsAndFadesOutOnTime) {
-    ASSERT_EQ(frame(0), 1);
-    int frames = 0;
-    for (; frames < 269; frames++) ASSERT_EQ(frame(1), 1);
-    EXPECT_GT(end_state()->brightness, 215.0f); // 269 x 0.8 = 215.2
-    EXPECT_EQ(display_brightness, 215);
-    ASSERT_EQ(frame(1), 1);
-    frames++;
-    EXPECT_EQ(display_brightness, 216);
-    EXPECT_EQ(end_state()->brightness, 216.0f);
-    for (; frames < 1000; frames++) ASSERT_EQ(frame(1), 1);
-    EXPECT_EQ(end_state()->volume, 255.0f);
-    EXPECT_EQ(end_state()->clock, 1000.0f);
-    EXPECT_NEAR(end_state()->scroll, -256.0f + 200.0f, 0.01f);
-    // Between 700 and 4200 nothing changes (ten ticks a frame to keep the test short).
-    for (; frames < 4200; frames += 10) {
-        ASSERT_EQ(frame(10), 1);
-        ASSERT_EQ(display_brightness, 216) << frames;
-        ASSERT_EQ(end_state()->volume, 255.0f) << frames;
-    }
-    ASSERT_EQ(frame(1), 1); // at 4200 still held
-    EXPECT_EQ(display_brightness, 216);
-    // The clock is 4201: the closing has begun. 216 needs 269 steps of 0.8 to reach 1 or less.
-    ASSERT_EQ(frame(1), 1);
-    EXPECT_EQ(display_brightness, 215);
-    EXPECT_NEAR(end_state()->volume, 254.2f, 0.01f);
-    int closing = 1;
-    while (frame(1)) closing++;
-    EXPECT_EQ(closing, 268);
-    EXPECT_EQ(display_brightness, 0);
-    EXPECT_EQ(end_state()->brightness, 0.0f);
-    EXPECT_NEAR(end_state()->volume, 255.0f - 0.8f * 269.0f, 0.05f); // lowered on the last call
-}
-
 TEST_F(EndTest, ALongFrameJumpsStraightToTheHeldLevel) {
     ASSERT_EQ(frame(0), 1);
     ASSERT_EQ(frame(300), 1); // 240 at once
@@ -203,18 +150,6 @@ TEST_F(EndTest, ScrollerEntersAtTheBottomRow) {
     ASSERT_EQ(frame(500), 1);
     ASSERT_EQ(frame(0), 1);
     EXPECT_EQ(fb(100, 155), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
-}
-
-TEST_F(EndTest, AVisibleSceneIsDrawnUnderTheAverage) {
-    write_files(dir, 300, true);
-    ASSERT_EQ(frame(0), 1);
-    ASSERT_EQ(frame(0), 1);
-    // The square faces the camera at 300: it covers the centre with the texture, then the
-    // background is averaged in; outside it only the background (halved from black) remains.
-    const int back_red = channel(fb(5, 5), 1);
-    EXPECT_NEAR(back_red, BACK.red / 2, 2);
-    EXPECT_NE(channel(fb(256, 128), 3), BACK.blue / 2);
-    for (int i = 0; i < 50; i++) ASSERT_EQ(frame(1), 1); // the flares and knot under asan
 }
 
 TEST_F(EndTest, AMissingOrDamagedFileEndsThePartWithAReport) {

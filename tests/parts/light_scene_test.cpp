@@ -1,5 +1,5 @@
 // Tests of the light scene part: the tunnel table and offset, the dressing of its scene, refused
-// data, and the run's timings from the white opening to the white end.
+// data, and long frames. Its frames are pinned by the show's digests.
 
 #include "parts/light_scene.h"
 
@@ -9,10 +9,7 @@
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "fillers/fillers.h"
-#include "parts/parts.h"
-#include "stage/clock.h"
-#include "stage/display.h"
-#include "show_files.h"
+#include "part_fixture.h"
 
 #include <gmock/gmock.h>
 
@@ -23,37 +20,9 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// Joins lines with CR LF after each.
-std::string crlf(const std::vector<std::string> &lines) {
-    std::string text;
-    for (const std::string &l : lines) text += l + "\r\n";
-    return text;
-}
-
-// A motion block of one key at (0, 0, z).
-std::vector<std::string> one_key(const std::string &keyword, int z) {
-    return {keyword + " (unnamed)", "9", "1", "0 0 " + std::to_string(z) + " 0 0 0 1 1 1",
-            "0 0 0 0 0"};
-}
-
-constexpr uint32_t BAR_UP_PIXEL = pixel_rgb(10, 20, 30);
-constexpr uint32_t BAR_DOWN_PIXEL = pixel_rgb(40, 50, 60);
-constexpr uint32_t CAPTION_UP_PIXEL = pixel_rgb(70, 80, 90);
-constexpr uint32_t CAPTION_DOWN_PIXEL = pixel_rgb(100, 110, 120);
-
-class LightSceneTest : public DataFolderTest {
-  protected:
+struct LightSceneTest : PartFixture {
     void SetUp() override {
-        DataFolderTest::SetUp();
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        ASSERT_NE(FrameBuffer, nullptr);
-        BarUp = filled(304, 29, BAR_UP_PIXEL);
-        BarDown = filled(304, 29, BAR_DOWN_PIXEL);
-        TextStrip[7] = filled(256, 24, CAPTION_UP_PIXEL);
-        TextStrip[8] = filled(256, 24, CAPTION_DOWN_PIXEL);
-        display_brightness = BRIGHTNESS_NEUTRAL;
-        std::string data = (dir / "data").string();
-        std::filesystem::create_directories(data);
+        PartFixture::SetUp();
         write_jpeg(data + "/liteback.jpg", 512, 256, [](int, int) { return ::Rgb{20, 20, 60}; });
         write_jpeg(data + "/litetext.jpg", 256, 256, [](int x, int y) {
             return ::Rgb{uint8_t(x), uint8_t(y), 128};
@@ -62,44 +31,21 @@ class LightSceneTest : public DataFolderTest {
         Bytes pols;
         put_polygon(pols, {0, 1, 2}, 1);
         put_polygon(pols, {0, 2, 3}, 1);
-        write("data/square.lwo",
+        write_data("square.lwo",
               lwob({pnts({-20, -20, 0, -20, 20, 0, 20, 20, 0, 20, -20, 0}), srfs({"Glow"}),
                     chunk("POLS", pols), surf("Glow", 40, 50, 60)}));
         write_scene(4, true);
     }
 
-    static Image *filled(int w, int h, uint32_t pixel) {
-        Image *image = image_create(w, h, 0);
-        image_fill_rect(image, pixel, 0, 0, w, h);
-        return image;
-    }
-
     // A scene of `objects` squares before the camera, with or without a light. Of four, the
     // glowing two are nearest, then the lettered one, and the one drawn as loaded is farthest.
     void write_scene(int objects, bool with_light) {
-        static const int depth[4] = {150, 160, 300, 250};
-        std::vector<std::string> lines = {"LWSC", "1", ""};
-        for (int i = 0; i < objects; i++) {
-            lines.push_back("LoadObject data\\square.lwo");
-            for (const std::string &l : one_key("ObjectMotion", depth[i % 4])) lines.push_back(l);
-            lines.push_back("");
-        }
-        if (with_light) {
-            lines.push_back("AddLight");
-            for (const std::string &l : one_key("LightMotion", -300)) lines.push_back(l);
-            lines.push_back("");
-        }
-        lines.push_back("ShowCamera");
-        for (const std::string &l : one_key("CameraMotion", 0)) lines.push_back(l);
-        lines.push_back("");
-        write("data/litescen.lws", crlf(lines));
+        static const float depth[4] = {150, 160, 300, 250};
+        std::vector<Placed> placed;
+        for (int i = 0; i < objects; i++) placed.push_back({"square.lwo", 0, 0, depth[i % 4]});
+        write_data("litescen.lws", scene_text(placed, with_light, -300, 0));
     }
-
-    static int frame(float dt) {
-        frame_time = dt;
-        return light_scene_run();
-    }
-    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
+    static int frame(float dt) { return PartFixture::frame(light_scene_run, dt); }
 };
 
 // Pixels whose entries were worked out by hand from the tunnel's formulas.
@@ -182,7 +128,6 @@ TEST_F(LightSceneTest, DressingGivesEachObjectItsDrawing) {
 }
 
 TEST_F(LightSceneTest, RefusesWhatItWouldReadOutOfBounds) {
-    std::string data = (dir / "data").string();
     write_jpeg(data + "/litetext.jpg", 128, 256, [](int, int) { return ::Rgb{1, 2, 3}; });
     EXPECT_EQ(light_scene_load(), 0);
     EXPECT_THAT(data_last_error(), HasSubstr("litetext.jpg"));
@@ -193,48 +138,6 @@ TEST_F(LightSceneTest, RefusesWhatItWouldReadOutOfBounds) {
     std::filesystem::remove(data + "/liteback.jpg");
     EXPECT_EQ(light_scene_load(), 0);
     EXPECT_THAT(data_last_error(), HasSubstr("liteback.jpg"));
-}
-
-// With one tick per frame: the fade settles at 330, the bars come in after 100 ticks and stop
-// at rows 0 and 227, and the fade back to white ends the part on its 1,132nd frame.
-TEST_F(LightSceneTest, OpensOutOfWhiteAndEndsInWhite) {
-    ASSERT_EQ(light_scene_load(), 1) << data_last_error();
-    const LightSceneState *s = light_scene_state();
-    ASSERT_EQ(frame(1.0f), 1);
-    EXPECT_EQ(display_brightness, 510);
-    int frames = 1;
-    while (s->clock < 900.0f) {
-        ASSERT_EQ(frame(1.0f), 1);
-        frames++;
-        EXPECT_GE(s->fade_level, 330.0f);
-        if (s->clock <= 101.0f) {
-            EXPECT_EQ(s->upper_bar_y, -32.0f) << s->clock;
-        }
-    }
-    EXPECT_EQ(display_brightness, 330);
-    EXPECT_EQ(s->upper_bar_y, 0.0f);
-    EXPECT_EQ(s->lower_bar_y, 227.0f);
-    EXPECT_EQ(fb(260, 0), BAR_UP_PIXEL);
-    EXPECT_EQ(fb(100, 10), CAPTION_UP_PIXEL);
-    EXPECT_EQ(fb(245, 240), BAR_DOWN_PIXEL);
-    EXPECT_EQ(fb(300, 240), CAPTION_DOWN_PIXEL);
-    while (frame(1.0f)) frames++;
-    EXPECT_EQ(frames, 1131);
-    EXPECT_EQ(display_brightness, BRIGHTNESS_NEUTRAL);
-    for (int i = 0; i < 512 * 256; i++) ASSERT_EQ(FrameBuffer->pixels[i], 0xffffff00u) << i;
-}
-
-// A frame of no time draws the same picture again (the scene too: the depth buffer starts
-// afresh every frame) and moves nothing.
-TEST_F(LightSceneTest, AStillFrameRepeatsTheLastPicture) {
-    ASSERT_EQ(light_scene_load(), 1) << data_last_error();
-    const LightSceneState *s = light_scene_state();
-    ASSERT_EQ(frame(0.0f), 1);
-    const LightSceneState before = *s;
-    std::vector<uint32_t> picture(FrameBuffer->pixels, FrameBuffer->pixels + 512 * 256);
-    ASSERT_EQ(frame(0.0f), 1);
-    EXPECT_EQ(std::memcmp(&before, s, sizeof before), 0);
-    EXPECT_TRUE(std::equal(picture.begin(), picture.end(), FrameBuffer->pixels));
 }
 
 TEST_F(LightSceneTest, BigStepsClampTheFadeAndTheBars) {

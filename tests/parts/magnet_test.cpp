@@ -1,16 +1,13 @@
-// Tests of the magnet part: its shade tables, the floor and ceiling grid, the dissolve, its
-// timeline and fades, the strips, the cube's table shading, and its data checks.
+// Tests of the magnet part: its shade tables, the floor and ceiling grid, the dissolve, the
+// strips, the cube's table shading, and its data checks. Its timeline is pinned by the digests.
 
-#include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
 #include "stage/stage.h"
 #include "fillers/part_fillers.h"
+#include "part_fixture.h"
 #include "parts/magnet.h"
-#include "parts/parts.h"
-#include "stage/clock.h"
 #include "stage/display.h"
-#include "show_files.h"
 
 #include <gtest/gtest.h>
 
@@ -96,12 +93,9 @@ const std::string FLARE_BLOCK =
 constexpr Rgb STEEL = {200, 40, 40};
 constexpr uint32_t MARKER = pixel_rgb(1, 2, 3);
 
-struct MagnetTest : testing::Test {
-    std::string dir = make_temp_dir();
-    std::string data = dir + "/data";
-
+struct MagnetTest : PartFixture {
     void SetUp() override {
-        ASSERT_EQ(std::system(("mkdir -p " + data).c_str()), 0);
+        PartFixture::SetUp();
         // The dissolve reaches the left half at once, the right half only at threshold 201.
         write_jpeg(data + "/magnalph.jpg", 512, 256, [](int x, int) {
             return x < 256 ? Rgb{0, 0, 0} : Rgb{200, 200, 200};
@@ -117,35 +111,14 @@ struct MagnetTest : testing::Test {
             return Rgb{uint8_t(x), uint8_t(y), uint8_t(x ^ y)};
         });
         write_scene(data + "/magnscen.lws", FLARE_BLOCK + FLARE_BLOCK);
-        file_set_data_dir(dir.c_str());
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        WorkImageA = image_create(512, 256, 7);
-        BarLeft = BarRight = TextStrip[3] = TextStrip[4] = nullptr; // left over by other tests
         image_fill_rect(FrameBuffer, MARKER, 0, 0, 512, 256);
-        display_brightness = BRIGHTNESS_NEUTRAL;
         magnet_reset();
-        data_clear_error();
     }
     void TearDown() override {
-        BarLeft = TextStrip[3] = nullptr;
         fill_set_shade_table(nullptr);
-        file_set_data_dir(nullptr);
-        mem_free_all();
-        remove_tree(dir);
+        PartFixture::TearDown();
     }
-    static int frame(float dt) {
-        frame_time = dt;
-        return magnet_run();
-    }
-    // Runs whole-tick frames until part_time reaches t; 0 if the part ended on the way.
-    static int run_until(float t, float dt = 1.0f) {
-        while (magnet_state()->part_time + dt <= t)
-            if (!frame(dt)) return 0;
-        return 1;
-    }
-    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
-    static uint32_t work(int x, int y) { return WorkImageA->pixels[y * 512 + x]; }
-    std::string error() const { return data_last_error(); }
+    static int frame(float dt) { return PartFixture::frame(magnet_run, dt); }
     // The shade table row of the steel map's one colour (as its JPEG decodes).
     static std::vector<uint32_t> steel_table() {
         std::vector<uint32_t> palette(256, 0), table(SHADE_TABLE_SIZE);
@@ -234,33 +207,9 @@ TEST_F(MagnetTest, LoadsIntoTheStartStateAndAFrameWithoutTimeStillDraws) {
     EXPECT_EQ(work(256, 128), sheened_steel());
 }
 
-TEST_F(MagnetTest, CubeIsShadedThroughTheTableFromItsTwoMaps) {
-    ASSERT_EQ(magnet_load(), 1) << error();
-    ASSERT_EQ(frame(1.0f), 1);
-    EXPECT_EQ(work(256, 128), sheened_steel());
-    // Turned and morphed, the cube still takes every colour from the steel's table row.
-    ASSERT_EQ(run_until(300.0f, 5.0f), 1);
-    const uint32_t centre = work(256, 128);
-    std::vector<uint32_t> table = steel_table();
-    EXPECT_NE(std::find(table.begin(), table.begin() + 256, centre), table.begin() + 256);
-}
-
-TEST_F(MagnetTest, DissolveRevealsByMaskThenWholeCopiesTakeOver) {
-    ASSERT_EQ(magnet_load(), 1) << error();
-    ASSERT_EQ(frame(1.0f), 1); // threshold 0: nothing
-    EXPECT_EQ(fb(10, 10), MARKER);
-    ASSERT_EQ(run_until(2.0f), 1);
-    const uint32_t shown = work(10, 10);
-    ASSERT_EQ(frame(1.0f), 1); // threshold 1: the left half only, as drawn the frame before
-    EXPECT_EQ(fb(10, 10), shown);
-    EXPECT_EQ(fb(400, 10), MARKER);
-    ASSERT_EQ(run_until(225.0f), 1); // trunc(0.9 * 224) = 201 > 200
-    EXPECT_NE(fb(400, 10), MARKER);
-}
-
 TEST_F(MagnetTest, StripsSlideInAndStopAtTheirPlacesWhateverTheFrameLength) {
-    BarLeft = image_create(24, 307, 0);
-    TextStrip[3] = image_create(24, 256, 0);
+    image_fill_rect(BarLeft, 0, 0, 0, 24, 307);
+    image_fill_rect(TextStrip[3], 0, 0, 0, 24, 256);
     ASSERT_EQ(magnet_load(), 1) << error();
     const MagnetState *s = magnet_state();
     for (int n = 0; n < 40; n++) {
@@ -272,33 +221,6 @@ TEST_F(MagnetTest, StripsSlideInAndStopAtTheirPlacesWhateverTheFrameLength) {
     EXPECT_EQ(s->right_x, 488.0f);
     ASSERT_EQ(frame(1.0f), 1);
     EXPECT_EQ(work(0, 100), 0u); // the black strip drawn at column 0
-}
-
-TEST_F(MagnetTest, PlaneFogsOutAndGivesWayToTheBlurThenTheScreenFadesToWhite) {
-    ASSERT_EQ(magnet_load(), 1) << error();
-    const MagnetState *s = magnet_state();
-    ASSERT_EQ(run_until(800.0f, 4.0f), 1);
-    ASSERT_EQ(run_until(1080.0f), 1); // fog 1 at 827, 254 at 1080
-    EXPECT_EQ(s->fog_level, 254.0f);
-    EXPECT_EQ(s->background_on, 1);
-    ASSERT_EQ(frame(1.0f), 1);
-    EXPECT_EQ(s->background_on, 0);
-    EXPECT_EQ(s->fog_level, 255.0f);
-    EXPECT_FLOAT_EQ(s->blur_factor, 0.14f); // cos(0) * 0.04 + 0.1
-    ASSERT_EQ(run_until(2520.0f, 10.0f), 1);
-    ASSERT_EQ(run_until(2520.0f), 1);
-    EXPECT_EQ(display_brightness, BRIGHTNESS_NEUTRAL);
-    ASSERT_EQ(frame(1.0f), 1); // past 2520: the fade starts from 256 and the frame is drawn
-    EXPECT_EQ(display_brightness, 256);
-    int frames = 1;
-    while (frame(1.0f)) {
-        ASSERT_LT(++frames, 200);
-        EXPECT_GT(display_brightness, 256);
-    }
-    EXPECT_EQ(frames, 135); // 256 + 1.9 * 135 >= 511
-    EXPECT_EQ(display_brightness, BRIGHTNESS_NEUTRAL);
-    EXPECT_EQ(fb(0, 0), pixel_rgb(255, 255, 255));
-    EXPECT_EQ(fb(511, 255), pixel_rgb(255, 255, 255));
 }
 
 TEST_F(MagnetTest, SceneOfTheCubeAloneLeavesTheCubeDressed) {

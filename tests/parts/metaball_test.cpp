@@ -1,14 +1,11 @@
-// Tests of the metaball part: its plasma, its timing and fades, the bars, and its data checks.
+// Tests of the metaball part: its plasma, the turn of its fade, and its data checks. Its frames
+// are pinned by the show's digests.
 
-#include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
+#include "part_fixture.h"
 #include "parts/metaball.h"
-#include "parts/parts.h"
-#include "stage/clock.h"
 #include "stage/display.h"
-#include "show_files.h"
 
 #include <gtest/gtest.h>
 
@@ -21,47 +18,13 @@
 
 namespace {
 
-Image *solid(int w, int h, uint32_t colour) {
-    Image *image = image_create(w, h, 0);
-    image_fill_rect(image, colour, 0, 0, w, h);
-    return image;
-}
-
-constexpr uint32_t UPPER_BAR = pixel_rgb(200, 10, 10);
-constexpr uint32_t LOWER_BAR = pixel_rgb(10, 200, 10);
-constexpr uint32_t UPPER_CAPTION = pixel_rgb(60, 10, 90);
-constexpr uint32_t LOWER_CAPTION = pixel_rgb(200, 200, 10);
-constexpr uint32_t WHITE = pixel_rgb(255, 255, 255);
-
-struct MetaballTest : testing::Test {
-    std::string dir = make_temp_dir();
-
+struct MetaballTest : PartFixture {
     void SetUp() override {
+        PartFixture::SetUp();
         write_show_data(dir);
-        file_set_data_dir(dir.c_str());
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        WorkImageA = image_create(512, 256, 7);
-        WorkImageB = image_create(512, 256, 7);
-        WorkImageLarge = image_create(512, 512, 7);
-        BarUp = solid(304, 29, UPPER_BAR);
-        BarDown = solid(304, 29, LOWER_BAR);
-        TextStrip[5] = solid(256, 24, UPPER_CAPTION);
-        TextStrip[6] = solid(256, 24, LOWER_CAPTION);
-        display_brightness = BRIGHTNESS_NEUTRAL;
         metaball_reset();
-        data_clear_error();
     }
-    void TearDown() override {
-        file_set_data_dir(nullptr);
-        mem_free_all();
-        remove_tree(dir);
-    }
-    static int frame(float dt) {
-        frame_time = dt;
-        return metaball_run();
-    }
-    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
-    std::string error() const { return data_last_error(); }
+    static int frame(float dt) { return PartFixture::frame(metaball_run, dt); }
 };
 
 TEST(Plasma, FieldIsTheRippledDistanceWrappedToAByte) {
@@ -118,30 +81,6 @@ TEST(Plasma, WindowsStayInsideTheFieldAndSumFourLayers) {
     mem_free_all();
 }
 
-TEST_F(MetaballTest, OpensFromWhiteHoldsTwelveHundredTicksAndClosesToWhite) {
-    ASSERT_EQ(metaball_load(), 1) << error();
-    ASSERT_EQ(frame(1), 1);
-    EXPECT_EQ(display_brightness, 509); // 511 - 1.5
-    int frames = 1;
-    float clock = 1;
-    while (clock < 1200) { // ten ticks a frame from here
-        ASSERT_EQ(frame(10), 1);
-        clock += 10, frames++;
-        if (clock > 300) {
-            EXPECT_EQ(display_brightness, 256);
-        }
-    }
-    // The frame that sees the clock at exactly 1201 brightens; the one at 1200 would not.
-    ASSERT_EQ(frame(10), 1);
-    EXPECT_EQ(display_brightness, 286);
-    int brightening = 1;
-    while (frame(10)) brightening++;
-    EXPECT_EQ(brightening, 9); // 256 + 9 x 30 reaches 511
-    EXPECT_EQ(display_brightness, 255);
-    for (int y = 0; y < 256; y += 5)
-        for (int x = 0; x < 512; x += 5) ASSERT_EQ(fb(x, y), WHITE) << x << "," << y;
-}
-
 TEST_F(MetaballTest, AClockOfExactly1200NeitherFadesDownNorUp) {
     ASSERT_EQ(metaball_load(), 1) << error();
     ASSERT_EQ(frame(1200), 1); // clock 0: fades to 256 at once; clock becomes 1200
@@ -150,48 +89,6 @@ TEST_F(MetaballTest, AClockOfExactly1200NeitherFadesDownNorUp) {
     EXPECT_EQ(display_brightness, 256);
     ASSERT_EQ(frame(5), 1); // clock 1205: brightens by 15
     EXPECT_EQ(display_brightness, 271);
-}
-
-TEST_F(MetaballTest, BlobsAppearFromTheSecondFrameAndHoldStillWithoutTime) {
-    ASSERT_EQ(metaball_load(), 1) << error();
-    ASSERT_EQ(frame(1), 1);
-    std::vector<uint32_t> first(FrameBuffer->pixels, FrameBuffer->pixels + 512 * 256);
-    for (int n = 0; n < 30; n++) ASSERT_EQ(frame(1), 1);
-    // The environment map's blue 200 shows where blobs were drawn; the plasma and the text
-    // average to at most (85 + 140) / 2 blue.
-    auto blob_pixels = [] {
-        int n = 0;
-        for (int i = 0; i < 512 * 256; i++) n += (FrameBuffer->pixels[i] >> 24) > 180;
-        return n;
-    };
-    int first_blobs = 0;
-    for (uint32_t p : first) first_blobs += (p >> 24) > 180;
-    EXPECT_EQ(first_blobs, 0); // the first frame's field is still all zero
-    EXPECT_GT(blob_pixels(), 2000);
-    ASSERT_EQ(frame(0), 1);
-    std::vector<uint32_t> still(FrameBuffer->pixels, FrameBuffer->pixels + 512 * 256);
-    ASSERT_EQ(frame(0), 1);
-    EXPECT_TRUE(std::equal(still.begin(), still.end(), FrameBuffer->pixels));
-    ASSERT_EQ(frame(1), 1);
-    EXPECT_FALSE(std::equal(still.begin(), still.end(), FrameBuffer->pixels));
-}
-
-TEST_F(MetaballTest, BarsSlideInAndStopWithTheirCaptions) {
-    ASSERT_EQ(metaball_load(), 1) << error();
-    ASSERT_EQ(frame(1), 1); // drawn at -305 and 513: nothing of them shows
-    EXPECT_NE(fb(0, 26), UPPER_BAR);
-    EXPECT_NE(fb(511, 230), LOWER_BAR);
-    for (int n = 0; n < 14; n++) ASSERT_EQ(frame(10), 1); // past -32 and 240: held there
-    ASSERT_EQ(frame(1), 1);                               // drawn at -32 and 240
-    EXPECT_EQ(fb(271, 26), UPPER_BAR);
-    EXPECT_NE(fb(272, 26), UPPER_BAR);
-    EXPECT_EQ(fb(255, 10), UPPER_CAPTION); // caption at x + 32 = 0
-    EXPECT_EQ(fb(256, 10), UPPER_BAR);
-    EXPECT_EQ(fb(240, 228), LOWER_BAR);
-    EXPECT_NE(fb(239, 228), LOWER_BAR);
-    EXPECT_EQ(fb(254, 229), LOWER_CAPTION); // caption at x + 14 = 254
-    EXPECT_EQ(fb(509, 252), LOWER_CAPTION);
-    EXPECT_EQ(fb(510, 252), LOWER_BAR);
 }
 
 TEST_F(MetaballTest, DataThatCannotCarryThePartIsRefusedByName) {

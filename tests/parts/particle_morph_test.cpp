@@ -1,6 +1,5 @@
 // Tests of the particle morph part: the rotozoom's fixed-point stepping, the dissolve from
-// white, refused data, the morph through its keys, the composed frame, the bars and the timing
-// of the fade to black.
+// white, refused data and the morph through its keys. Its frames are pinned by the digests.
 
 #include "parts/particle_morph.h"
 
@@ -8,10 +7,7 @@
 #include "data/image.h"
 #include "stage/stage.h"
 #include "engine/object.h"
-#include "parts/parts.h"
-#include "stage/clock.h"
-#include "stage/display.h"
-#include "show_files.h"
+#include "part_fixture.h"
 
 #include <gmock/gmock.h>
 
@@ -21,9 +17,6 @@ using ::testing::HasSubstr;
 
 namespace {
 
-constexpr uint32_t BAR_PIXEL = pixel_rgb(10, 20, 30);
-constexpr uint32_t CAPTION_PIXEL = pixel_rgb(70, 80, 90);
-constexpr uint32_t KEYED = 0xFFu; // mask byte 255: blit_masked skips it
 constexpr uint32_t WHITE = 0xFFFFFF00u;
 
 // A 256 x 256 texture whose texel n is n << 8: every pixel tells which texel it came from.
@@ -90,24 +83,9 @@ TEST(ParticleMorphDissolve, RevealsBelowTheThresholdAndWhitensTheRest) {
 
 // A cloud of one small triangle of sparks around the origin, 10 units before the camera, and
 // five shapes that move its points to x = 10 * shape number.
-class ParticleMorphTest : public DataFolderTest {
-  protected:
+struct ParticleMorphTest : PartFixture {
     void SetUp() override {
-        DataFolderTest::SetUp();
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        WorkImageA = image_create(512, 256, 7);
-        WorkImageB = image_create(512, 256, 7);
-        ASSERT_TRUE(FrameBuffer && WorkImageA && WorkImageB);
-        BarLeft = filled(24, 307, BAR_PIXEL);
-        BarRight = filled(24, 307, BAR_PIXEL);
-        // Captions keyed out in their first 100 rows, so the bars show there.
-        for (int n : {9, 10}) {
-            TextStrip[n] = filled(24, 256, CAPTION_PIXEL);
-            image_fill_rect(TextStrip[n], CAPTION_PIXEL | KEYED, 0, 0, 24, 100);
-        }
-        display_brightness = BRIGHTNESS_NEUTRAL;
-        data = (dir / "data").string();
-        std::filesystem::create_directories(data);
+        PartFixture::SetUp();
         write_jpeg(data + "/ptl_back.jpg", 512, 256, [](int, int) { return ::Rgb{100, 60, 20}; });
         write_jpeg(data + "/ptl_text.jpg", 256, 256, [](int, int) { return ::Rgb{40, 40, 40}; });
         // The left half is revealed at threshold 1, the right half at 201.
@@ -115,16 +93,10 @@ class ParticleMorphTest : public DataFolderTest {
             return x < 256 ? ::Rgb{0, 0, 0} : ::Rgb{200, 200, 200};
         });
         write_jpeg(data + "/ptl_fmap.jpg", 16, 16, [](int, int) { return ::Rgb{64, 64, 64}; });
-        write_cloud("data/ptl_cloud.lwo", 0.0f, 3);
+        write_cloud("ptl_cloud.lwo", 0.0f, 3);
         for (int k = 1; k <= 5; k++)
-            write_cloud("data/pmorph" + std::to_string(k) + ".lwo", 10.0f * k, 3);
+            write_cloud("pmorph" + std::to_string(k) + ".lwo", 10.0f * k, 3);
         write_scene("data\\ptl_cloud.lwo");
-    }
-
-    static Image *filled(int w, int h, uint32_t pixel) {
-        Image *image = image_create(w, h, 0);
-        image_fill_rect(image, pixel, 0, 0, w, h);
-        return image;
     }
 
     // One particle triangle around (x, 0, 0) (its first `points` corners), and unused points.
@@ -133,7 +105,7 @@ class ParticleMorphTest : public DataFolderTest {
         xyz.resize(size_t(points) * 3);
         Bytes pols;
         if (points >= 3) put_polygon(pols, {0, 1, 2}, 1);
-        write(name, lwob({pnts(xyz), srfs({"QVX_PARTICLE"}), chunk("POLS", pols)}));
+        write_data(name, lwob({pnts(xyz), srfs({"QVX_PARTICLE"}), chunk("POLS", pols)}));
     }
 
     void write_scene(const std::string &object) {
@@ -143,17 +115,10 @@ class ParticleMorphTest : public DataFolderTest {
                  "\r\nObjectMotion (unnamed)\r\n9\r\n1\r\n0 0 0 0 0 0 1 1 1\r\n0 0 0 0 0\r\n\r\n";
         s += "ShowCamera\r\nCameraMotion (unnamed)\r\n9\r\n1\r\n0 0 -10 0 0 0 1 1 1\r\n"
              "0 0 0 0 0\r\n\r\n";
-        write("data/ptl_scen.lws", s);
+        write_data("ptl_scen.lws", s);
     }
 
-    static int frame(float dt) {
-        frame_time = dt;
-        return particle_morph_run();
-    }
-    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
-    static int red(uint32_t pixel) { return int((pixel >> 8) & 0xFF); }
-
-    std::string data;
+    static int frame(float dt) { return PartFixture::frame(particle_morph_run, dt); }
 };
 
 TEST_F(ParticleMorphTest, LoadSetsTheOpeningState) {
@@ -172,7 +137,7 @@ TEST_F(ParticleMorphTest, RefusesDataItWouldMisread) {
     EXPECT_EQ(particle_morph_load(), 0);
     EXPECT_THAT(data_last_error(), HasSubstr("ptl_text.jpg"));
     write_jpeg(data + "/ptl_text.jpg", 256, 256, [](int, int) { return ::Rgb{1, 2, 3}; });
-    write_cloud("data/pmorph4.lwo", 40.0f, 2); // fewer points than the cloud
+    write_cloud("pmorph4.lwo", 40.0f, 2); // fewer points than the cloud
     EXPECT_EQ(particle_morph_load(), 0);
     EXPECT_THAT(data_last_error(), HasSubstr("pmorph4.lwo"));
     std::filesystem::remove(data + "/pmorph4.lwo");
@@ -200,74 +165,6 @@ TEST_F(ParticleMorphTest, MorphRunsBackThroughTheKeys) {
     EXPECT_FLOAT_EQ(cloud->rotation.pitch, 0.013f * 500.0f);
     EXPECT_FLOAT_EQ(cloud->rotation.heading, 0.015f * 500.0f);
     EXPECT_FLOAT_EQ(cloud->rotation.bank, 0.01f * 500.0f);
-}
-
-// One tick per frame: white at first, the left half after two frames, everything once the
-// threshold reaches 256; the bars start moving past threshold 210 and stop at their edges.
-TEST_F(ParticleMorphTest, DissolvesOutOfWhiteThenSlidesTheBarsIn) {
-    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
-    const ParticleMorphState *s = particle_morph_state();
-    ASSERT_EQ(frame(1.0f), 1);
-    for (int i = 0; i < 512 * 256; i++) ASSERT_EQ(FrameBuffer->pixels[i], WHITE) << i;
-    ASSERT_EQ(frame(1.0f), 1);
-    ASSERT_EQ(frame(1.0f), 1); // threshold 1
-    EXPECT_NEAR(red(fb(10, 10)), (100 + 40) >> 1, 2);
-    EXPECT_EQ(fb(400, 10), WHITE);
-    int frames = 3;
-    while (s->threshold <= 210) {
-        EXPECT_EQ(s->left_x, -32.0f);
-        ASSERT_EQ(frame(1.0f), 1);
-        frames++;
-    }
-    EXPECT_EQ(frames, 236); // frame n sees trunc(0.9 (n - 1)): 210 at n = 235, 211 at 236
-    EXPECT_EQ(s->left_x, -31.5f);
-    while (s->threshold < 256) ASSERT_EQ(frame(1.0f), 1);
-    const float level = s->dissolve_level;
-    EXPECT_GE(level, 256.0f);
-    ASSERT_EQ(frame(1.0f), 1);
-    EXPECT_EQ(s->dissolve_level, level); // stops rising
-    EXPECT_NEAR(red(fb(400, 10)), (100 + 40) >> 1, 2);
-    while (s->clock < 500.0f) ASSERT_EQ(frame(1.0f), 1);
-    EXPECT_EQ(s->left_x, 0.0f);
-    EXPECT_EQ(s->right_x, 488.0f);
-    EXPECT_EQ(fb(5, 40), BAR_PIXEL);        // left bar under the keyed caption rows
-    EXPECT_EQ(fb(5, 200), CAPTION_PIXEL);   // its caption below them
-    EXPECT_EQ(fb(495, 10), BAR_PIXEL);      // right bar, from row -79
-    EXPECT_EQ(fb(495, 230), CAPTION_PIXEL); // right caption, from row -22, past the bar
-}
-
-// The sparks add over the lettering before it is averaged with the background: the two corners
-// drawn at this distance (radii 2 and 3; radius 1 is too small) both cover the centre.
-TEST_F(ParticleMorphTest, SparksAddOverTheLetteringAtTheCentre) {
-    for (int k = 1; k <= 5; k++) write_cloud("data/pmorph" + std::to_string(k) + ".lwo", 0.0f, 3);
-    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
-    while (particle_morph_state()->threshold < 256) ASSERT_EQ(frame(10.0f), 1);
-    ASSERT_EQ(frame(0.0f), 1);
-    EXPECT_NEAR(red(fb(256, 128)), (100 + 40 + 64 + 64) >> 1, 3);
-    EXPECT_NEAR(red(fb(100, 128)), (100 + 40) >> 1, 2);
-}
-
-// The fade starts once the clock passes 970 and ends the part 256 ticks later, on black.
-TEST_F(ParticleMorphTest, FadesToBlackAndEnds) {
-    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
-    int frames = 0;
-    while (frame(1.0f)) {
-        frames++;
-        if (frames == 971) {
-            EXPECT_EQ(display_brightness, BRIGHTNESS_NEUTRAL);
-        }
-        if (frames == 972) {
-            EXPECT_EQ(display_brightness, 255);
-        }
-    }
-    EXPECT_EQ(frames, 1226);
-    EXPECT_EQ(display_brightness, BRIGHTNESS_BLACK);
-    EXPECT_EQ(particle_morph_state()->brightness, 0.0f);
-    // A big step ends it at once.
-    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
-    ASSERT_EQ(frame(971.0f), 1);
-    EXPECT_EQ(frame(300.0f), 0);
-    EXPECT_EQ(display_brightness, BRIGHTNESS_BLACK);
 }
 
 } // namespace

@@ -1,14 +1,11 @@
-// Tests of the raytraced part: its wall texture, the pixel conversions and the fades.
+// Tests of the raytraced part: its wall texture, the pixel conversions and the fades on its
+// clock. Its frames are pinned by the show's digests.
 
-#include "data/archive.h"
 #include "data/error.h"
-#include "data/memory.h"
 #include "stage/stage.h"
-#include "parts/parts.h"
+#include "part_fixture.h"
 #include "parts/raytraced.h"
-#include "stage/clock.h"
 #include "stage/display.h"
-#include "show_files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,33 +13,14 @@
 
 namespace {
 
-struct RaytracedTest : testing::Test {
-    std::string dir = make_temp_dir();
-
+struct RaytracedTest : PartFixture {
     void SetUp() override {
-        write_show_data(dir);
-        write_jpeg(dir + "/data/tracemap.jpg", 256, 256, [](int x, int y) {
+        PartFixture::SetUp();
+        write_jpeg(data + "/tracemap.jpg", 256, 256, [](int x, int y) {
             return Rgb{uint8_t(x), uint8_t(y), 128};
         });
-        file_set_data_dir(dir.c_str());
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        ASSERT_NE(FrameBuffer, nullptr);
-        BarUp = load_tga("data\\barup.tga", 0);
-        BarDown = load_tga("data\\bardown.tga", 0);
-        TextStrip[11] = load_tga("data\\tx11.tga", 0);
-        TextStrip[12] = load_tga("data\\tx12.tga", 0);
-        ASSERT_TRUE(BarUp && BarDown && TextStrip[11] && TextStrip[12]);
-        display_brightness = BRIGHTNESS_NEUTRAL;
     }
-    void TearDown() override {
-        file_set_data_dir(nullptr);
-        mem_free_all();
-        remove_tree(dir);
-    }
-    static int frame(float dt) {
-        frame_time = dt;
-        return raytraced_run();
-    }
+    static int frame(float dt) { return PartFixture::frame(raytraced_run, dt); }
 };
 
 TEST(RaytracedPixels, ConvertToTheTracerLayoutAndBack) {
@@ -88,26 +66,6 @@ TEST_F(RaytracedTest, FadesInHoldsAndFadesOutOnThePartClock) {
     EXPECT_EQ(display_brightness, 76);
     EXPECT_EQ(frame(100), 0); // below zero: over, and black
     EXPECT_EQ(display_brightness, 0);
-}
-
-TEST_F(RaytracedTest, AFrameShowsTheTracedWallUnderBarsAndCaptions) {
-    ASSERT_EQ(raytraced_load(), 1);
-    image_fill_rect(FrameBuffer, pixel_rgb(9, 9, 9), 0, 0, 512, 256);
-    ASSERT_EQ(frame(1), 1);
-    // The wall right of the centre, at u = 212 (red) in the shadow of the middle sphere.
-    uint32_t wall = FrameBuffer->pixels[120 * 512 + 300];
-    EXPECT_EQ(wall & 0xFF, wall >> 8 & 0xFF); // mask byte = red
-    EXPECT_GT(int(wall >> 8 & 0xFF), 150);
-    // Never traced, cleared to black.
-    EXPECT_EQ(FrameBuffer->pixels[252 * 512 + 10], 0u);
-    EXPECT_EQ(FrameBuffer->pixels[100 * 512 + 508], 0u);
-    // Every caption pixel that is not key-coloured lies on top, where it belongs.
-    for (int y = 0; y < 24; y++)
-        for (int x = 0; x < 256; x++) {
-            uint32_t p = TextStrip[12]->pixels[y * 256 + x];
-            if ((p & 0xFF) != 0) continue;
-            ASSERT_EQ(FrameBuffer->pixels[(231 + y) * 512 + 254 + x], p);
-        }
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Tests of the textured scene part: the dressing of its surfaces and faces, refused data, what
-// it draws, and the fades from black to white with their timings.
+// Tests of the textured scene part: the dressing of its surfaces and faces, refused data, and
+// the levels on still and long frames. Its frames are pinned by the digests.
 
 #include "parts/textured_scene.h"
 
@@ -10,10 +10,8 @@
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "fillers/part_fillers.h"
-#include "parts/parts.h"
-#include "stage/clock.h"
+#include "part_fixture.h"
 #include "stage/display.h"
-#include "show_files.h"
 
 #include <gmock/gmock.h>
 
@@ -24,17 +22,6 @@ using ::testing::HasSubstr;
 
 namespace {
 
-std::string crlf(const std::vector<std::string> &lines) {
-    std::string text;
-    for (const std::string &l : lines) text += l + "\r\n";
-    return text;
-}
-
-std::vector<std::string> one_key(const std::string &keyword, int z) {
-    return {keyword + " (unnamed)", "9", "1", "0 0 " + std::to_string(z) + " 0 0 0 1 1 1",
-            "0 0 0 0 0"};
-}
-
 float bits_to_float(uint32_t bits) {
     float f;
     std::memcpy(&f, &bits, 4);
@@ -43,15 +30,9 @@ float bits_to_float(uint32_t bits) {
 
 // Two squares 300 ahead of the camera: rock on the left (texture A), "D" on the right
 // (texture B); and a lamp (a flare) between them.
-class TexturedSceneTest : public DataFolderTest {
-  protected:
+struct TexturedSceneTest : PartFixture {
     void SetUp() override {
-        DataFolderTest::SetUp();
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        ASSERT_NE(FrameBuffer, nullptr);
-        display_brightness = BRIGHTNESS_NEUTRAL;
-        std::string data = (dir / "data").string();
-        std::filesystem::create_directories(data);
+        PartFixture::SetUp();
         write_jpeg(data + "/scentmap.jpg", 256, 256, [](int, int) { return ::Rgb{220, 40, 30}; });
         write_jpeg(data + "/scenmap2.jpg", 256, 256, [](int, int) { return ::Rgb{30, 40, 220}; });
         write_jpeg(data + "/scenfmap.jpg", 32, 32, [](int, int) { return ::Rgb{90, 90, 90}; });
@@ -60,37 +41,23 @@ class TexturedSceneTest : public DataFolderTest {
         put_polygon(pols, {0, 2, 3}, 1);
         put_polygon(pols, {4, 5, 6}, 2);
         put_polygon(pols, {4, 6, 7}, 2);
-        write("data/squares.lwo",
+        write_data("squares.lwo",
               lwob({pnts({-150, -100, 0, -150, 100, 0, -10, 100, 0, -10, -100, 0, //
                           10,   -100, 0, 10,   100, 0, 150, 100, 0, 150, -100, 0}),
                     srfs({"Rock", "D"}), chunk("POLS", pols), surf("Rock", 1, 2, 3),
                     surf("D", 4, 5, 6)}));
         Bytes flare;
         put_polygon(flare, {0, 1, 2}, 1);
-        write("data/lamp.lwo", lwob({pnts({-5, -5, -5, 5, 5, 5, 5, -5, 5}), srfs({"QVX_FLARE"}),
+        write_data("lamp.lwo", lwob({pnts({-5, -5, -5, 5, 5, 5, 5, -5, 5}), srfs({"QVX_FLARE"}),
                                      chunk("POLS", flare), surf("QVX_FLARE", 255, 255, 255)}));
         write_scene();
     }
 
     void write_scene() {
-        std::vector<std::string> lines = {"LWSC", "1", ""};
-        for (const char *object : {"squares", "lamp"}) {
-            lines.push_back(std::string("LoadObject data\\") + object + ".lwo");
-            for (const std::string &l : one_key("ObjectMotion", 300)) lines.push_back(l);
-            lines.push_back("");
-        }
-        lines.push_back("ShowCamera");
-        for (const std::string &l : one_key("CameraMotion", 0)) lines.push_back(l);
-        lines.push_back("");
-        write("data/scene.lws", crlf(lines));
+        write_data("scene.lws", scene_text({{"squares.lwo", 0, 0, 300}, {"lamp.lwo", 0, 0, 300}},
+                                           false, 0, 0));
     }
-
-    static int frame(float dt) {
-        frame_time = dt;
-        return textured_scene_run();
-    }
-    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
-    static int channel(uint32_t pixel, int byte) { return int(pixel >> (8 * byte)) & 255; }
+    static int frame(float dt) { return PartFixture::frame(textured_scene_run, dt); }
 };
 
 TEST_F(TexturedSceneTest, LoadDressesSurfacesByNameAndHooksTheFiller) {
@@ -168,73 +135,23 @@ TEST_F(TexturedSceneTest, CoordinatesRunFromZeroToOne) {
         }
 }
 
-TEST_F(TexturedSceneTest, DrawsEachSurfaceWithItsPicture) {
-    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
-    image_fill_rect(FrameBuffer, 0, 0, 0, 512, 256);
-    ASSERT_EQ(frame(1.0f), 1);
-    const uint32_t left = fb(150, 128), right = fb(362, 128);
-    EXPECT_GT(channel(left, 1), 150);
-    EXPECT_LT(channel(left, 3), 90);
-    EXPECT_GT(channel(right, 3), 150);
-    EXPECT_LT(channel(right, 1), 90);
-    EXPECT_EQ(fb(5, 128), 0u); // left of the squares nothing is drawn
-}
-
 TEST_F(TexturedSceneTest, RefusesMissingOrMisshapenData) {
     for (const char *name : {"scene.lws", "scentmap.jpg", "scenmap2.jpg", "scenfmap.jpg"}) {
-        std::filesystem::rename(dir / "data" / name, dir / "data" / "aside");
+        std::filesystem::rename(data + "/" + name, data + "/aside");
         data_clear_error();
         EXPECT_EQ(textured_scene_load(), 0) << name;
         EXPECT_THAT(data_last_error(), HasSubstr(name));
         EXPECT_EQ(textured_scene_scene(), nullptr);
         EXPECT_EQ(frame(1.0f), 0) << "nothing loaded, nothing to play";
-        std::filesystem::rename(dir / "data" / "aside", dir / "data" / name);
+        std::filesystem::rename(data + "/aside", data + "/" + name);
     }
     // The filler reads whole 256 x 256 pages: a smaller texture is refused, not overrun.
-    write_jpeg((dir / "data" / "scenmap2.jpg").string(), 128, 256, [](int, int) {
+    write_jpeg(data + "/scenmap2.jpg", 128, 256, [](int, int) {
         return ::Rgb{1, 2, 3};
     });
     EXPECT_EQ(textured_scene_load(), 0);
     EXPECT_THAT(data_last_error(), HasSubstr("scenmap2.jpg"));
     EXPECT_THAT(data_last_error(), HasSubstr("128 x 256"));
-}
-
-// One tick per frame: a level per tick up to neutral, held; untouched in the middle; then 0.6
-// per tick to white, the part clock running 1.1 times as fast as the show's.
-TEST_F(TexturedSceneTest, FadesInFromBlackAndOutToWhite) {
-    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
-    display_brightness = 999;
-    ASSERT_EQ(frame(1.0f), 1);
-    EXPECT_EQ(display_brightness, 1);
-    for (int n = 2; n <= 300; n++) ASSERT_EQ(frame(1.0f), 1);
-    EXPECT_EQ(display_brightness, 256);
-    EXPECT_EQ(textured_scene_state()->brightness, 256.0f);
-    // Clock 1.1 x 455 = 500.5: the opening no longer writes the offset.
-    for (int n = 301; n <= 455; n++) ASSERT_EQ(frame(1.0f), 1);
-    display_brightness = 123;
-    int frames = 455;
-    while (textured_scene_state()->clock <= 1295.0f) {
-        ASSERT_EQ(frame(1.0f), 1);
-        frames++;
-    }
-    EXPECT_EQ(display_brightness, 123);
-    EXPECT_EQ(frames, 1178); // 1.1 x 1178 = 1295.8
-    int last = 256;
-    for (;;) {
-        image_fill_rect(FrameBuffer, 0, 0, 0, 512, 256);
-        const int going = frame(1.0f);
-        frames++;
-        if (!going) break;
-        ASSERT_GE(display_brightness, last);
-        ASSERT_LE(display_brightness, last + 1);
-        last = display_brightness;
-        ASSERT_LT(frames, 2000);
-    }
-    // About (510 - 256) / 0.6 = 424 frames of fading; the last one still drew the scene.
-    EXPECT_NEAR(frames, 1178 + 424, 1);
-    EXPECT_EQ(display_brightness, 511);
-    EXPECT_EQ(textured_scene_state()->brightness, 511.0f);
-    EXPECT_NE(fb(150, 128), 0u);
 }
 
 TEST_F(TexturedSceneTest, StillFramesAndLongStepsKeepTheLevelsSound) {
