@@ -119,18 +119,6 @@ TEST_F(PartTest, PortraitComesOutOfAWhiteFlashAndLasts900Ticks) {
     EXPECT_NEAR(ticks, 900, 2);
 }
 
-TEST_F(PartTest, MusicFadeBlanksOnceAndLowersTheVolume) {
-    ASSERT_EQ(music_fade_load(), 1);
-    image_fill_rect(FrameBuffer, pixel_rgb(9, 9, 9), 0, 0, 512, 256);
-    ASSERT_EQ(frame(music_fade_run, 1), 1);
-    EXPECT_EQ(fb(300, 200), 0u);
-    image_put_pixel(FrameBuffer, pixel_rgb(9, 9, 9), 300, 200);
-    int ticks = 1;
-    while (frame(music_fade_run, 1)) ticks++;
-    EXPECT_EQ(fb(300, 200), pixel_rgb(9, 9, 9)); // drawn on the first frame only
-    EXPECT_EQ(ticks, 228);                       // until the clock passes 250 at 1.1 per tick
-}
-
 TEST_F(PartTest, HiddenPictureLoadsOnceAndNeutralisesTheFade) {
     display_brightness = 100;
     hidden_picture_run();

@@ -35,18 +35,6 @@ struct OptionsTest : testing::Test {
     void TearDown() override { mem_free_all(); }
 };
 
-TEST_F(OptionsTest, NoOptionsAsksInTheDialog) {
-    Parsed p = parse({});
-    ASSERT_EQ(p.result, OPTIONS_RUN);
-    EXPECT_EQ(p.opts.show_dialog, 1);
-    EXPECT_EQ(p.opts.color_depth, 24);
-    EXPECT_EQ(p.opts.vertical_retrace, 0);
-    EXPECT_EQ(p.opts.sound_device, OPT_SOUND_DEFAULT);
-    EXPECT_EQ(p.opts.start_part, 1);
-    EXPECT_EQ(p.opts.headless, 0);
-    EXPECT_EQ(p.opts.frames_dir, nullptr);
-}
-
 TEST_F(OptionsTest, SettingsSkipTheDialog) {
     for (auto args : {std::vector<const char *>{"--depth", "16"},
                       {"--vsync"},

@@ -181,10 +181,4 @@ TEST_F(SequencerTest, EscapeEndsTheShowFromAnyPart) {
     }
 }
 
-TEST_F(SequencerTest, ClosingTheWindowEndsTheShow) {
-    VideoEvent e = {VIDEO_EVENT_CLOSE, 0};
-    video_headless_push(&e);
-    EXPECT_EQ(sequencer_frame(0), 0);
-}
-
 } // namespace

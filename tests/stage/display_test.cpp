@@ -120,29 +120,6 @@ TEST_F(DisplayTest, WhiteIn16BitsAndTheBrightnessExtremes) {
     EXPECT_EQ(raw(0, 64), 0u);
 }
 
-TEST_F(DisplayTest, ColoursIn24BitsAreReadBackScaled) {
-    open(24);
-    image_fill_rect(image, pixel_rgb(200, 100, 50), 0, 0, 512, 256);
-    display_device->present(image, 0, 0, 512, 256, 0, 64);
-    EXPECT_EQ(raw(5, 70), uint32_t(199 << 16 | 99 << 8 | 49));
-    EXPECT_EQ(at(5, 70), (Rgb8{199, 99, 49}));
-    EXPECT_EQ(at(5, 63), (Rgb8{0, 0, 0}));
-}
-
-TEST_F(DisplayTest, PresentKeepsRowsItDoesNotWrite) {
-    open(24);
-    image_fill_rect(image, pixel_rgb(255, 255, 255), 0, 0, 512, 256);
-    display_device->present(image, 0, 0, 512, 256, 0, 64); // rows 64..319
-    image_fill_rect(image, pixel_rgb(0, 0, 255), 0, 0, 512, 256);
-    display_device->present(image, 0, 1, 511, 254, 0, 64); // rows 64..316, columns 0..510
-    EXPECT_EQ(at(0, 64), (Rgb8{0, 0, 254}));
-    EXPECT_EQ(at(510, 316), (Rgb8{0, 0, 254}));
-    EXPECT_EQ(at(511, 100), (Rgb8{254, 254, 254})); // column 511 keeps the earlier picture
-    EXPECT_EQ(at(0, 317), (Rgb8{254, 254, 254}));   // so do rows 317..319
-    EXPECT_EQ(at(0, 319), (Rgb8{254, 254, 254}));
-    EXPECT_EQ(at(0, 320), (Rgb8{0, 0, 0}));
-}
-
 TEST_F(DisplayTest, EmptyAndOutlyingRectanglesDrawNothing) {
     open(24);
     image_fill_rect(image, pixel_rgb(255, 255, 255), 0, 0, 512, 256);
