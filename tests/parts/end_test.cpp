@@ -19,27 +19,20 @@ namespace {
 constexpr Rgb BACK = {100, 60, 20};
 constexpr Rgb TEXT = {250, 10, 20};
 
-// A motion block of one key at (x, y, z), no rotation.
-std::string motion(const std::string &keyword, int x, int y, int z) {
-    return keyword + " (unnamed)\r\n9\r\n1\r\n" + std::to_string(x) + " " + std::to_string(y) +
-           " " + std::to_string(z) + " 0 0 0 1 1 1\r\n0 0 0 0 0\r\n";
-}
-
 // A scene of a two-surface object at (0, 0, z), three flares and, when asked, a light; the
 // camera at the origin looks along +z.
-std::string scene_text(int object_z, bool light) {
-    std::string s = "LWSC\r\n1\r\n\r\n";
-    s += "LoadObject data\\endobj.lwo\r\n" + motion("ObjectMotion", 0, 0, object_z) + "\r\n";
-    for (int n = 0; n < 3; n++)
-        s += "LoadObject data\\endflr.lwo\r\n" + motion("ObjectMotion", 20 * n, 0, 300) + "\r\n";
-    if (light) s += "AddLight\r\n" + motion("LightMotion", 0, 50, 0) + "\r\n";
-    return s + "ShowCamera\r\n" + motion("CameraMotion", 0, 0, 0) + "\r\n";
+std::string end_scene_text(int object_z, bool light) {
+    return scene_text({{"endobj.lwo", 0, 0, float(object_z)},
+                       {"endflr.lwo", 0, 0, 300},
+                       {"endflr.lwo", 20, 0, 300},
+                       {"endflr.lwo", 40, 0, 300}},
+                      light, 0, 0);
 }
 
 struct EndTest : PartFixture {
     void SetUp() override {
         PartFixture::SetUp();
-        write_files(dir, -300, true);
+        write_files(-300, true);
         end_reset();
     }
     void TearDown() override {
@@ -47,36 +40,28 @@ struct EndTest : PartFixture {
         PartFixture::TearDown();
     }
     // Every file of the part. An object at z < 0 stands behind the camera and draws nothing.
-    static void write_files(const std::string &dir, int object_z, bool light) {
-        std::string data = dir + "/data/";
-        write_binary(data + "endscene.lws", scene_text(object_z, light));
+    void write_files(int object_z, bool light) {
+        write_data("endscene.lws", end_scene_text(object_z, light));
         Bytes pols;
         put_polygon(pols, {0, 1, 2}, 1);
         put_polygon(pols, {0, 2, 3}, 2);
-        write_binary(data + "endobj.lwo",
-                     bytes_str(lwob({pnts({-60, -60, 0, -60, 60, 0, 60, 60, 0, 60, -60, 0}),
-                                     srfs({"A", "B"}), chunk("POLS", pols)})));
+        write_data("endobj.lwo", lwob({pnts({-60, -60, 0, -60, 60, 0, 60, 60, 0, 60, -60, 0}),
+                                       srfs({"A", "B"}), chunk("POLS", pols)}));
         Bytes flare;
         put_polygon(flare, {0, 1, 2}, 1);
-        write_binary(data + "endflr.lwo",
-                     bytes_str(lwob({pnts({0, 0, 0, 10, 10, 10, 10, 0, 0}), srfs({"QVX_FLARE"}),
-                                     chunk("POLS", flare)})));
-        write_jpeg(data + "endback.jpg", 512, 256, [](int, int) { return BACK; });
-        write_jpeg(data + "endtmap.jpg", 256, 256, [](int x, int y) {
+        write_data("endflr.lwo", lwob({pnts({0, 0, 0, 10, 10, 10, 10, 0, 0}), srfs({"QVX_FLARE"}),
+                                       chunk("POLS", flare)}));
+        write_jpeg(data + "/endback.jpg", 512, 256, [](int, int) { return BACK; });
+        write_jpeg(data + "/endtmap.jpg", 256, 256, [](int x, int y) {
             return Rgb{uint8_t(x), uint8_t(y), 128};
         });
-        write_jpeg(data + "endfmap.jpg", 64, 64, [](int, int) { return Rgb{90, 90, 0}; });
-        write_jpeg(data + "endfmap2.jpg", 32, 32, [](int, int) { return Rgb{0, 90, 90}; });
+        write_jpeg(data + "/endfmap.jpg", 64, 64, [](int, int) { return Rgb{90, 90, 0}; });
+        write_jpeg(data + "/endfmap2.jpg", 32, 32, [](int, int) { return Rgb{0, 90, 90}; });
         // Text in the scroller's first row; its first ten columns have no red (transparent).
-        write_tga(data + "endscrol.tga", 512, 300, [](int x, int y) {
+        write_tga(data + "/endscrol.tga", 512, 300, [](int x, int y) {
             if (y != 0) return Rgb{0, 0, 0};
             return x < 10 ? Rgb{0, 200, 200} : TEXT;
         });
-    }
-    static std::string bytes_str(const Bytes &b) { return std::string(b.begin(), b.end()); }
-    static void write_binary(const std::string &path, const std::string &text) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << text;
     }
     static int frame(float dt) { return PartFixture::frame(end_run, dt); }
     static int channel(uint32_t word, int byte) { return int(word >> (8 * byte) & 0xFF); }
@@ -155,8 +140,8 @@ TEST_F(EndTest, ScrollerEntersAtTheBottomRow) {
 TEST_F(EndTest, AMissingOrDamagedFileEndsThePartWithAReport) {
     for (const char *name : {"endscene.lws", "endobj.lwo", "endback.jpg", "endtmap.jpg",
                              "endfmap.jpg", "endfmap2.jpg", "endscrol.tga"}) {
-        write_files(dir, -300, true);
-        write_binary(dir + "/data/" + name, "damaged");
+        write_files(-300, true);
+        write_data(name, "damaged");
         end_reset();
         fault_reset();
         testing::internal::CaptureStderr();
@@ -170,7 +155,7 @@ TEST_F(EndTest, AMissingOrDamagedFileEndsThePartWithAReport) {
 }
 
 TEST_F(EndTest, ASceneWithoutALightIsRefused) {
-    write_files(dir, -300, false);
+    write_files(-300, false);
     testing::internal::CaptureStderr();
     EXPECT_EQ(frame(0), 0);
     std::string err = testing::internal::GetCapturedStderr();

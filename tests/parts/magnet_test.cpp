@@ -5,6 +5,7 @@
 #include "data/memory.h"
 #include "stage/stage.h"
 #include "fillers/part_fillers.h"
+#include "../engine/object_test_files.h"
 #include "part_fixture.h"
 #include "parts/magnet.h"
 #include "stage/display.h"
@@ -20,75 +21,31 @@
 
 namespace {
 
-// A big-endian LightWave object: the first `corners` corners of an axis-aligned box of half-side
-// `half` and those of its 12 triangles that use only them, on one surface named `surface`.
-void write_box(const std::string &path, float half, const char *surface, int corners = 8) {
-    std::vector<uint8_t> bytes;
-    auto u16 = [&](uint32_t v) {
-        bytes.push_back(uint8_t(v >> 8));
-        bytes.push_back(uint8_t(v));
-    };
-    auto u32 = [&](uint32_t v) {
-        u16(v >> 16);
-        u16(v & 0xFFFF);
-    };
-    auto chunk = [&](const char *id, size_t size) {
-        bytes.insert(bytes.end(), id, id + 4);
-        u32(uint32_t(size));
-    };
-    static const uint16_t tris[12][3] = {{3, 0, 1}, {3, 1, 2}, {6, 5, 4}, {6, 4, 7},
+// A LightWave object: the first `corners` corners of an axis-aligned box of half-side `half`
+// and those of its 12 triangles that use only them, on one surface named `surface`.
+std::string box(float half, const char *surface, int corners = 8) {
+    static const unsigned tris[12][3] = {{3, 0, 1}, {3, 1, 2}, {6, 5, 4}, {6, 4, 7},
                                          {7, 4, 0}, {7, 0, 3}, {2, 1, 5}, {2, 5, 6},
                                          {0, 4, 5}, {0, 5, 1}, {7, 3, 2}, {7, 2, 6}};
-    const size_t name = (std::strlen(surface) + 2) & ~size_t(1); // padded, terminated
-    int tri_count = 0;
-    for (const auto &t : tris) tri_count += t[0] < corners && t[1] < corners && t[2] < corners;
-    chunk("FORM", 4 + 8 + 12 * corners + 8 + name + 8 + 10 * tri_count);
-    bytes.insert(bytes.end(), {'L', 'W', 'O', 'B'});
-    chunk("PNTS", 12 * corners);
+    std::vector<float> xyz;
     for (int m = 0; m < corners; m++) {
-        const bool x = m == 1 || m == 2 || m == 5 || m == 6,
-                   y = m == 0 || m == 1 || m == 4 || m == 5;
-        for (float f : {x ? half : -half, y ? half : -half, m >= 4 ? half : -half}) {
-            uint32_t b;
-            std::memcpy(&b, &f, 4);
-            u32(b);
-        }
+        const bool x = m == 1 || m == 2 || m == 5 || m == 6, y = m == 0 || m == 1 || m == 4 || m == 5;
+        xyz.insert(xyz.end(), {x ? half : -half, y ? half : -half, m >= 4 ? half : -half});
     }
-    chunk("SRFS", name);
-    for (size_t k = 0; k < name; k++) bytes.push_back(k < std::strlen(surface) ? surface[k] : 0);
-    chunk("POLS", 10 * tri_count);
-    for (const auto &t : tris) {
-        if (t[0] >= corners || t[1] >= corners || t[2] >= corners) continue;
-        u16(3);
-        for (uint16_t p : t) u16(p);
-        u16(1);
-    }
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    Bytes pols;
+    for (const auto &t : tris)
+        if (int(t[0]) < corners && int(t[1]) < corners && int(t[2]) < corners)
+            put_polygon(pols, {t[0], t[1], t[2]}, 1);
+    const Bytes b = lwob({pnts(xyz), srfs({surface}), chunk("POLS", pols)});
+    return std::string(b.begin(), b.end());
 }
 
-std::string motion_at(float x, float y, float z) {
-    char line[160];
-    std::snprintf(line, sizeof line, "  9\r\n  1\r\n  %g %g %g 0 0 0 1 1 1\r\n  0 0 0 0 0\r\n\r\n",
-                  x, y, z);
-    return line;
+// The cube, then `flares` flares far ahead, and a camera 500 in front of the cube.
+std::string magnet_scene(int flares) {
+    std::vector<Placed> placed = {{"magnkub5.lwo", 0, 0, -500}};
+    for (int n = 0; n < flares; n++) placed.push_back({"magnspk.lwo", 300, 0, 3000});
+    return scene_text(placed, false, 0, -1000);
 }
-
-// The cube, then the given extra object blocks, and a camera 500 in front of the cube.
-void write_scene(const std::string &path, const std::string &extra) {
-    std::string s = "LWSC\r\n1\r\n\r\nLoadObject data\\magnkub5.lwo\r\nObjectMotion (unnamed)\r\n" +
-                    motion_at(0, 0, -500) + extra + "ShowCamera 1 7\r\nCameraMotion (unnamed)\r\n" +
-                    motion_at(0, 0, -1000);
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(s.data(), 1, s.size(), f);
-    std::fclose(f);
-}
-
-const std::string FLARE_BLOCK =
-    "LoadObject data\\magnspk.lwo\r\nObjectMotion (unnamed)\r\n" + motion_at(300, 0, 3000);
 
 constexpr Rgb STEEL = {200, 40, 40};
 constexpr uint32_t MARKER = pixel_rgb(1, 2, 3);
@@ -101,8 +58,8 @@ struct MagnetTest : PartFixture {
             return x < 256 ? Rgb{0, 0, 0} : Rgb{200, 200, 200};
         });
         for (const char *shape : {"magnkub1", "magnkub2", "magnkub3", "magnkub4", "magnkub5"})
-            write_box(data + "/" + shape + ".lwo", 100.0f, "Steel");
-        write_box(data + "/magnspk.lwo", 10.0f, "QVX_FLARE");
+            write_data(std::string(shape) + ".lwo", box(100.0f, "Steel"));
+        write_data("magnspk.lwo", box(10.0f, "QVX_FLARE"));
         write_jpeg(data + "/magnflar.jpg", 32, 32, [](int, int) { return Rgb{90, 90, 250}; });
         write_jpeg(data + "/magnfla2.jpg", 32, 32, [](int, int) { return Rgb{250, 160, 90}; });
         write_jpeg(data + "/magnenvm.jpg", 256, 256, [](int, int) { return STEEL; });
@@ -110,7 +67,7 @@ struct MagnetTest : PartFixture {
         write_jpeg(data + "/magntxtr.jpg", 256, 256, [](int x, int y) {
             return Rgb{uint8_t(x), uint8_t(y), uint8_t(x ^ y)};
         });
-        write_scene(data + "/magnscen.lws", FLARE_BLOCK + FLARE_BLOCK);
+        write_data("magnscen.lws", magnet_scene(2));
         image_fill_rect(FrameBuffer, MARKER, 0, 0, 512, 256);
         magnet_reset();
     }
@@ -224,7 +181,7 @@ TEST_F(MagnetTest, StripsSlideInAndStopAtTheirPlacesWhateverTheFrameLength) {
 }
 
 TEST_F(MagnetTest, SceneOfTheCubeAloneLeavesTheCubeDressed) {
-    write_scene(data + "/magnscen.lws", "");
+    write_data("magnscen.lws", magnet_scene(0));
     ASSERT_EQ(magnet_load(), 1) << error();
     ASSERT_EQ(frame(1.0f), 1);
     EXPECT_EQ(work(256, 128), sheened_steel());
@@ -236,13 +193,16 @@ TEST_F(MagnetTest, BadDataIsRefusedNamingTheFile) {
     EXPECT_NE(error().find("magnphng.jpg"), std::string::npos) << error();
 
     write_jpeg(data + "/magnphng.jpg", 256, 256, [](int, int) { return Rgb{255, 255, 255}; });
-    write_box(data + "/magnkub4.lwo", 100.0f, "Steel", 4); // points missing
+    write_data("magnkub4.lwo", box(100.0f, "Steel", 4)); // points missing
     EXPECT_EQ(magnet_load(), 0);
     EXPECT_NE(error().find("magnkub4.lwo"), std::string::npos) << error();
 
-    write_box(data + "/magnkub4.lwo", 100.0f, "Steel");
-    write_scene(data + "/magnscen.lws",
-                "AddNullObject NullFlare\r\nObjectMotion (unnamed)\r\n" + motion_at(0, 0, 0));
+    write_data("magnkub4.lwo", box(100.0f, "Steel"));
+    std::string null_object = magnet_scene(0);
+    null_object.insert(null_object.find("ShowCamera"),
+                       "AddNullObject NullFlare\r\nObjectMotion (unnamed)\r\n9\r\n1\r\n"
+                       "0 0 0 0 0 0 1 1 1\r\n0 0 0 0 0\r\n\r\n");
+    write_data("magnscen.lws", null_object);
     EXPECT_EQ(magnet_load(), 0);
     EXPECT_NE(error().find("no face"), std::string::npos) << error();
 
