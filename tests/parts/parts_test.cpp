@@ -108,17 +108,6 @@ TEST_F(PartTest, ATitlePictureOfAnotherSizeIsRefused) {
     EXPECT_EQ(title_load(), 0);
 }
 
-TEST_F(PartTest, PortraitComesOutOfAWhiteFlashAndLasts900Ticks) {
-    ASSERT_EQ(portrait_load(), 1);
-    ASSERT_EQ(frame(portrait_run, 0), 1);
-    EXPECT_EQ(display_brightness, 511);
-    EXPECT_NEAR(int(fb(10, 10) >> 16 & 0xFF), PORTRAIT_COLOUR.green, 3);
-    int ticks = 0;
-    while (frame(portrait_run, 1)) ticks++;
-    EXPECT_EQ(display_brightness, 256); // never below neutral
-    EXPECT_NEAR(ticks, 900, 2);
-}
-
 TEST_F(PartTest, HiddenPictureLoadsOnceAndNeutralisesTheFade) {
     display_brightness = 100;
     hidden_picture_run();

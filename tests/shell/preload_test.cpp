@@ -48,37 +48,6 @@ struct PreloadTest : testing::Test {
     static uint32_t mask(uint32_t pixel) { return pixel & 0xFFu; }
 };
 
-TEST_F(PreloadTest, LoadsEverythingAndDissolvesTheLoadingScreen) {
-    start();
-    sequencer.part_index = 7; // the preload starts the show from the top
-    ASSERT_EQ(preload(), 1) << data_last_error();
-    EXPECT_EQ(sequencer.part_index, 1);
-    // 160 dissolve frames, one tick each on the stepped clock.
-    EXPECT_EQ(tick_count.load(), 160);
-    ASSERT_NE(FrameBuffer, nullptr);
-    EXPECT_NE(FrameBuffer->depth, nullptr);
-    EXPECT_EQ(WorkImageLarge->height, 512);
-    // The threshold reached 95 (0.6 per tick): each pixel is black where the dissolve map's red
-    // is below it, else the loading picture's.
-    Image *map = load_jpeg("data\\loadalph.jpg", 0), *loading = load_jpeg("data\\loading.jpg", 0);
-    ASSERT_TRUE(map && loading);
-    int black = 0;
-    for (int i = 0; i < 512 * 256; i++) {
-        bool gone = (map->pixels[i] >> 8 & 0xFF) < 95;
-        ASSERT_EQ(FrameBuffer->pixels[i], gone ? 0u : loading->pixels[i]) << i;
-        black += gone;
-    }
-    EXPECT_GT(black, 0);
-    // Rows 317..319 keep the last dissolve frame, which was presented with all 256 rows.
-    std::vector<uint8_t> rgb(512 * 384 * 3);
-    display_read_screen(rgb.data());
-    for (int x = 0; x < 512; x++) {
-        uint32_t p = FrameBuffer->pixels[254 * 512 + x];
-        uint32_t red = p >> 8 & 0xFF;
-        ASSERT_EQ(rgb[(318 * 512 + x) * 3], red ? red - 1 : 0) << x;
-    }
-}
-
 // A click on the loading screen is no key press of the show; Escape held at its end still is.
 TEST_F(PreloadTest, AClickWhileLoadingIsForgottenButEscapeIsNot) {
     start();
@@ -90,40 +59,6 @@ TEST_F(PreloadTest, AClickWhileLoadingIsForgottenButEscapeIsNot) {
     ASSERT_TRUE(video_headless_push(&escape));
     display_pump();
     EXPECT_EQ(key_pressed(VK_ESCAPE), 1);
-}
-
-TEST_F(PreloadTest, SharedPicturesGetTheirMasks) {
-    start();
-    ASSERT_EQ(preload(), 1) << data_last_error();
-    // Caption strips: exactly the key colour is masked.
-    for (int n = 1; n <= 12; n++) {
-        const Image *strip = TextStrip[n];
-        ASSERT_NE(strip, nullptr);
-        bool upright = n == 3 || n == 4 || n == 9 || n == 10;
-        uint32_t key = upright ? TEXT_KEY_UPRIGHT : TEXT_KEY_ACROSS;
-        int keyed = 0;
-        for (int i = 0; i < strip->width * strip->height; i++) {
-            uint32_t p = strip->pixels[i];
-            ASSERT_EQ(mask(p), colour(p) == key ? 255u : 0u) << "strip " << n << " pixel " << i;
-            keyed += colour(p) == key;
-        }
-        EXPECT_GT(keyed, 0) << n;
-        EXPECT_LT(keyed, strip->width * strip->height) << n;
-    }
-    // Bars: the mask is the alpha picture's red byte (blue for the upper bar).
-    struct Bar {
-        const Image *bar, *alpha;
-        int shift;
-    } bars[] = {{BarDown, BarDownAlpha, 8},
-                {BarUp, BarUpAlpha, 24},
-                {BarLeft, BarLeftAlpha, 8},
-                {BarRight, BarRightAlpha, 8}};
-    for (const Bar &b : bars) {
-        ASSERT_TRUE(b.bar && b.alpha);
-        for (int i = 0; i < b.bar->width * b.bar->height; i++)
-            ASSERT_EQ(mask(b.bar->pixels[i]), b.alpha->pixels[i] >> b.shift & 0xFF) << i;
-        EXPECT_EQ(mask(b.alpha->pixels[0]), 0u);
-    }
 }
 
 TEST(PreloadMasks, OnlyTheExactKeyColourIsMasked) {
