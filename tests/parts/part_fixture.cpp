@@ -61,6 +61,15 @@ void PartFixture::TearDown() {
     remove_tree(dir);
 }
 
+bool PartFixture::use_forge_data() const {
+    return copy_forge_data(QM_BUILD_DIR "/forge", dir);
+}
+
+void PartFixture::restore_data(const std::string &name) const {
+    std::filesystem::copy_file(QM_BUILD_DIR "/forge/data/" + name, data + "/" + name,
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
 void PartFixture::write_data(const std::string &name, const std::string &bytes) const {
     std::ofstream(data + "/" + name, std::ios::binary) << bytes;
 }

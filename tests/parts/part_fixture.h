@@ -39,6 +39,10 @@ struct PartFixture : testing::Test {
 
     void SetUp() override;
     void TearDown() override;
+    // Copies the show's data as the forge made it into the data folder; false (the caller
+    // skips) when the forge has not run. restore_data copies one file of it back.
+    bool use_forge_data() const;
+    void restore_data(const std::string &name) const;
     // Writes bytes to data/name.
     void write_data(const std::string &name, const std::string &bytes) const;
     void write_data(const std::string &name, const std::vector<uint8_t> &bytes) const;

@@ -20,7 +20,8 @@ struct PartTest : testing::Test {
     std::string dir = make_temp_dir();
 
     void SetUp() override {
-        write_show_data(dir);
+        if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
+            GTEST_SKIP() << "the forge has not made the show's data";
         file_set_data_dir(dir.c_str());
         FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
         ASSERT_NE(FrameBuffer, nullptr);
@@ -112,7 +113,9 @@ TEST_F(PartTest, HiddenPictureLoadsOnceAndNeutralisesTheFade) {
     display_brightness = 100;
     hidden_picture_run();
     EXPECT_EQ(display_brightness, BRIGHTNESS_NEUTRAL);
-    EXPECT_NEAR(int(fb(5, 5) >> 8 & 0xFF), HIDDEN_COLOUR.red, 3);
+    const Image *picture = load_jpeg("data\\moorlight.jpg", 0);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(fb(5, 5) & 0xFFFFFF00u, picture->pixels[5 * 512 + 5] & 0xFFFFFF00u);
     EXPECT_EQ(fault_count(), 0);
 }
 

@@ -28,10 +28,6 @@ void write_tga(const std::string &path, int width, int height, const PixelSource
 // Writes a JPEG of quality 95.
 void write_jpeg(const std::string &path, int width, int height, const PixelSource &pixel);
 
-// Writes every picture the preload and the parts of this build read into dir/data, each of the
-// right size. The file named `skip` (e.g. "tx7.tga") is left out.
-void write_show_data(const std::string &dir, const std::string &skip = "");
-
 // Writes a LightWave object (LWOB) of the first `points` (at most 8) corners of a cube of
 // half-side `half`, in the order the metaball grid reads them, and one triangle.
 void write_cube_object(const std::string &path, int points, float half);
@@ -44,15 +40,6 @@ void write_metaball_scene(const std::string &path, bool with_light);
 // leaving out the file named `skip`. Returns false when the forge has not made it.
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
                      const std::string &skip = "");
-
-// The colours the show data uses, so tests can find them on the screen.
-constexpr Rgb LOADING_COLOUR = {40, 90, 160};
-constexpr Rgb TITLE_COLOUR = {200, 120, 40};
-constexpr Rgb PORTRAIT_COLOUR = {30, 160, 90};
-constexpr Rgb HIDDEN_COLOUR = {220, 220, 40};
-// The intro's credits letters, on the key {255, 0, 255}, and its logo.
-constexpr Rgb INTRO_CREDIT_COLOUR = {240, 200, 90};
-constexpr Rgb INTRO_LOGO_COLOUR = {150, 170, 230};
 
 // Starts program with args, "NAME=value" entries added to the environment, its stdout and
 // stderr going to log_path. Returns its process id.
