@@ -64,7 +64,6 @@ struct EndTest : PartFixture {
         });
     }
     static int frame(float dt) { return PartFixture::frame(end_run, dt); }
-    static int channel(uint32_t word, int byte) { return int(word >> (8 * byte) & 0xFF); }
 };
 
 TEST_F(EndTest, FirstCallLoadsAndLeavesTheScreenBlack) {
@@ -80,31 +79,6 @@ TEST_F(EndTest, FirstCallLoadsAndLeavesTheScreenBlack) {
     EXPECT_EQ(fault_count(), 0); // no sound device: the music is not a fault
 }
 
-TEST_F(EndTest, SceneIsDressedWithTextureFlaresAndAFixedLight) {
-    ASSERT_EQ(frame(0), 1);
-    Scene *scene = end_scene();
-    ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(scene->target, FrameBuffer);
-    EXPECT_EQ(scene->speed, 0.8f);
-    const Light *light = scene->lights[0];
-    EXPECT_EQ(light->motion, nullptr);
-    EXPECT_EQ(light->range, 100.0f);
-    EXPECT_EQ(light->world_position.z, -530.0f);
-    EXPECT_EQ(light->world_position.y, 0.0f);
-    const SceneObject *first = scene->objects[0];
-    for (int i = 0; i < first->surface_count; i++) EXPECT_EQ(first->surfaces[i].flags, 0x50);
-    for (int f = 0; f < first->face_count; f++) {
-        EXPECT_EQ(first->faces[f].flags, FACE_TEXTURED);
-        ASSERT_NE(first->faces[f].texture[0], nullptr);
-        EXPECT_EQ(first->faces[f].texture[0]->width, 256);
-    }
-    // Four objects: 0 and 1 are the first half (flare picture 64 wide), 2 and 3 the second.
-    ASSERT_EQ(scene->object_count, 4);
-    EXPECT_EQ(scene->objects[1]->faces[0].texture[0]->width, 64);
-    EXPECT_EQ(scene->objects[2]->faces[0].texture[0]->width, 32);
-    EXPECT_EQ(scene->objects[3]->faces[0].texture[0]->width, 32);
-}
-
 TEST_F(EndTest, ALongFrameJumpsStraightToTheHeldLevel) {
     ASSERT_EQ(frame(0), 1);
     ASSERT_EQ(frame(300), 1); // 240 at once
@@ -112,29 +86,6 @@ TEST_F(EndTest, ALongFrameJumpsStraightToTheHeldLevel) {
     ASSERT_EQ(frame(1), 1);
     EXPECT_EQ(display_brightness, 216);
     EXPECT_EQ(end_state()->volume, 150.5f);
-}
-
-// The object stands behind the camera, so each frame is the previous one averaged with the
-// background, then the scroller keyed over it.
-TEST_F(EndTest, ScrollerEntersAtTheBottomRow) {
-    ASSERT_EQ(frame(0), 1);
-    ASSERT_EQ(frame(0), 1); // scroll -256: no row of text
-    const uint32_t avg = pixel_rgb(BACK.red / 2, BACK.green / 2, BACK.blue / 2);
-    for (int x : {0, 100, 511}) EXPECT_NEAR(channel(fb(x, 255), 1), channel(avg, 1), 2) << x;
-    EXPECT_NE(fb(100, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
-    ASSERT_EQ(frame(2.5f), 1); // drawn at -256, then -255.5: still no text
-    EXPECT_NE(fb(100, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
-    ASSERT_EQ(frame(2.5f), 1); // drawn at -255.5, then -255
-    EXPECT_NE(fb(100, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
-    ASSERT_EQ(frame(0), 1); // drawn at -255: the first row on the last row of the frame
-    EXPECT_EQ(fb(10, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
-    EXPECT_EQ(fb(511, 255), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
-    EXPECT_NE(fb(9, 255), pixel_rgb(0, 200, 200)); // a zero byte: not copied
-    EXPECT_NE(fb(100, 254), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
-    // Later the row rises: at -155 it is on row 155.
-    ASSERT_EQ(frame(500), 1);
-    ASSERT_EQ(frame(0), 1);
-    EXPECT_EQ(fb(100, 155), pixel_rgb(TEXT.red, TEXT.green, TEXT.blue));
 }
 
 TEST_F(EndTest, AMissingOrDamagedFileEndsThePartWithAReport) {

@@ -93,20 +93,6 @@ TEST_F(GlowTest, LoadFailsNamingTheFileThatIsMissingDamagedOrTheWrongSize) {
     EXPECT_EQ(glow_load(), 1) << error();
 }
 
-TEST_F(GlowTest, ObjectsTurnByTheAnglesOfTheFrameBefore) {
-    ASSERT_EQ(glow_load(), 1) << error();
-    const Scene *scene = glow_current_scene();
-    ASSERT_EQ(run(1, 2.0f), 0);
-    for (int n = 0; n < 2; n++) EXPECT_EQ(scene->objects[n]->rotation.pitch, 0.0f);
-    ASSERT_EQ(run(1, 1.0f), 0);
-    for (int n = 0; n < 2; n++) {
-        EXPECT_EQ(scene->objects[n]->rotation.pitch, 0.022f * 2.0f);
-        EXPECT_EQ(scene->objects[n]->rotation.heading, -0.012f * 2.0f);
-        EXPECT_EQ(scene->objects[n]->rotation.bank, 0.009f * 2.0f);
-    }
-    EXPECT_FLOAT_EQ(glow_state()->angle_a, 0.022f * 3.0f);
-}
-
 TEST_F(GlowTest, CaptionStateSurvivesALoadButNotAReset) {
     ASSERT_EQ(glow_load(), 1) << error();
     ASSERT_EQ(run(300), 0);

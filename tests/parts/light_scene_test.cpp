@@ -89,44 +89,6 @@ TEST(LightSceneTunnel, SumCarriesFromColumnIntoRowAndWrapsAtTheTexture) {
     mem_free_all();
 }
 
-TEST_F(LightSceneTest, LoadDressesTheSceneAndSetsTheOpening) {
-    ASSERT_EQ(light_scene_load(), 1) << data_last_error();
-    const LightSceneState *s = light_scene_state();
-    EXPECT_EQ(s->fade_level, 511.0f);
-    EXPECT_EQ(s->upper_bar_y, -32.0f);
-    EXPECT_EQ(s->lower_bar_y, 259.0f);
-    EXPECT_EQ(s->clock + s->tunnel_phase + s->blur_angle_x + s->blur_angle_y, 0.0f);
-}
-
-TEST_F(LightSceneTest, DressingGivesEachObjectItsDrawing) {
-    Scene *scene = load_scene("data\\litescen.lws", 512, 256, 400.0f, 0x53);
-    Image *texture = load_jpeg("data\\litetext.jpg", 0);
-    ASSERT_TRUE(scene && texture) << data_last_error();
-    ASSERT_EQ(light_scene_dress(scene, texture, "x.lws"), 1);
-    const Light *lamp = scene->lights[0];
-    EXPECT_EQ(lamp->type, 2);
-    EXPECT_EQ(lamp->intensity, 200.0f);
-    EXPECT_EQ(lamp->range, 150.0f);
-    EXPECT_EQ(lamp->motion, nullptr);
-    EXPECT_EQ(lamp->world_position.z, -1530.0f);
-    for (int o = 0; o < 2; o++)
-        for (int f = 0; f < 2; f++) {
-            EXPECT_EQ(scene->objects[o]->faces[f].flags, FACE_SOLID);
-            EXPECT_EQ(scene->objects[o]->faces[f].draw_hook, fill_flat_add_depth);
-        }
-    const Face &kept = scene->objects[2]->faces[0];
-    EXPECT_EQ(kept.flags, FACE_SOLID | FACE_FLAT);
-    EXPECT_EQ(kept.draw_hook, nullptr);
-    const SceneObject *lettered = scene->objects[3];
-    const Face &face = lettered->faces[0];
-    EXPECT_EQ(face.flags, FACE_TEXTURED);
-    EXPECT_EQ(face.texture[0], texture);
-    EXPECT_EQ(face.draw_hook, fill_textured_depth);
-    // The square's normals point along z: u and v sit at the texture's middle.
-    EXPECT_FLOAT_EQ(face.uv[face.uv_layer[0]], 127.0f);
-    EXPECT_FLOAT_EQ(face.uv[face.uv_layer[0] + 1], 127.0f);
-}
-
 TEST_F(LightSceneTest, RefusesWhatItWouldReadOutOfBounds) {
     write_jpeg(data + "/litetext.jpg", 128, 256, [](int, int) { return ::Rgb{1, 2, 3}; });
     EXPECT_EQ(light_scene_load(), 0);

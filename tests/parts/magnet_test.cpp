@@ -145,25 +145,6 @@ TEST(MagnetDissolve, CopiesOnlyPixelsWhoseMaskIsBelowTheThreshold) {
     mem_free_all();
 }
 
-TEST_F(MagnetTest, LoadsIntoTheStartStateAndAFrameWithoutTimeStillDraws) {
-    ASSERT_EQ(magnet_load(), 1) << error();
-    const MagnetState *s = magnet_state();
-    EXPECT_EQ(s->part_time, 0.0f);
-    EXPECT_EQ(s->left_x, -120.0f);
-    EXPECT_EQ(s->right_x, 608.0f);
-    EXPECT_EQ(s->plane_camera.z, -666.0f);
-    EXPECT_EQ(s->background_on, 1);
-    ASSERT_EQ(frame(0.0f), 1);
-    EXPECT_EQ(s->part_time, 0.0f);
-    EXPECT_EQ(s->dissolve, 0.0f);
-    EXPECT_EQ(s->left_x, -120.0f);
-    EXPECT_EQ(s->plane_angle_z, 0.0f);
-    EXPECT_EQ(s->plane_angle_x, 0.0f);
-    EXPECT_EQ(fb(10, 10), MARKER); // threshold 0 shows nothing yet
-    EXPECT_NE(work(10, 10), 0u);   // but the plane was drawn
-    EXPECT_EQ(work(256, 128), sheened_steel());
-}
-
 TEST_F(MagnetTest, StripsSlideInAndStopAtTheirPlacesWhateverTheFrameLength) {
     image_fill_rect(BarLeft, 0, 0, 0, 24, 307);
     image_fill_rect(TextStrip[3], 0, 0, 0, 24, 256);

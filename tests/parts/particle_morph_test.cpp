@@ -118,19 +118,7 @@ struct ParticleMorphTest : PartFixture {
         write_data("ptl_scen.lws", s);
     }
 
-    static int frame(float dt) { return PartFixture::frame(particle_morph_run, dt); }
 };
-
-TEST_F(ParticleMorphTest, LoadSetsTheOpeningState) {
-    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
-    const ParticleMorphState *s = particle_morph_state();
-    EXPECT_EQ(s->brightness, 256.0f);
-    EXPECT_EQ(s->left_x, -32.0f);
-    EXPECT_EQ(s->right_x, 512.0f);
-    EXPECT_EQ(s->clock + s->morph_angle + s->roto_phase_a + s->roto_phase_b + s->dissolve_level,
-              0.0f);
-    EXPECT_EQ(particle_morph_cloud()->motion, nullptr);
-}
 
 TEST_F(ParticleMorphTest, RefusesDataItWouldMisread) {
     write_jpeg(data + "/ptl_text.jpg", 128, 256, [](int, int) { return ::Rgb{1, 2, 3}; });
@@ -149,22 +137,6 @@ TEST_F(ParticleMorphTest, RefusesDataItWouldMisread) {
     std::filesystem::remove(data + "/ptl_alph.jpg");
     EXPECT_EQ(particle_morph_load(), 0);
     EXPECT_THAT(data_last_error(), HasSubstr("ptl_alph.jpg"));
-}
-
-// The morph starts at time 1800, the last key, and leaves the cloud as loaded; at angle 1.0 the
-// time is (cos 1 + 1) * 900 = 1386.27, between shape 2 at 1200 and shape 4 at 1400.
-TEST_F(ParticleMorphTest, MorphRunsBackThroughTheKeys) {
-    ASSERT_EQ(particle_morph_load(), 1) << data_last_error();
-    const SceneObject *cloud = particle_morph_cloud();
-    ASSERT_EQ(frame(500.0f), 1);
-    EXPECT_FLOAT_EQ(cloud->points[0].x, 0.0f);
-    ASSERT_EQ(frame(0.0f), 1);
-    EXPECT_NEAR(cloud->points[0].x, 20.0f + 20.0f * 186.27f / 200.0f, 0.01f);
-    EXPECT_NEAR(cloud->points[0].y, 0.05f, 1e-5f);
-    // The cloud turns by its own rates; its motion was taken away.
-    EXPECT_FLOAT_EQ(cloud->rotation.pitch, 0.013f * 500.0f);
-    EXPECT_FLOAT_EQ(cloud->rotation.heading, 0.015f * 500.0f);
-    EXPECT_FLOAT_EQ(cloud->rotation.bank, 0.01f * 500.0f);
 }
 
 } // namespace

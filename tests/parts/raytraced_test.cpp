@@ -20,7 +20,6 @@ struct RaytracedTest : PartFixture {
             return Rgb{uint8_t(x), uint8_t(y), 128};
         });
     }
-    static int frame(float dt) { return PartFixture::frame(raytraced_run, dt); }
 };
 
 TEST(RaytracedPixels, ConvertToTheTracerLayoutAndBack) {
@@ -44,28 +43,6 @@ TEST_F(RaytracedTest, AMissingOrMisshapenWallTextureFailsTheLoad) {
     data_clear_error();
     EXPECT_EQ(raytraced_load(), 0);
     EXPECT_NE(std::string(data_last_error()).find("tracemap.jpg"), std::string::npos);
-}
-
-// With 100 ticks a frame the part clock moves by exactly 10 and the brightness by 180.
-TEST_F(RaytracedTest, FadesInHoldsAndFadesOutOnThePartClock) {
-    ASSERT_EQ(raytraced_load(), 1);
-    display_brightness = 400;
-    ASSERT_EQ(frame(100), 1); // clock 0
-    EXPECT_EQ(display_brightness, 180);
-    for (int clock = 10; clock <= 40; clock += 10) {
-        ASSERT_EQ(frame(100), 1);
-        EXPECT_EQ(display_brightness, 256) << clock;
-    }
-    // From clock 50 to 340 the brightness is left to others.
-    for (int clock = 50; clock <= 340; clock += 10) {
-        display_brightness = 123;
-        ASSERT_EQ(frame(100), 1) << clock;
-        EXPECT_EQ(display_brightness, 123) << clock;
-    }
-    ASSERT_EQ(frame(100), 1); // clock 350
-    EXPECT_EQ(display_brightness, 76);
-    EXPECT_EQ(frame(100), 0); // below zero: over, and black
-    EXPECT_EQ(display_brightness, 0);
 }
 
 } // namespace

@@ -60,47 +60,6 @@ struct TexturedSceneTest : PartFixture {
     static int frame(float dt) { return PartFixture::frame(textured_scene_run, dt); }
 };
 
-TEST_F(TexturedSceneTest, LoadDressesSurfacesByNameAndHooksTheFiller) {
-    ASSERT_EQ(textured_scene_load(), 1) << data_last_error();
-    Scene *scene = textured_scene_scene();
-    ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(scene->target, FrameBuffer);
-    EXPECT_FLOAT_EQ(scene->speed, 0.8f);
-    ASSERT_EQ(scene->object_count, 2);
-    const SceneObject *squares = scene->objects[0];
-    ASSERT_EQ(squares->surface_count, 2);
-    const Surface &rock = squares->surfaces[0], &door = squares->surfaces[1];
-    EXPECT_EQ(rock.flags, 0x44);
-    EXPECT_EQ(door.flags, 0x84); // "D" counts as "d"
-    EXPECT_EQ(rock.texture_size.x, bits_to_float(0x4442748b));
-    EXPECT_EQ(rock.texture_size.y, bits_to_float(0x43fd3649));
-    EXPECT_EQ(rock.texture_size.z, bits_to_float(0x4442748b));
-    EXPECT_EQ(door.texture_size.x, 290.0f);
-    EXPECT_EQ(door.texture_size.z, 40.0f);
-    EXPECT_EQ(door.texture_centre.y, 0.0f);
-    EXPECT_EQ(door.wrap.u, 1.0f);
-    ASSERT_NE(rock.texture_image, nullptr);
-    ASSERT_NE(door.texture_image, nullptr);
-    EXPECT_NE(rock.texture_image, door.texture_image);
-    for (int f = 0; f < squares->face_count; f++) {
-        const Face &face = squares->faces[f];
-        EXPECT_EQ(face.flags, FACE_TEXTURED) << f;
-        EXPECT_EQ(face.draw_hook, &fill_unit_textured) << f;
-        EXPECT_EQ(face.clip_stride, 5);
-        EXPECT_EQ(face.uv_count, 6);
-        EXPECT_EQ(face.uv_layer[0], 0);
-        EXPECT_EQ(face.texture[0], squares->surfaces[face.surface_index].texture_image) << f;
-    }
-    // The lamp keeps its flare flag and wears the third picture; the filler is not its.
-    const Face &lamp = scene->objects[1]->faces[0];
-    EXPECT_EQ(lamp.flags, FACE_FLARE);
-    ASSERT_NE(lamp.texture[0], nullptr);
-    EXPECT_EQ(lamp.texture[0]->width, 32);
-    EXPECT_EQ(lamp.draw_hook, nullptr);
-    EXPECT_EQ(textured_scene_state()->brightness, 0.0f);
-    EXPECT_EQ(textured_scene_state()->clock, 0.0f);
-}
-
 // The u, v of face's vertex at model point (x, y), or (-9, -9) when it has none there.
 std::pair<float, float> uv_at(const SceneObject *object, int face, float x, float y) {
     const Face &f = object->faces[face];
