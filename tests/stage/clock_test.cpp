@@ -53,14 +53,4 @@ TEST_F(ClockTest, StartingAgainBeginsFromZero) {
     EXPECT_EQ(frame_time, 1.0f);
 }
 
-TEST_F(ClockTest, TheThreadTickerMovesTimeOnItsOwn) {
-    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_REAL), 1);
-    clock_step(); // does nothing on a real clock
-    while (tick_count.load() < 3) {
-    }
-    clock_update();
-    EXPECT_GE(frame_time, 3.0f);
-    EXPECT_EQ(frame_time, float(int(frame_time))); // whole ticks only
-}
-
 } // namespace
