@@ -1,14 +1,14 @@
-// Tests of the closing part: its first call, a long frame, the scroller's entry, the dressing
-// of the scene, and files that are missing or wrong. Its frames are pinned by the digests.
+// Tests of the closing part where the show does not go: its first call, a long frame, files
+// that are missing or wrong. The show's digests pin its frames.
 
 #include "../engine/object_test_files.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/scene.h"
-#include "parts/end.h"
 #include "part_fixture.h"
+#include "parts/end.h"
 #include "stage/display.h"
 #include "stage/faults.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-// Tests of the glow part: what its load checks and prepares, and the turned objects. Its frames
-// (dissolve, captions, closing fade) are pinned by the show's digests.
+// Tests of the glow part: what its load checks and prepares, and its state across a load. The
+// show's digests pin its frames (dissolve, captions, closing fade).
 
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "part_fixture.h"
 #include "parts/glow.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +37,9 @@ struct GlowTest : PartFixture {
             return y < 128 ? Rgb{0, 0, 0} : Rgb{200, 200, 200};
         });
         for (int n = 0; n < GLOW_CAPTIONS; n++)
-            write_tga(data + "/g" + std::to_string(n + 1) + ".tga", 192, 24,
-                      [](int, int) { return Rgb{40, 200, 90}; });
+            write_tga(data + "/g" + std::to_string(n + 1) + ".tga", 192, 24, [](int, int) {
+                return Rgb{40, 200, 90};
+            });
         write_cube_object(data + "/grbit.lwo", 3, 2.0f);
         write_data("grscene.lws", glow_scene(3));
         glow_reset();

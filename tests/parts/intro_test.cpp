@@ -4,8 +4,8 @@
 #include "data/error.h"
 #include "data/memory.h"
 #include "part_fixture.h"
-#include "stage/display.h"
 #include "parts/intro.h"
+#include "stage/display.h"
 
 #include <gtest/gtest.h>
 

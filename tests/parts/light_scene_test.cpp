@@ -1,15 +1,15 @@
-// Tests of the light scene part: the tunnel table and offset, the dressing of its scene, refused
-// data, and long frames. Its frames are pinned by the show's digests.
+// Tests of the light scene part: the tunnel table and offset worked by hand, refused data, and
+// long frames. The show's digests pin its frames.
 
 #include "parts/light_scene.h"
 
 #include "../engine/object_test_files.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "fillers/fillers.h"
 #include "part_fixture.h"
+#include "stage/stage.h"
 
 #include <gmock/gmock.h>
 
@@ -32,8 +32,8 @@ struct LightSceneTest : PartFixture {
         put_polygon(pols, {0, 1, 2}, 1);
         put_polygon(pols, {0, 2, 3}, 1);
         write_data("square.lwo",
-              lwob({pnts({-20, -20, 0, -20, 20, 0, 20, 20, 0, 20, -20, 0}), srfs({"Glow"}),
-                    chunk("POLS", pols), surf("Glow", 40, 50, 60)}));
+                   lwob({pnts({-20, -20, 0, -20, 20, 0, 20, 20, 0, 20, -20, 0}), srfs({"Glow"}),
+                         chunk("POLS", pols), surf("Glow", 40, 50, 60)}));
         write_scene(4, true);
     }
 

@@ -1,14 +1,14 @@
 // Tests of the magnet part: its shade tables, the floor and ceiling grid, the dissolve, the
 // strips, the cube's table shading, and its data checks. Its timeline is pinned by the digests.
 
+#include "../engine/object_test_files.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "fillers/part_fillers.h"
-#include "../engine/object_test_files.h"
 #include "part_fixture.h"
 #include "parts/magnet.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,8 @@ std::string box(float half, const char *surface, int corners = 8) {
                                          {0, 4, 5}, {0, 5, 1}, {7, 3, 2}, {7, 2, 6}};
     std::vector<float> xyz;
     for (int m = 0; m < corners; m++) {
-        const bool x = m == 1 || m == 2 || m == 5 || m == 6, y = m == 0 || m == 1 || m == 4 || m == 5;
+        const bool x = m == 1 || m == 2 || m == 5 || m == 6,
+                   y = m == 0 || m == 1 || m == 4 || m == 5;
         xyz.insert(xyz.end(), {x ? half : -half, y ? half : -half, m >= 4 ? half : -half});
     }
     Bytes pols;

@@ -1,9 +1,9 @@
 // The music fade's volume ramp, heard through a driver that only records the volumes it is set.
 
-#include "stage/stage.h"
 #include "part_fixture.h"
 #include "platform/audio.h"
 #include "stage/music.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 

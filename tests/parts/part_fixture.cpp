@@ -5,10 +5,10 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/faults.h"
+#include "stage/stage.h"
 
 #include <filesystem>
 #include <fstream>

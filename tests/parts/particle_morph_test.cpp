@@ -1,13 +1,13 @@
 // Tests of the particle morph part: the rotozoom's fixed-point stepping, the dissolve from
-// white, refused data and the morph through its keys. Its frames are pinned by the digests.
+// white, and refused data. The show's digests pin its frames.
 
 #include "parts/particle_morph.h"
 
 #include "../engine/object_test_files.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "part_fixture.h"
+#include "stage/stage.h"
 
 #include <gmock/gmock.h>
 
@@ -117,7 +117,6 @@ struct ParticleMorphTest : PartFixture {
              "0 0 0 0 0\r\n\r\n";
         write_data("ptl_scen.lws", s);
     }
-
 };
 
 TEST_F(ParticleMorphTest, RefusesDataItWouldMisread) {

@@ -1,14 +1,14 @@
-// Tests of the title, portrait, music fade and hidden picture parts.
+// Tests of the title and hidden picture parts.
 
 #include "data/archive.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "parts/parts.h"
 #include "parts/title.h"
+#include "show_files.h"
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/faults.h"
-#include "show_files.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 

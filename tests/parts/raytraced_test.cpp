@@ -1,11 +1,11 @@
-// Tests of the raytraced part: its wall texture, the pixel conversions and the fades on its
-// clock. Its frames are pinned by the show's digests.
+// Tests of the raytraced part: its wall texture and the pixel conversions. The show's digests
+// pin its frames.
 
 #include "data/error.h"
-#include "stage/stage.h"
 #include "part_fixture.h"
 #include "parts/raytraced.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 

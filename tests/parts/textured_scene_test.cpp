@@ -1,17 +1,17 @@
-// Tests of the textured scene part: the dressing of its surfaces and faces, refused data, and
-// the levels on still and long frames. Its frames are pinned by the digests.
+// Tests of the textured scene part: its texture coordinates, refused data, and the levels on
+// still and long frames. The show's digests pin its frames.
 
 #include "parts/textured_scene.h"
 
 #include "../engine/object_test_files.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/scene.h"
 #include "fillers/part_fillers.h"
 #include "part_fixture.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <gmock/gmock.h>
 
@@ -42,10 +42,10 @@ struct TexturedSceneTest : PartFixture {
         put_polygon(pols, {4, 5, 6}, 2);
         put_polygon(pols, {4, 6, 7}, 2);
         write_data("squares.lwo",
-              lwob({pnts({-150, -100, 0, -150, 100, 0, -10, 100, 0, -10, -100, 0, //
-                          10,   -100, 0, 10,   100, 0, 150, 100, 0, 150, -100, 0}),
-                    srfs({"Rock", "D"}), chunk("POLS", pols), surf("Rock", 1, 2, 3),
-                    surf("D", 4, 5, 6)}));
+                   lwob({pnts({-150, -100, 0, -150, 100, 0, -10, 100, 0, -10, -100, 0, //
+                               10,   -100, 0, 10,   100, 0, 150, 100, 0, 150, -100, 0}),
+                         srfs({"Rock", "D"}), chunk("POLS", pols), surf("Rock", 1, 2, 3),
+                         surf("D", 4, 5, 6)}));
         Bytes flare;
         put_polygon(flare, {0, 1, 2}, 1);
         write_data("lamp.lwo", lwob({pnts({-5, -5, -5, 5, 5, 5, 5, -5, 5}), srfs({"QVX_FLARE"}),
@@ -54,8 +54,8 @@ struct TexturedSceneTest : PartFixture {
     }
 
     void write_scene() {
-        write_data("scene.lws", scene_text({{"squares.lwo", 0, 0, 300}, {"lamp.lwo", 0, 0, 300}},
-                                           false, 0, 0));
+        write_data("scene.lws",
+                   scene_text({{"squares.lwo", 0, 0, 300}, {"lamp.lwo", 0, 0, 300}}, false, 0, 0));
     }
     static int frame(float dt) { return PartFixture::frame(textured_scene_run, dt); }
 };
@@ -105,9 +105,7 @@ TEST_F(TexturedSceneTest, RefusesMissingOrMisshapenData) {
         std::filesystem::rename(data + "/aside", data + "/" + name);
     }
     // The filler reads whole 256 x 256 pages: a smaller texture is refused, not overrun.
-    write_jpeg(data + "/scenmap2.jpg", 128, 256, [](int, int) {
-        return ::Rgb{1, 2, 3};
-    });
+    write_jpeg(data + "/scenmap2.jpg", 128, 256, [](int, int) { return ::Rgb{1, 2, 3}; });
     EXPECT_EQ(textured_scene_load(), 0);
     EXPECT_THAT(data_last_error(), HasSubstr("scenmap2.jpg"));
     EXPECT_THAT(data_last_error(), HasSubstr("128 x 256"));
