@@ -1,4 +1,4 @@
-// Tests of the glow part: what its load checks and prepares, and its state across a load. The
+// Tests of the glow part: what its load refuses, and its state across a load and a reset. The
 // show's digests pin its frames (dissolve, captions, closing fade).
 
 #include "data/error.h"
@@ -46,26 +46,6 @@ struct GlowTest : PartFixture {
     }
     static int run(int n, float dt = 1.0f) { return frames(glow_run, n, dt); }
 };
-
-TEST_F(GlowTest, LoadMarksTheKeyFreesTheTurnedObjectsAndGivesTheRestTheFlare) {
-    ASSERT_EQ(glow_load(), 1) << error();
-    const GlowState *s = glow_state();
-    EXPECT_EQ(s->ending, 0);
-    EXPECT_EQ(s->brightness, 256.0f);
-    EXPECT_EQ(s->blur_factor, 0.06f);
-    const Scene *scene = glow_current_scene();
-    ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(scene->target, WorkImageA);
-    EXPECT_EQ(scene->speed, 1.5f);
-    EXPECT_EQ(scene->objects[0]->motion, nullptr);
-    EXPECT_EQ(scene->objects[1]->motion, nullptr);
-    EXPECT_NE(scene->objects[2]->motion, nullptr);
-    EXPECT_EQ(scene->objects[0]->faces[0].texture[0], nullptr);
-    const Image *flare = scene->objects[1]->faces[0].texture[0];
-    ASSERT_NE(flare, nullptr);
-    EXPECT_EQ(flare->width, 256);
-    EXPECT_EQ(scene->objects[2]->faces[0].texture[0], flare);
-}
 
 TEST_F(GlowTest, LoadFailsNamingTheFileThatIsMissingDamagedOrTheWrongSize) {
     const char *needed[] = {"grflare.jpg", "grback.tga", "grfade.jpg", "grscene.lws", "g7.tga"};
