@@ -214,6 +214,31 @@ TEST_F(TracerTest, ObjectsBetweenCoarseRaysAreMissedWhenNoCornerSawThem) {
     EXPECT_NE(tracer_reference_pixel(scene, 260, 132), 0u); // it is there
 }
 
+// A sphere alone before nothing: every block on its rim with one, two or three corners on it is
+// split down to pixels, so it is drawn out to the last pixel traced one by one (this one has no
+// sliver bulging between two coarse rays that both missed).
+TEST_F(TracerTest, ASphereAloneIsDrawnOutToItsRim) {
+    scene->object_count = 3; // spheres only
+    clear_spheres();
+    Vec3 ahead{0.0f, 0.0f, 6.0f};
+    vec_add(object(1)->position, scene->cameras[0].position, ahead);
+    object(1)->radius = 1.2f;
+    std::fill(output.begin(), output.end(), 0u);
+    tracer_render(scene);
+    int drawn = 0, missing = 0;
+    for (int y = 0; y < 248; y++)
+        for (int x = 0; x < 504; x++) {
+            const uint32_t want = tracer_reference_pixel(scene, x, y);
+            drawn += want != 0;
+            missing += want != 0 && output[y * TRACE_WIDTH + x] == 0;
+            if (!want) {
+                ASSERT_EQ(output[y * TRACE_WIDTH + x], 0u) << x << "," << y;
+            }
+        }
+    EXPECT_GT(drawn, 5000);
+    EXPECT_EQ(missing, 0);
+}
+
 TEST_F(TracerTest, HitsBeyondTheFarLimitAreCandidatesButDrawNothing) {
     clear_spheres();
     scene->object_count = 4; // no wall
