@@ -53,6 +53,33 @@ static float plane_intersect(TraceObject *o, const Vec3 &origin, const Vec3 &d) 
     return (axis_value(o->position, o->shape) - axis_value(origin, o->shape)) / along;
 }
 
+void tracer_camera_constants(TraceScene *sc) {
+    const Vec3 &origin = sc->cameras[sc->current_camera].position;
+    for (int32_t i = 0; i < sc->object_count; i++) {
+        TraceObject *o = &sc->objects[i];
+        vec_sub(o->camera_offset, origin, o->position);
+        if (o->shape == SHAPE_SPHERE)
+            o->camera_constant =
+                vec_dot(o->camera_offset, o->camera_offset) - o->radius * o->radius;
+        else
+            o->camera_constant = axis_value(o->position, o->shape) - axis_value(origin, o->shape);
+    }
+}
+
+// sphere_intersect and plane_intersect with the camera as origin, their operations in order.
+float tracer_camera_intersect(const TraceObject *o, const Vec3 &d) {
+    if (o->shape != SHAPE_SPHERE) {
+        float along = axis_value(d, o->shape);
+        if (along == 0.0f) return -1.0f;
+        return o->camera_constant / along;
+    }
+    float b = vec_dot(d, o->camera_offset);
+    float disc = b * b - o->camera_constant;
+    if (disc < 0.0f) return -1.0f;
+    if (disc == 0.0f) return -b;
+    return -b - std::sqrt(disc);
+}
+
 static void planar_coords(const TraceObject *o, const Vec3 &p, TraceSample *s) {
     s->u = int16_t(int32_t((o->position.x - p.x) * PLANAR_SCALE) & 255);
     s->v = int16_t(int32_t((o->position.y - p.y) * PLANAR_SCALE) & 255);
@@ -173,32 +200,38 @@ static void camera_setup(TraceCamera *cam, int32_t rows) {
     vec_scale(cam->step_left, per_row, cam->step_left);
     vec_sub(cam->step_right, bottom_right, cam->row_right);
     vec_scale(cam->step_right, per_row, cam->step_right);
+    for (int32_t r = 0; r < rows && r < TRACE_HEIGHT; r++) {
+        Vec3 left, right;
+        vec_scale(left, float(r), cam->step_left);
+        vec_add(cam->row_start[r], left, cam->row_left);
+        vec_scale(right, float(r), cam->step_right);
+        vec_add(cam->row_end[r], right, cam->row_right);
+    }
 }
 
 // The unit direction through row row at fraction across (0 left .. 1 right).
 static Vec3 camera_ray(const TraceCamera *cam, int32_t row, float across) {
-    Vec3 left, right, span, p;
-    vec_scale(left, float(row), cam->step_left);
-    vec_add(left, left, cam->row_left);
-    vec_scale(right, float(row), cam->step_right);
-    vec_add(right, right, cam->row_right);
-    vec_sub(span, right, left);
+    const Vec3 &left = cam->row_start[row];
+    Vec3 span, p;
+    vec_sub(span, cam->row_end[row], left);
     vec_scale(span, across, span);
     vec_add(p, left, span);
     vec_normalize(p, p);
     return p;
 }
 
-// The nearest hit among the listed objects (t above 0 and below the far limit; the earlier
-// object keeps a tie): its 0-based number, or -1. With seen, every object whose t came out
-// above 0 is added to it.
-static int32_t nearest_hit(TraceScene *sc, const Vec3 &origin, const Vec3 &d, const uint8_t *list,
-                           int32_t count, float *t_hit, TraceCandidates *seen) {
+// The nearest hit among the listed objects for a ray from the camera (t above 0 and below the
+// far limit; the earlier object keeps a tie): its 0-based number, or -1. With seen, every
+// object whose t came out above 0 is added to it. routines 1 asks each object's own routine
+// (the reference), 0 uses the camera constants.
+static int32_t nearest_hit(TraceScene *sc, const Vec3 &d, const uint8_t *list, int32_t count,
+                           int routines, float *t_hit, TraceCandidates *seen) {
+    const Vec3 &origin = sc->cameras[sc->current_camera].position;
     int32_t best = -1;
     float nearest = sc->far_limit / 255.0f;
     for (int32_t k = 0; k < count; k++) {
         TraceObject *o = &sc->objects[list[k]];
-        float t = o->intersect(o, origin, d);
+        float t = routines ? o->intersect(o, origin, d) : tracer_camera_intersect(o, d);
         if (!(t > 0.0f)) continue;
         if (seen) seen->index[seen->count++] = list[k];
         if (t < nearest) {
@@ -228,7 +261,7 @@ static void trace_pixel(TraceScene *sc, int32_t x, int32_t y, const Vec3 &d, con
     const TraceCamera *cam = &sc->cameras[sc->current_camera];
     int32_t at = y * TRACE_WIDTH + x;
     float t;
-    int32_t hit = nearest_hit(sc, cam->position, d, list, count, &t, seen);
+    int32_t hit = nearest_hit(sc, d, list, count, 0, &t, seen);
     if (hit < 0) {
         sc->status[at] = TRACE_MISS;
         return;
@@ -515,6 +548,7 @@ static void refine_blocks(TraceScene *sc) {
 void tracer_render(TraceScene *sc) {
     mem_fill(sc->status, 0, size_t(TRACE_WIDTH) * TRACE_HEIGHT);
     for (int32_t i = 0; i < sc->object_count; i++) sc->objects[i].recompute = 1;
+    tracer_camera_constants(sc);
     coarse_pass(sc);
     refine_blocks(sc);
 }
@@ -565,7 +599,7 @@ uint32_t tracer_reference_pixel(TraceScene *sc, int32_t x, int32_t y) {
     }
     Vec3 d = camera_ray(cam, y, float(x) / float(TRACE_WIDTH));
     float t;
-    int32_t hit = nearest_hit(sc, cam->position, d, all, sc->object_count, &t, nullptr);
+    int32_t hit = nearest_hit(sc, d, all, sc->object_count, 1, &t, nullptr);
     if (hit < 0) return 0;
     TraceSample s{};
     record_hit(sc, hit, cam->position, d, t, &s);

@@ -78,6 +78,11 @@ struct TraceObject {
     // clear. Whoever casts a ray from elsewhere sets the flag before and after.
     int32_t recompute;
     float sphere_constant;
+    // The same for rays from the camera, worked out once per frame by tracer_camera_constants:
+    // camera position - centre and its constant (spheres), or the camera's distance along the
+    // axis to the plane (planes).
+    Vec3 camera_offset;
+    float camera_constant;
 };
 
 enum TraceLightKind : uint8_t { LIGHT_NONE = 0, LIGHT_POINT = 1 };
@@ -98,6 +103,8 @@ struct TraceCamera {
     // Set up for a number of rows: the rotated top corners and the steps down each side.
     Vec3 row_left, row_right;
     Vec3 step_left, step_right;
+    // The ends of every row set up for, row_left + r * step_left and likewise on the right.
+    Vec3 row_start[TRACE_HEIGHT], row_end[TRACE_HEIGHT];
 };
 
 // Objects seen by one coarse ray: every object whose test returned t above 0, hit or not.
@@ -137,6 +144,13 @@ void tracer_animate(TraceScene *scene, float s);
 // Traces the current state into the output, which the caller has cleared: pixels that no
 // object covers are not written, nor the last 7 columns and rows.
 void tracer_render(TraceScene *scene);
+
+// Works out every object's camera constants for the current camera position.
+void tracer_camera_constants(TraceScene *scene);
+
+// The object's intersect routine for a ray from the camera, from the camera constants: the
+// same t, bit for bit, without touching the object.
+float tracer_camera_intersect(const TraceObject *object, const Vec3 &direction);
 
 // One frame: tracer_animate, then tracer_render.
 void tracer_frame(TraceScene *scene, float s);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -289,6 +290,29 @@ TEST_F(TracerTest, PackedBlockFillsEqualThePlainOnes) {
         ASSERT_TRUE(std::equal(plain, plain + 8 * TRACE_WIDTH, packed)) << "round " << round;
     }
     has_mmx = saved;
+}
+
+// Random rays from the camera, random sphere heights and camera places: the camera constants
+// give every object's own routine's t to the bit.
+TEST_F(TracerTest, CameraConstantsGiveTheRoutinesTBitForBit) {
+    std::mt19937 rng(10);
+    std::uniform_real_distribution<float> any(-3.0f, 3.0f);
+    for (int round = 0; round < 300; round++) {
+        for (int i = 1; i <= 3; i++) object(i)->position.y = any(rng);
+        scene->cameras[0].position = Vec3{any(rng) * 0.2f, any(rng) * 0.2f, -3.0f + any(rng)};
+        tracer_camera_constants(scene);
+        Vec3 d{any(rng), any(rng), any(rng)};
+        if (round % 10 == 0) d.y = 0.0f; // along the floor
+        vec_normalize(d, d);
+        for (int n = 1; n <= 5; n++) {
+            TraceObject *o = object(n);
+            o->recompute = 1;
+            float want = o->intersect(o, scene->cameras[0].position, d);
+            float got = tracer_camera_intersect(o, d);
+            ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0)
+                << "round " << round << " object " << n;
+        }
+    }
 }
 
 } // namespace
