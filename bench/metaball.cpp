@@ -1,6 +1,7 @@
 // bench/metaball.cpp -- the metaball part's per-frame work beside a plain frame copy.
 //
-// The plasma (four byte reads and a palette read per pixel), the field of five charges on the
+// The plasma (four byte reads and a palette read per pixel; alone, and with the text blended in
+// one pass beside the three passes it replaces), the field of five charges on the
 // 17 x 17 x 17 grid, and polygonising with drawing, each beside blit_copy of one 512 x 256
 // frame. Read the ratios across rows of one run.
 
@@ -12,6 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 namespace {
 
 const Vec3 swing[ISO_BLOBS] = {
@@ -22,6 +25,9 @@ struct Setup {
     Image *frame = image_create(512, 256, IMG_DEPTH);
     Image *copy = image_create(512, 256, 0);
     Image *envmap = image_create(256, 256, 0);
+    Image *text = image_create(512, 256, 0);
+    std::vector<uint8_t> field_bytes =
+        std::vector<uint8_t>(size_t(PLASMA_FIELD_WIDTH) * PLASMA_FIELD_HEIGHT);
     uint32_t palette[256];
     IsoSurface *iso = iso_create();
     Light light{};
@@ -29,6 +35,8 @@ struct Setup {
     Setup() {
         plasma_build_field(field);
         plasma_build_palette(palette);
+        plasma_pack_field(field, field_bytes.data());
+        for (int n = 0; n < 512 * 256; n++) text->pixels[n] = uint32_t(n) * 2654435761u;
         for (int n = 0; n < 256 * 256; n++) envmap->pixels[n] = uint32_t(n) << 8;
         // The grid as the part lays it out: about 0.6 pixels per world unit, facing the viewer.
         for (int i = 0; i < ISO_SIDE; i++)
@@ -72,6 +80,30 @@ void BM_plasma(benchmark::State &state) {
     }
 }
 
+// The plasma, a copy to the target and the text averaged over it, as three passes (the
+// reference) and as one.
+void BM_plasma_copy_average(benchmark::State &state) {
+    Setup &s = setup();
+    float t = 0.0f;
+    for (auto _ : state) {
+        plasma_draw(s.field, s.palette, t, s.copy);
+        blit_copy(s.copy, s.frame, 0, 0, 512, 256, 0, 0);
+        blit_average(s.text, s.frame, 0, 0, 512, 256, 0, 0);
+        t += 0.02f;
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_plasma_blended(benchmark::State &state) {
+    Setup &s = setup();
+    float t = 0.0f;
+    for (auto _ : state) {
+        plasma_draw_blended(s.field_bytes.data(), s.palette, t, s.text, s.copy, s.frame);
+        t += 0.02f;
+        benchmark::ClobberMemory();
+    }
+}
+
 void BM_field(benchmark::State &state) {
     Setup &s = setup();
     for (auto _ : state) {
@@ -97,6 +129,8 @@ void BM_polygonise(benchmark::State &state) {
 
 BENCHMARK(BM_frame_copy);
 BENCHMARK(BM_plasma);
+BENCHMARK(BM_plasma_copy_average);
+BENCHMARK(BM_plasma_blended);
 BENCHMARK(BM_field);
 BENCHMARK(BM_polygonise);
 

@@ -5,7 +5,6 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scalar.h"
@@ -14,8 +13,13 @@
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 constexpr float META_LENGTH = 1200.0f;    // part clock ticks before the closing fade
 constexpr float META_FADE_IN = 1.5f;      // brightness lost per tick while opening
@@ -46,6 +50,7 @@ static const Vec3 meta_swing[ISO_BLOBS] = {
 
 static Image *meta_text;
 static Image *meta_field;
+static uint8_t *meta_field_bytes; // the field's bytes alone, as the plasma reads them
 static Image *meta_envmap;
 static uint32_t *meta_palette;
 static Image *meta_target; // rows 128..383 of WorkImageLarge, with a depth plane of its own
@@ -127,6 +132,69 @@ void plasma_draw(const Image *field, const uint32_t *palette, float t, Image *ta
     }
 }
 
+void plasma_pack_field(const Image *field, uint8_t *bytes) {
+    for (size_t n = 0; n < size_t(PLASMA_FIELD_WIDTH) * PLASMA_FIELD_HEIGHT; n++)
+        bytes[n] = uint8_t(field->pixels[n] >> 24);
+}
+
+// (text + plasma) >> 1 in each colour byte, the plasma's mask byte.
+static uint32_t plasma_average(uint32_t text, uint32_t plasma) {
+    uint32_t out = plasma & 0xFF;
+    for (int shift = 8; shift < 32; shift += 8)
+        out |= (((text >> shift & 255) + (plasma >> shift & 255)) >> 1) << shift;
+    return out;
+}
+
+#if defined(__SSE2__)
+// Sixteen pixels from x on: the four windows' bytes summed (wrapping, as AND 255 does), looked
+// up, stored plain and averaged with the text as blit_average's packed path does it.
+static void plasma_blend16(const uint8_t *const row[PLASMA_LAYERS], int32_t x,
+                           const uint32_t *palette, const uint32_t *text, uint32_t *plain,
+                           uint32_t *target) {
+    const __m128i low_bits_clear = _mm_set1_epi8(int8_t(0xFE));
+    const __m128i mask_byte = _mm_set1_epi32(0xFF);
+    __m128i sum = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row[0] + x));
+    for (int k = 1; k < PLASMA_LAYERS; k++)
+        sum = _mm_add_epi8(sum, _mm_loadu_si128(reinterpret_cast<const __m128i *>(row[k] + x)));
+    alignas(16) uint8_t index[16];
+    _mm_store_si128(reinterpret_cast<__m128i *>(index), sum);
+    for (int q = 0; q < 16; q += 4) {
+        __m128i p = _mm_setr_epi32(int32_t(palette[index[q]]), int32_t(palette[index[q + 1]]),
+                                   int32_t(palette[index[q + 2]]), int32_t(palette[index[q + 3]]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(plain + x + q), p);
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + x + q));
+        // (s + p) >> 1 per byte without a carry out: (s & p) + ((s ^ p) >> 1), the low bits
+        // cleared first so the 16-bit shift moves nothing across bytes.
+        __m128i half = _mm_srli_epi16(_mm_and_si128(_mm_xor_si128(s, p), low_bits_clear), 1);
+        __m128i mean = _mm_add_epi8(_mm_and_si128(s, p), half);
+        mean = _mm_or_si128(_mm_and_si128(mask_byte, p), _mm_andnot_si128(mask_byte, mean));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(target + x + q), mean);
+    }
+}
+#endif
+
+void plasma_draw_blended(const uint8_t *field_bytes, const uint32_t *palette, float t,
+                         const Image *text, Image *plain, Image *target) {
+    PlasmaOffset o[PLASMA_LAYERS];
+    plasma_offsets(t, o);
+    for (int32_t y = 0; y < PLASMA_HEIGHT; y++) {
+        const uint8_t *row[PLASMA_LAYERS];
+        for (int k = 0; k < PLASMA_LAYERS; k++)
+            row[k] = field_bytes + size_t(o[k].row + y) * PLASMA_FIELD_WIDTH + o[k].column;
+        const uint32_t *over = text->pixels + size_t(y) * PLASMA_WIDTH;
+        uint32_t *out = plain->pixels + size_t(y) * PLASMA_WIDTH;
+        uint32_t *blended = target->pixels + size_t(y) * PLASMA_WIDTH;
+        int32_t x = 0;
+#if defined(__SSE2__)
+        for (; x + 16 <= PLASMA_WIDTH; x += 16) plasma_blend16(row, x, palette, over, out, blended);
+#endif
+        for (; x < PLASMA_WIDTH; x++) {
+            out[x] = palette[uint8_t(row[0][x] + row[1][x] + row[2][x] + row[3][x])];
+            blended[x] = plasma_average(over[x], out[x]);
+        }
+    }
+}
+
 // ---- loading ---------------------------------------------------------------------------------
 
 static Image *load_sized_jpeg(const char *name, int32_t width, int32_t height) {
@@ -144,6 +212,13 @@ static int load_pictures() {
     meta_envmap = load_sized_jpeg(META_ENVMAP, 256, 256);
     if (!meta_envmap) return 0;
     plasma_build_field(meta_field);
+    meta_field_bytes =
+        static_cast<uint8_t *>(mem_alloc(size_t(PLASMA_FIELD_WIDTH) * PLASMA_FIELD_HEIGHT));
+    if (!meta_field_bytes) {
+        data_error("out of memory for the plasma field");
+        return 0;
+    }
+    plasma_pack_field(meta_field, meta_field_bytes);
     meta_palette = static_cast<uint32_t *>(mem_alloc(META_PALETTE_BYTES));
     if (!meta_palette) {
         data_error("out of memory for the plasma palette");
@@ -253,10 +328,10 @@ int metaball_run() {
     if (!update_brightness()) return 0;
     float *depth = meta_target->depth;
     for (int32_t n = 0; n < PLASMA_WIDTH * PLASMA_HEIGHT; n++) depth[n] = ISO_DEPTH_CLEAR;
-    plasma_draw(meta_field, meta_palette, meta_time, WorkImageA);
+    // The plasma into WorkImageA, and with the text averaged over it into the target.
+    plasma_draw_blended(meta_field_bytes, meta_palette, meta_time, meta_text, WorkImageA,
+                        meta_target);
     meta_time += META_PLASMA_PACE * frame_time;
-    blit_copy(WorkImageA, meta_target, 0, 0, 512, 256, 0, 0);
-    blit_average(meta_text, meta_target, 0, 0, 512, 256, 0, 0);
     render_scene(meta_scene);
     // The surface drawn now is the field of the previous frame at this frame's placement.
     iso_place_grid(meta_iso, meta_scene, meta_cube);

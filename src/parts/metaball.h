@@ -35,6 +35,16 @@ void plasma_offsets(float t, PlasmaOffset offset[PLASMA_LAYERS]);
 // palette[(sum of the four windows' field bytes) AND 255].
 void plasma_draw(const Image *field, const uint32_t *palette, float t, Image *target);
 
+// The field's bytes alone, one per texel (PLASMA_FIELD_WIDTH x PLASMA_FIELD_HEIGHT), for
+// plasma_draw_blended.
+void plasma_pack_field(const Image *field, uint8_t *bytes);
+
+// plasma_draw into plain, then the same plasma with text averaged over it into target (each
+// colour byte (plasma + text) >> 1, the mask byte the plasma's), in one pass: what plasma_draw,
+// blit_copy and blit_average make of it. All three images are 512 x 256.
+void plasma_draw_blended(const uint8_t *field_bytes, const uint32_t *palette, float t,
+                         const Image *text, Image *plain, Image *target);
+
 // Puts back the values the metaball part has when the program starts (plasma time 0, brightness
 // 511): for a second show in the same process. The load routine does not reset them.
 void metaball_reset();

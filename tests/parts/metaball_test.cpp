@@ -7,12 +7,15 @@
 #include "parts/metaball.h"
 #include "stage/display.h"
 
+#include "data/blit.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -109,6 +112,32 @@ TEST_F(MetaballTest, DataThatCannotCarryThePartIsRefusedByName) {
     remove_tree(dir + "/data/metatxt1.jpg");
     EXPECT_EQ(metaball_load(), 0);
     EXPECT_NE(error().find("metatxt1.jpg"), std::string::npos) << error();
+}
+
+// Random fields, palettes (mask bytes too) and text at random plasma times: the one-pass plasma
+// leaves both pictures as the plasma, a copy and the text averaged over it do.
+TEST(Plasma, TheBlendedPassEqualsPlasmaCopyAndAverage) {
+    std::mt19937 rng(7);
+    Image *field = image_create(PLASMA_FIELD_WIDTH, PLASMA_FIELD_HEIGHT, 0);
+    Image *text = image_create(512, 256, 0);
+    Image *plain = image_create(512, 256, 0), *target = image_create(512, 256, 0);
+    Image *want_plain = image_create(512, 256, 0), *want = image_create(512, 256, 0);
+    std::vector<uint8_t> bytes(size_t(PLASMA_FIELD_WIDTH) * PLASMA_FIELD_HEIGHT);
+    uint32_t palette[256];
+    for (int round = 0; round < 4; round++) {
+        for (int n = 0; n < PLASMA_FIELD_WIDTH * PLASMA_FIELD_HEIGHT; n++) field->pixels[n] = rng();
+        for (int n = 0; n < 512 * 256; n++) text->pixels[n] = rng();
+        for (uint32_t &p : palette) p = rng();
+        plasma_pack_field(field, bytes.data());
+        float t = std::uniform_real_distribution<float>(0.0f, 300.0f)(rng);
+        plasma_draw(field, palette, t, want_plain);
+        blit_copy(want_plain, want, 0, 0, 512, 256, 0, 0);
+        blit_average(text, want, 0, 0, 512, 256, 0, 0);
+        plasma_draw_blended(bytes.data(), palette, t, text, plain, target);
+        ASSERT_EQ(std::memcmp(plain->pixels, want_plain->pixels, 512 * 256 * 4), 0) << round;
+        ASSERT_EQ(std::memcmp(target->pixels, want->pixels, 512 * 256 * 4), 0) << round;
+    }
+    mem_free_all();
 }
 
 } // namespace
