@@ -44,22 +44,20 @@ inline void put_name(Bytes &b, const std::string &name) {
     if ((name.size() + 1) % 2) b.push_back(0);
 }
 
-inline Bytes chunk(const char *tag, const Bytes &body) {
+// A chunk (a four-byte length) or a sub-chunk of a SURF (a two-byte one).
+inline Bytes chunk(const char *tag, const Bytes &body, bool sub = false) {
     Bytes b;
-    b.reserve(8 + body.size());
     put_tag(b, tag);
-    put_u32(b, uint32_t(body.size()));
+    if (sub)
+        put_u16(b, unsigned(body.size()));
+    else
+        put_u32(b, uint32_t(body.size()));
     b.insert(b.end(), body.begin(), body.end());
     return b;
 }
 
 inline Bytes sub_chunk(const char *tag, const Bytes &body) {
-    Bytes b;
-    b.reserve(6 + body.size());
-    put_tag(b, tag);
-    put_u16(b, unsigned(body.size()));
-    b.insert(b.end(), body.begin(), body.end());
-    return b;
+    return chunk(tag, body, true);
 }
 
 inline Bytes pnts(const std::vector<float> &xyz) {
