@@ -48,28 +48,25 @@ TEST(DispatchTest, DrawsWithTheFillerOfTheMaskedFlags) {
 
 const Face *seen_face;
 Image *seen_target;
-int custom_calls;
 
 void recording_filler(const Face *face, Image *target) {
     seen_face = face;
     seen_target = target;
-    custom_calls++;
 }
 
+// A custom face goes to its own filler alone; without one it draws nothing.
 TEST(DispatchTest, CustomFlagCallsTheFacesOwnFiller) {
     Target t(8, 8);
     Face f = make_face(FACE_CUSTOM | FACE_SOLID, 0, 0, 7, 0, 0, 7);
     f.custom_filler = recording_filler;
-    custom_calls = 0;
     dispatch_fill(&f, &t.image);
-    EXPECT_EQ(custom_calls, 1);
     EXPECT_EQ(seen_face, &f);
     EXPECT_EQ(seen_target, &t.image);
-    EXPECT_EQ(t.changed(), 0) << "the table's filler is not called as well";
+    seen_face = nullptr;
     f.custom_filler = nullptr;
     dispatch_fill(&f, &t.image);
-    EXPECT_EQ(custom_calls, 1);
-    EXPECT_EQ(t.changed(), 0);
+    EXPECT_EQ(seen_face, nullptr);
+    EXPECT_EQ(t.changed(), 0) << "the table's filler is not called";
 }
 
 struct Member {

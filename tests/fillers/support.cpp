@@ -1,4 +1,4 @@
-// support.cpp -- test targets and faces, and the step-by-step references of two fillers
+// support.cpp -- test targets and faces, and the step-by-step reference of the textured filler
 
 #include "support.h"
 
@@ -138,75 +138,5 @@ void reference_textured(const Face &face, int layer, const uint32_t *texels, Can
         ref_rows(l, r, a.y, b.y, dudx, dvdx, texels, canvas);
         l.dx = e12.dx, l.du = e12.du, l.dv = e12.dv; // walked x, u, v go on along 1->2
         ref_rows(l, r, b.y, c.y, dudx, dvdx, texels, canvas);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
-int32_t ref_ceil_of(float f) {
-    return (int32_t(f * 65536.0f) + 0xffff) >> 16;
-}
-
-uint32_t ref_add(uint32_t p, uint32_t c) {
-    uint32_t out = p & 0xff;
-    for (int s = 8; s <= 24; s += 8)
-        out |= std::min<uint32_t>(255, ((p >> s) & 255) + ((c >> s) & 255)) << s;
-    return out;
-}
-
-// Step 5 of the float branch; false when the row is below the target.
-bool ref_add_row(int32_t row, float left, float right, uint32_t colour, Canvas &canvas) {
-    int32_t first = std::clamp(int32_t(left), 0, canvas.width - 1);
-    int32_t end = std::clamp(ref_ceil_of(right), 0, canvas.width - 1);
-    if (row > canvas.height - 1) return false;
-    for (int32_t x = first; x < end - 1; x++)
-        canvas.at(x, row) = ref_add(canvas.at(x, row), colour);
-    return true;
-}
-
-} // namespace
-
-void reference_flat_add(const Face &face, Canvas &canvas) {
-    float x0 = face.v[0].x, y0 = face.v[0].y, x1 = face.v[1].x, y1 = face.v[1].y;
-    float x2 = face.v[2].x, y2 = face.v[2].y;
-    if (y1 < y0) std::swap(x0, x1), std::swap(y0, y1);
-    if (y2 < y0) std::swap(x0, x2), std::swap(y0, y2);
-    if (y2 < y1) std::swap(x1, x2), std::swap(y1, y2);
-    if (y0 == y1 && x1 < x0) std::swap(x0, x1);
-    float w1 = float(canvas.width - 1), h1 = float(canvas.height - 1);
-    if (y0 > h1 || y2 < 0 || std::min({x0, x1, x2}) > w1 || std::max({x0, x1, x2}) < 0 || y2 == y0)
-        return;
-    float s02 = (x2 - x0) / (y2 - y0);
-    float s01 = y1 != y0 ? (x1 - x0) / (y1 - y0) : 0;
-    float s12 = y2 != y1 ? (x2 - x1) / (y2 - y1) : 0;
-    bool flat_top = y0 == y1;
-    // a = the long edge 0->2, b = the edge through vertex 1
-    float xa = x0, xb = x0, sb = s01;
-    bool a_left = flat_top || s02 < s01;
-    float top = y0;
-    if (top < 0) {
-        float rows = y1 < 0 ? y1 - y0 : -y0;
-        xa += rows * s02, xb += rows * sb;
-        top = 0;
-    }
-    float move = float(ref_ceil_of(top)) - top;
-    xa += move * s02, xb += move * sb;
-    for (int32_t row = int32_t(top); row < int32_t(y1); row++) {
-        if (!ref_add_row(row, a_left ? xa : xb, a_left ? xb : xa, face.colour, canvas)) return;
-        xa += s02, xb += sb;
-    }
-    if (y1 == y2) return;
-    xb = x1, sb = s12;
-    top = y1;
-    if (top < 0) {
-        xa += -top * s02, xb += -top * sb;
-        top = 0;
-    }
-    xb += (float(ref_ceil_of(top)) - top) * sb;
-    for (int32_t row = int32_t(top); row < int32_t(y2); row++) {
-        if (!ref_add_row(row, a_left ? xa : xb, a_left ? xb : xa, face.colour, canvas)) return;
-        xa += s02, xb += sb;
     }
 }

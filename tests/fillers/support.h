@@ -55,6 +55,3 @@ struct Canvas {
 // The integer branch written out step by step for fill_textured (texture layer and picture
 // given), with no guards: draws into the canvas in target coordinates.
 void reference_textured(const Face &face, int layer, const uint32_t *texels, Canvas &canvas);
-
-// fill_flat_add written out step by step, clipping to a target of the canvas's size.
-void reference_flat_add(const Face &face, Canvas &canvas);
