@@ -1,5 +1,5 @@
-// Tests of the scene reader: hand-written CR LF scene files, the line and keyword rules, and
-// scenes the builder cannot accept.
+// Tests of the scene reader (hand-written CR LF scene files, the line and keyword rules, scenes
+// the builder cannot accept) and of whole frames the show's scenes never ask for.
 
 #include "engine/scene.h"
 
@@ -12,26 +12,30 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-
 using ::testing::HasSubstr;
 
 static const float PI = 3.14159265358979f;
 
-// Joins lines with CR LF after each.
-static std::string crlf(std::initializer_list<std::string> lines) {
-    std::string text;
+// A motion block of the given key lines (two per key).
+static std::string motion(const std::string &keyword, const std::vector<std::string> &lines) {
+    std::string text = keyword + " (unnamed)\r\n9\r\n" + std::to_string(lines.size() / 2) + "\r\n";
     for (const std::string &l : lines) text += l + "\r\n";
     return text;
 }
 
 // A motion block of one key at (x, y, z) with no rotation.
 static std::string one_key(const std::string &keyword, int x, int y, int z) {
-    return keyword + " (unnamed)\r\n9\r\n1\r\n" + std::to_string(x) + " " + std::to_string(y) +
-           " " + std::to_string(z) + " 0 0 0 1 1 1\r\n0 0 0 0 0\r\n";
+    return motion(keyword, {std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) +
+                                " 0 0 0 1 1 1",
+                            "0 0 0 0 0"});
 }
-
 static const std::string CAMERA = "ShowCamera 1 2\r\n" + one_key("CameraMotion", 0, 0, -500);
+
+static int hook_calls;
+
+static void count_call(const Face *, Image *) {
+    hook_calls++;
+}
 
 class SceneTest : public DataFolderTest {
   protected:
@@ -47,63 +51,37 @@ class SceneTest : public DataFolderTest {
         data_clear_error();
         return load_scene("test.lws", 512, 256, 400.0f, flags);
     }
+    // A double-sided triangle in front of the camera, n times over, each face counting its
+    // calls.
+    Scene *many_triangles(int n) {
+        Bytes pols;
+        for (int i = 0; i < n; i++) put_polygon(pols, {0, 1, 2}, 1);
+        write("objects/many.lwo", lwob({pnts({0, 0, 0, 0, 100, 0, 100, 0, 0}), srfs({"S"}),
+                                        surf("S", 200, 200, 200, 0x100), chunk("POLS", pols)}));
+        Scene *s = load("LoadObject objects\\many.lwo\r\n" + one_key("ObjectMotion", 0, 0, 0) +
+                        "\r\n" + CAMERA);
+        EXPECT_NE(s, nullptr) << data_last_error();
+        if (s)
+            for (int i = 0; i < n; i++) s->objects[0]->faces[i].draw_hook = count_call;
+        hook_calls = 0;
+        return s;
+    }
 };
 
 // The keys' six values in file order (x, y, z, heading, pitch, bank), their spline
 // parameters, lines the reader skips, a light whose keys come out of order and whose own
 // settings the engine overrides, and targets.
-static const std::string FULL_SCENE = crlf({"LWSC",
-                                            "1",
-                                            "",
-                                            "FirstFrame 1",
-                                            "FramesPerSecond 30.000000",
-                                            "",
-                                            "LoadObject objects\\tri.lwo",
-                                            "ShowObject 6 7",
-                                            "ObjectMotion (unnamed)",
-                                            "9",
-                                            "2",
-                                            "0 0 -300 90 0 0 1 1 1",
-                                            "0 0 0 0 0",
-                                            "10 20 30 45 -30 180 2 3 4",
-                                            "100 1 0.5 -0.25 0.75",
-                                            "EndBehavior 1",
-                                            "ShadowOptions 7",
-                                            "",
-                                            "AddNullObject NullObject",
-                                            "ObjectMotion (unnamed)",
-                                            "9",
-                                            "1",
-                                            "5 6 7 0 0 0 1 1 1",
-                                            "0 0 0 0 0",
-                                            "",
-                                            "AmbientColor 255 255 255",
-                                            "AddLight",
-                                            "LightName Light",
-                                            "LightMotion (unnamed)",
-                                            "9",
-                                            "3",
-                                            "0 0 0 0 0 0 1 1 1",
-                                            "0 0 0 0 0",
-                                            "-100 200 -300 0 0 0 1 1 1",
-                                            "100 0 0 0 0",
-                                            "1 2 3 0 0 0 1 1 1",
-                                            "50 0 0 0 0",
-                                            "LightColor 255 200 100",
-                                            "LgtIntensity 0.8",
-                                            "LightType 1",
-                                            "TargetObject 1",
-                                            "",
-                                            "ShowCamera 1 2",
-                                            "CameraMotion (unnamed)",
-                                            "9",
-                                            "1",
-                                            "0 0 -500 0 0 30 1 1 1",
-                                            "0 0 0 0 0",
-                                            "TargetObject 2",
-                                            "ZoomFactor 3.2",
-                                            ""});
-
+static const std::string FULL_SCENE =
+    "LWSC\r\n1\r\n\r\nLoadObject objects\\tri.lwo\r\nShowObject 6 7\r\n" +
+    motion("ObjectMotion", {"0 0 -300 90 0 0 1 1 1", "0 0 0 0 0", "10 20 30 45 -30 180 2 3 4",
+                            "100 1 0.5 -0.25 0.75"}) +
+    "EndBehavior 1\r\n\r\nAddNullObject NullObject\r\n" + one_key("ObjectMotion", 5, 6, 7) +
+    "\r\nAddLight\r\n" +
+    motion("LightMotion", {"0 0 0 0 0 0 1 1 1", "0 0 0 0 0", "-100 200 -300 0 0 0 1 1 1",
+                           "100 0 0 0 0", "1 2 3 0 0 0 1 1 1", "50 0 0 0 0"}) +
+    "LightColor 255 200 100\r\nLgtIntensity 0.8\r\nLightType 1\r\nTargetObject 1\r\n\r\n" +
+    "ShowCamera 1 2\r\n" + motion("CameraMotion", {"0 0 -500 0 0 30 1 1 1", "0 0 0 0 0"}) +
+    "TargetObject 2\r\nZoomFactor 3.2\r\n";
 TEST_F(SceneTest, ReadsAHandWrittenSceneIntoEveryRecord) {
     Scene *s = load(FULL_SCENE);
     ASSERT_NE(s, nullptr) << data_last_error();
@@ -227,4 +205,37 @@ TEST_F(SceneTest, ScenesTheBuilderCannotUseFailWithAReason) {
     data_clear_error();
     EXPECT_EQ(load_scene("absent.lws", 512, 256, 400, 0x51), nullptr);
     EXPECT_THAT(data_last_error(), HasSubstr("absent.lws"));
+}
+
+// Sorted, only the first DEPTH_LIST_SIZE visible faces are drawn; in object order, all.
+TEST_F(SceneTest, MoreVisibleFacesThanTheDepthListDrawsTheFirst) {
+    const int n = DEPTH_LIST_SIZE + 500;
+    Scene *s = many_triangles(n);
+    ASSERT_NE(s, nullptr);
+    s->target = image_create(512, 256, 0);
+    render_scene_ticks(s, 1.0f);
+    EXPECT_EQ(hook_calls, DEPTH_LIST_SIZE);
+    hook_calls = 0;
+    s->flags = 0x50;
+    render_scene_ticks(s, 1.0f);
+    EXPECT_EQ(hook_calls, n);
+}
+
+// Without a picture or a camera nothing is drawn and the clock stands still.
+TEST_F(SceneTest, IncompleteScenesDrawNothing) {
+    render_scene_ticks(nullptr, 1.0f);
+    Scene *s = many_triangles(1);
+    ASSERT_NE(s, nullptr);
+    render_scene_ticks(s, 1.0f); // no target (0x40)
+    EXPECT_EQ(s->time, 0.0f);
+    s->target = image_create(512, 256, 0);
+    s->camera_count = 0;
+    render_scene_ticks(s, 1.0f);
+    s->camera_count = 1;
+    s->current_camera = 1;
+    render_scene_ticks(s, 1.0f);
+    EXPECT_EQ(hook_calls, 0);
+    s->current_camera = 0;
+    render_scene_ticks(s, 1.0f);
+    EXPECT_EQ(hook_calls, 1) << "the complete scene draws";
 }

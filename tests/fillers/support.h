@@ -1,12 +1,10 @@
-// support.h -- targets, textures and faces for the filler tests, and the references the fillers
-// are checked against.
+// support.h -- targets, textures and faces for the filler tests.
 #pragma once
 
 #include "data/image.h"
 #include "engine/object.h"
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 // A target whose pixel and depth buffers hold exactly width * height words, so that the
@@ -39,19 +37,3 @@ Face make_face(int flags, float x0, float y0, float x1, float y1, float x2, floa
 
 // Sets the coordinate set at layer of the face (texels).
 void set_uv(Face &face, int layer, float u0, float v0, float u1, float v1, float u2, float v2);
-
-// Random vertices in [lo_x, hi_x) x [lo_y, hi_y).
-void random_vertices(Face &face, std::mt19937 &rng, float lo_x, float hi_x, float lo_y, float hi_y);
-
-// A canvas far larger than the targets it stands for: a target of width x height sits at
-// (margin, margin), so an unguarded reference may draw around it.
-struct Canvas {
-    int32_t margin, width, height, stride;
-    std::vector<uint32_t> pixels;
-    Canvas(int32_t target_width, int32_t target_height, int32_t margin);
-    uint32_t &at(int32_t x, int32_t y) { return pixels[size_t(y + margin) * stride + x + margin]; }
-};
-
-// The integer branch written out step by step for fill_textured (texture layer and picture
-// given), with no guards: draws into the canvas in target coordinates.
-void reference_textured(const Face &face, int layer, const uint32_t *texels, Canvas &canvas);
