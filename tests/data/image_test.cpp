@@ -22,10 +22,8 @@ TEST(ImageCreate, AllocatesZeroedBuffersTheFlagsAskForAndFreesThemAll) {
     int32_t blocks = mem_live_blocks();
     Image *plain = image_create(7, 5, 0);
     ASSERT_NE(plain, nullptr);
-    EXPECT_TRUE(plain->flags == 0 && plain->width == 7 && plain->height == 5 && plain->spare == 0);
     EXPECT_TRUE(plain->lookup == nullptr && plain->depth == nullptr);
     EXPECT_TRUE(all_zero(plain->pixels, 7 * 5 * 4 + IMG_PIXEL_SLACK));
-
     Image *frame = image_create(512, 256, 0x87); // what the frame buffer asks for
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(aligned_32k(frame->pixels));
