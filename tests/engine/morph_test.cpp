@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <random>
 #include <vector>
@@ -29,17 +28,21 @@ SceneObject *shape(int n, float x, float normal_length = 1.0f) {
     return o;
 }
 
+// A sequence of the given shapes at the given times.
+MorphSequence *sequence(std::initializer_list<std::pair<SceneObject *, float>> keys) {
+    MorphSequence *s = morph_new();
+    for (auto [object, time] : keys) morph_add(s, morph_key(object, time));
+    return s;
+}
+
 class MorphTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        seq = morph_new();
         target = shape(3, -1.0f);
         a = shape(3, 0.0f);
         b = shape(3, 10.0f);
         c = shape(3, 30.0f);
-        ASSERT_EQ(morph_add(seq, morph_key(a, 0.0f)), 1);
-        ASSERT_EQ(morph_add(seq, morph_key(b, 10.0f)), 1);
-        ASSERT_EQ(morph_add(seq, morph_key(c, 20.0f)), 1);
+        seq = sequence({{a, 0.0f}, {b, 10.0f}, {c, 20.0f}});
     }
     void TearDown() override { mem_free_all(); }
     float x_at(float t) {
@@ -61,6 +64,7 @@ TEST_F(MorphTest, RefusedKeysAndTimesOutsideTheSegments) {
     EXPECT_EQ(morph_key(a, std::numeric_limits<float>::quiet_NaN()), nullptr);
     EXPECT_EQ(morph_add(nullptr, morph_key(a, 1.0f)), 0);
     EXPECT_EQ(morph_add(seq, nullptr), 0);
+    EXPECT_EQ(morph_add(morph_new(), morph_key(a, 1.0f)), 1);
     EXPECT_EQ(seq->key_count, 3);
     EXPECT_EQ(seq->length, 20.0f);
     EXPECT_EQ(x_at(15.0f), 20.0f);
@@ -70,38 +74,24 @@ TEST_F(MorphTest, RefusedKeysAndTimesOutsideTheSegments) {
 
 TEST_F(MorphTest, EqualTimesUseASpanOfOne) {
     // Keys 0 and 0 then 9: at t = 0 the first segment has span 0, taken as 1, and f = 0.
-    MorphSequence *z = morph_new();
-    morph_add(z, morph_key(a, 0.0f));
-    morph_add(z, morph_key(shape(3, 4.0f), 0.0f));
-    morph_add(z, morph_key(c, 9.0f));
-    morph_apply(z, target, 0.0f);
+    morph_apply(sequence({{a, 0.0f}, {shape(3, 4.0f), 0.0f}, {c, 9.0f}}), target, 0.0f);
     EXPECT_EQ(target->points[0].x, 4.0f); // segment 1 (t < 0 fails for key 1): starts at 4
     // Before two keys of equal time: the first segment, span 1, f = 1 - 3 = -2.
-    MorphSequence *early = morph_new();
-    morph_add(early, morph_key(a, 3.0f));
-    morph_add(early, morph_key(b, 3.0f));
-    morph_add(early, morph_key(c, 9.0f));
-    morph_apply(early, target, 1.0f);
+    morph_apply(sequence({{a, 3.0f}, {b, 3.0f}, {c, 9.0f}}), target, 1.0f);
     EXPECT_EQ(target->points[0].x, -20.0f);
 }
 
 TEST_F(MorphTest, NormalsAreRenormalisedAndSizesMismatchSafely) {
-    SceneObject *short_a = shape(2, 0.0f, 0.5f), *short_b = shape(2, 2.0f, 0.5f);
     target->point_normals[2] = Vec3{0, 9, 0};
-    MorphSequence *s = morph_new();
-    morph_add(s, morph_key(short_a, 0.0f));
-    morph_add(s, morph_key(short_b, 2.0f));
-    morph_apply(s, target, 1.0f);
+    morph_apply(sequence({{shape(2, 0.0f, 0.5f), 0.0f}, {shape(2, 2.0f, 0.5f), 2.0f}}), target,
+                1.0f);
     EXPECT_EQ(target->points[1].x, 1.0f);
     EXPECT_FLOAT_EQ(target->point_normals[0].x, 1.0f); // 0.5 made unit length
     EXPECT_EQ(target->points[2].x, -1.0f);             // beyond the keys' points: untouched
     EXPECT_EQ(target->point_normals[2].y, 9.0f);
     // Zero normals stay zero instead of becoming 0 / 0.
     SceneObject *bare = shape(3, 0.0f, 0.0f);
-    MorphSequence *z = morph_new();
-    morph_add(z, morph_key(bare, 0.0f));
-    morph_add(z, morph_key(bare, 1.0f));
-    morph_apply(z, target, 0.5f);
+    morph_apply(sequence({{bare, 0.0f}, {bare, 1.0f}}), target, 0.5f);
     EXPECT_EQ(target->point_normals[0].x, 0.0f);
 }
 

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -60,29 +59,6 @@ TEST_F(QuantizeTest, EmptyPictureWritesNothing) {
     EXPECT_EQ(quantize_colors(palette, nullptr, nullptr, 0, 255, &size), 1);
     EXPECT_EQ(size, 0);
     EXPECT_EQ(palette[0], 7u);
-}
-
-// Reds only; green and blue 0.
-static std::vector<uint8_t> quantize_reds(const std::vector<int> &reds, int colours,
-                                          std::vector<uint32_t> *palette) {
-    std::vector<uint32_t> pixels;
-    for (int r : reds) pixels.push_back(pixel_rgb(r, 0, 0));
-    std::vector<uint8_t> indices(pixels.size());
-    palette->assign(256, 0);
-    int size = 0;
-    EXPECT_EQ(quantize_colors(palette->data(), pixels.data(), indices.data(), int(pixels.size()),
-                              colours, &size),
-              1);
-    palette->resize(size_t(size));
-    return indices;
-}
-
-TEST_F(QuantizeTest, AnEqualDistanceGoesToTheEntryFoundFirst) {
-    // Leaves below and above 16 (the last split) hold 0 and 16 (entry 8) and 17 and 31 (entry
-    // 24). 16 is 8 from both and keeps the first entry found, its own.
-    std::vector<uint32_t> palette;
-    EXPECT_EQ(quantize_reds({0, 16, 17, 31}, 255, &palette), (std::vector<uint8_t>{0, 0, 1, 1}));
-    EXPECT_EQ(palette, (std::vector<uint32_t>{pixel_rgb(8, 0, 0), pixel_rgb(24, 0, 0)}));
 }
 
 TEST_F(QuantizeTest, PruningFoldsEveryNodeAtTheSmallestWeightTogether) {

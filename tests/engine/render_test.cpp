@@ -1,21 +1,16 @@
 // Tests of the render pipeline where the show's scenes do not reach: zero-area and special faces,
-// the depth sort against a stable sort, degenerate clipping, the light types the show never
-// uses, and single points.
+// degenerate clipping, the light types the show never uses, and single points.
 
 #include "engine/render.h"
 
 #include "data/image.h"
 #include "data/memory.h"
-#include "engine/motion.h"
 #include "engine/object.h"
 #include "engine/scene.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <random>
-#include <vector>
 
 namespace {
 
@@ -63,25 +58,6 @@ TEST_F(RenderTest, BackFacesAreThoseClockwiseOnScreen) {
     EXPECT_TRUE(face_visible(view, face_at(a, a, c)));
     for (int kind : {FACE_DOUBLE_SIDED | FACE_SOLID, FACE_FLARE, FACE_POINT, FACE_PARTICLE})
         EXPECT_TRUE(face_visible(view, face_at(a, c, b, kind))) << kind;
-}
-
-TEST_F(RenderTest, DepthSortMatchesAStableSortReversed) {
-    const int n = 3000;
-    Face *f = new_faces(n);
-    std::mt19937 rng(7);
-    std::vector<Face *> list, scratch(n);
-    for (int i = 0; i < n; i++) {
-        // Few distinct low bytes and a spread of high ones: ties and every byte matter.
-        f[i].depth_key = static_cast<int>((rng() & 0xFF0F00F3u) | (rng() % 4));
-        list.push_back(&f[i]);
-    }
-    std::vector<Face *> expected = list;
-    std::stable_sort(expected.begin(), expected.end(), [](const Face *a, const Face *b) {
-        return static_cast<uint32_t>(a->depth_key) < static_cast<uint32_t>(b->depth_key);
-    });
-    std::reverse(expected.begin(), expected.end());
-    depth_sort(list.data(), scratch.data(), n);
-    EXPECT_EQ(list, expected);
 }
 
 TEST_F(RenderTest, SegmentsLyingInAClipPlaneStayFinite) {
