@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
 // dispatch_fill draws what the selected filler draws; bits outside the mask (double-sided,

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -73,23 +72,6 @@ TEST_F(DepthTest, StrictTestOnWholeDepths) {
         std::fill(t.pixels.begin(), t.pixels.end(), 0);
         fill(&farther, &t.image);
         EXPECT_EQ(t.changed(), 0);
-    }
-}
-
-// Over a cleared depth buffer (0.0) only depths truncating to -1 or less are drawn.
-TEST_F(DepthTest, ClearedBufferTakesOnlyDepthsOfMinusOneOrLess) {
-    struct Case {
-        float z;
-        bool drawn;
-        float stored;
-    } cases[] = {
-        {-0.5f, false, 0.0f}, {-1.0f, true, -1.0f}, {-1.7f, true, -1.0f}, {3.0f, false, 0}};
-    for (const Case &c : cases) {
-        Target t(16, 16, 0, true);
-        Face f = flat(c.z);
-        fill_flat_add_depth(&f, &t.image);
-        EXPECT_EQ(t.at(6, 5) != 0, c.drawn) << c.z;
-        EXPECT_EQ(t.depth_at(6, 5), c.stored) << c.z;
     }
 }
 

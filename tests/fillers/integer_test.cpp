@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
 constexpr uint32_t BLANK = 0x11111111u;

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
 // Index texture: word = column; level texture: word = row. The table entry index * 256 + level
