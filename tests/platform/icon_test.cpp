@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <png.h>
 #include <string>
 #include <unistd.h>
@@ -36,20 +37,12 @@ void write_png(const std::string &path, int width, int height, const std::vector
 }
 
 void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    std::ofstream(path, std::ios::binary).write((const char *)bytes.data(), long(bytes.size()));
 }
 
 std::vector<uint8_t> read_bytes(const std::string &path) {
-    std::vector<uint8_t> bytes;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) return bytes;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(uint8_t(c));
-    std::fclose(f);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(Icon, ReadsThePixelsOfTheNamedFile) {

