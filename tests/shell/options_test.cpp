@@ -59,11 +59,25 @@ TEST_F(OptionsTest, SettingsSkipTheDialog) {
     EXPECT_EQ(p.opts.stop_after, 300);
 }
 
-TEST_F(OptionsTest, HeadlessPlaysSilently) {
+TEST_F(OptionsTest, HeadlessRecordingAndTheBenchmarkSkipTheDialog) {
     Parsed p = parse({"--sound-device", "0", "--headless"});
     ASSERT_EQ(p.result, OPTIONS_RUN);
     EXPECT_EQ(p.opts.headless, 1);
     EXPECT_EQ(p.opts.show_dialog, 0);
+    EXPECT_EQ(p.opts.sound_device, OPT_SOUND_NONE);
+    // Recording is headless with the music (the offline device) unless sound is off.
+    p = parse({"--record", "a.mp4", "--scale", "3", "--part", "5"});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    EXPECT_STREQ(p.opts.record_path, "a.mp4");
+    EXPECT_EQ(p.opts.record_scale, 3);
+    EXPECT_EQ(p.opts.headless, 1);
+    EXPECT_EQ(p.opts.show_dialog, 0);
+    EXPECT_EQ(p.opts.sound_device, 0);
+    EXPECT_EQ(parse({"--record", "a.mp4", "--sound-device", "none"}).opts.sound_device,
+              OPT_SOUND_NONE);
+    p = parse({"--benchmark", "--part", "3"});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    EXPECT_EQ(p.opts.headless, 1);
     EXPECT_EQ(p.opts.sound_device, OPT_SOUND_NONE);
 }
 
@@ -100,6 +114,11 @@ TEST_F(OptionsTest, BadCommandLinesAreRefusedWithAMessage) {
         {"--fullscreen"},
         {"--data"},
         {"extra"},
+        {"--scale", "2"},
+        {"--record", "a.mp4", "--scale", "9"},
+        {"--record"},
+        {"--record", "a.mp4", "--benchmark"},
+        {"--record", "a.mp4", "--frames", "d", "--every", "3"},
     };
     for (const auto &args : bad) {
         Parsed p = parse(args);

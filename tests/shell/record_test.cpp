@@ -1,16 +1,15 @@
 // Tests of recording: the streams ffmpeg writes, the music in step with the ticks, failures.
 
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "platform/audio.h"
 #include "platform/video.h"
-#include "stage/clock.h"
-#include "stage/display.h"
-#include "stage/music.h"
-#include "shell/options.h"
 #include "shell/record.h"
 #include "shell/sequencer.h"
 #include "show_files.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/music.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 
@@ -261,41 +260,6 @@ TEST(RecordProgram, AnInterruptedRecordingKeepsWhatWasRecorded) {
     ASSERT_EQ(streams.size(), 2u) << "ffprobe cannot read " << path;
     EXPECT_GT(streams[0].frames, 10);
     remove_tree(dir);
-}
-
-// Parses args; returns the result with opts filled (its strings point into `kept`).
-std::vector<std::string> kept;
-OptionsResult parse(std::vector<std::string> args, Options *opts) {
-    kept = std::move(args);
-    kept.insert(kept.begin(), "quellmoor");
-    std::vector<char *> argv;
-    for (auto &a : kept) argv.push_back(a.data());
-    testing::internal::CaptureStderr();
-    OptionsResult r = options_parse(int(argv.size()), argv.data(), opts);
-    testing::internal::GetCapturedStderr();
-    return r;
-}
-
-TEST(RecordOptions, RecordingIsHeadlessWithMusicUnlessSoundIsOff) {
-    Options o;
-    ASSERT_EQ(parse({"--record", "a.mp4", "--scale", "3", "--part", "5"}, &o), OPTIONS_RUN);
-    EXPECT_STREQ(o.record_path, "a.mp4");
-    EXPECT_EQ(o.record_scale, 3);
-    EXPECT_EQ(o.headless, 1);
-    EXPECT_EQ(o.show_dialog, 0);
-    EXPECT_EQ(o.sound_device, 0) << "the offline device";
-    ASSERT_EQ(parse({"--record", "a.mp4", "--sound-device", "none"}, &o), OPTIONS_RUN);
-    EXPECT_EQ(o.sound_device, OPT_SOUND_NONE);
-    ASSERT_EQ(parse({"--benchmark", "--part", "3"}, &o), OPTIONS_RUN);
-    EXPECT_EQ(o.headless, 1);
-    EXPECT_EQ(o.sound_device, OPT_SOUND_NONE);
-
-    EXPECT_EQ(parse({"--scale", "2"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record", "a.mp4", "--scale", "9"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record", "a.mp4", "--benchmark"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record", "a.mp4", "--frames", "d", "--every", "3"}, &o), OPTIONS_BAD);
-    mem_free_all();
 }
 
 } // namespace

@@ -121,19 +121,6 @@ void write_cube_object(const std::string &path, int points, float half) {
     write_bytes(path, file.data(), file.size());
 }
 
-void write_metaball_scene(const std::string &path, bool with_light) {
-    std::string s = "LWSC\r\n1\r\n\r\n"
-                    "LoadObject data\\metacube.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n  2\r\n"
-                    "  0 0 128 -10 5 0 1 1 1\r\n  0 0 0 0 0\r\n"
-                    "  0 0 128 10 -5 0 1 1 1\r\n  600 0 0 0 0\r\n\r\n";
-    if (with_light)
-        s += "AddLight\r\nLightMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -530 0 0 0 1 1 1\r\n"
-             "  0 0 0 0 0\r\n\r\n";
-    s += "ShowCamera 1 7\r\nCameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 0 0 0 0 1 1 1\r\n"
-         "  0 0 0 0 0\r\n\r\n";
-    write_bytes(path, s.data(), s.size());
-}
-
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
                      const std::string &skip) {
     namespace fs = std::filesystem;

@@ -32,10 +32,6 @@ void write_jpeg(const std::string &path, int width, int height, const PixelSourc
 // half-side `half`, in the order the metaball grid reads them, and one triangle.
 void write_cube_object(const std::string &path, int points, float half);
 
-// Writes the metaball part's scene: the cube ahead at depth 128, turning a little, a light
-// (unless with_light is false) and a still camera.
-void write_metaball_scene(const std::string &path, bool with_light);
-
 // Copies the show's data as the forge made it (plain files in forge_dir/data) into dir/data,
 // leaving out the file named `skip`. Returns false when the forge has not made it.
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,

@@ -144,22 +144,6 @@ TEST(XmWriter, EverythingReadsBackByTheDeclaredSizes) {
     EXPECT_EQ(r.samples[1], song.instruments[1].pcm);
 }
 
-TEST(XmWriter, CellsArePackedAndEmptyPatternsHaveNoData) {
-    XmSong song = small_song();
-    std::vector<uint8_t> b;
-    std::string why;
-    ASSERT_TRUE(xm_encode(&song, &b, &why)) << why;
-    size_t first = 60 + 276;
-    // A full cell goes out raw, the empty cells beside it as single 0x80 bytes.
-    EXPECT_EQ(b[first + 9], 49);
-    EXPECT_EQ(b[first + 9 + 5], 0x80);
-    // 256 cells: one raw (5 bytes), a key-off (2), a speed change (3), 253 empty.
-    EXPECT_EQ(read16(b, first + 7), 5u + 2u + 3u + 253u);
-    size_t second = first + 9 + read16(b, first + 7);
-    EXPECT_EQ(read16(b, second + 5), 16u);
-    EXPECT_EQ(read16(b, second + 7), 0u);
-}
-
 TEST(XmWriter, LoopsAreStoredInBytes) {
     XmSong song = small_song();
     song.instruments[0].loop_type = XM_LOOP_FORWARD;
