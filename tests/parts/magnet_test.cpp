@@ -39,7 +39,7 @@ TEST_F(MagnetTest, StripsSlideInAndStopAtTheirPlacesWhateverTheFrameLength) {
 }
 
 TEST_F(MagnetTest, ShapesAndScenesThatDoNotFitTheCubeAreRefused) {
-    write_cube_object(data + "/magnkub4.lwo", 4, 100.0f); // points missing
+    write_points_object(data + "/magnkub4.lwo", 4); // points missing
     EXPECT_EQ(magnet_load(), 0);
     EXPECT_NE(error().find("magnkub4.lwo: 4 points"), std::string::npos) << error();
     restore_data("magnkub4.lwo");

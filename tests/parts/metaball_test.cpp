@@ -48,7 +48,7 @@ TEST_F(MetaballTest, AClockOfExactly1200NeitherFadesDownNorUp) {
 }
 
 TEST_F(MetaballTest, ACubeOfSevenCornersIsRefused) {
-    write_cube_object(data + "/metacube.lwo", 7, 34.0f);
+    write_points_object(data + "/metacube.lwo", 7);
     EXPECT_EQ(metaball_load(), 0);
     EXPECT_NE(error().find("metascen.lws"), std::string::npos) << error();
 }

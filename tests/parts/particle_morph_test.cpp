@@ -13,7 +13,7 @@ namespace {
 using ParticleMorphTest = PartFixture;
 
 TEST_F(ParticleMorphTest, RefusesAShapeOfOtherPointsAndASceneWithoutTheCloud) {
-    write_cube_object(data + "/pmorph4.lwo", 3, 1.0f);
+    write_points_object(data + "/pmorph4.lwo", 3);
     EXPECT_EQ(particle_morph_load(), 0);
     EXPECT_NE(error().find("pmorph4.lwo: 3 points"), std::string::npos) << error();
     restore_data("pmorph4.lwo");

@@ -16,7 +16,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,10 +116,7 @@ Outcome run(const std::string &dir, const std::vector<std::string> &args) {
     r.timed_out = status == -1;
     r.signal = status >= 256 ? status - 256 : 0;
     r.status = status >= 0 && status < 256 ? status : -1;
-    std::ifstream in(err_path);
-    std::stringstream text;
-    text << in.rdbuf();
-    r.err = text.str();
+    r.err = read_text(err_path);
     return r;
 }
 

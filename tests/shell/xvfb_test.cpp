@@ -89,8 +89,7 @@ struct XvfbTest : testing::Test {
     }
     // What the program said.
     std::string log() {
-        std::ifstream in(dir + "/show.txt");
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return read_text(dir + "/show.txt");
     }
     int x_command(const std::string &cmd) {
         return xvfb_run(cmd + " >/dev/null 2>&1");
