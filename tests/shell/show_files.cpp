@@ -83,30 +83,12 @@ void write_jpeg(const std::string &path, int width, int height, const PixelSourc
 }
 
 void write_points_object(const std::string &path, int points) {
-    const uint32_t pnts = uint32_t(points) * 12, form = pnts + 12;
-    std::vector<uint8_t> file = {'F',
-                                 'O',
-                                 'R',
-                                 'M',
-                                 uint8_t(form >> 24),
-                                 uint8_t(form >> 16),
-                                 uint8_t(form >> 8),
-                                 uint8_t(form),
-                                 'L',
-                                 'W',
-                                 'O',
-                                 'B',
-                                 'P',
-                                 'N',
-                                 'T',
-                                 'S',
-                                 uint8_t(pnts >> 24),
-                                 uint8_t(pnts >> 16),
-                                 uint8_t(pnts >> 8),
-                                 uint8_t(pnts)};
-    file.resize(file.size() + pnts);
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const uint32_t pnts = uint32_t(points) * 12;
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
+        << "FORM" + be32(pnts + 12) + "LWOBPNTS" + be32(pnts) + std::string(pnts, '\0');
 }
 
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
