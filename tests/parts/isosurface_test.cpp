@@ -1,4 +1,6 @@
-// Tests of the isosurface: tables, field, placement, polygonising and the triangle filler.
+// Tests of the isosurface where the show does not take it: all of its tables, a charge on a grid
+// point, fields with no surface or with equal values along an edge, and the filler's rows and
+// clipping. The show's digests pin its frames.
 
 #include "data/image.h"
 #include "data/memory.h"
@@ -10,44 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <set>
 
 namespace {
 
-// The cube's corner and edge numbering, as the grid reads it.
-const int corner_of_edge[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
-                                   {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
-
-TEST(IsoTables, EveryMaskIsTheCrossedEdgesAndTheEdgesItsTrianglesUse) {
-    int triangles = 0;
-    for (int index = 0; index < 256; index++) {
-        int crossed = 0;
-        for (int e = 0; e < 12; e++) {
-            bool a = index >> corner_of_edge[e][0] & 1, b = index >> corner_of_edge[e][1] & 1;
-            if (a != b) crossed |= 1 << e;
-        }
-        int used = 0, n = 0;
-        const int32_t *row = iso_triangles(index);
-        for (; n < 16 && row[n] != -1; n++) {
-            ASSERT_GE(row[n], 0);
-            ASSERT_LT(row[n], 12);
-            used |= 1 << row[n];
-        }
-        ASSERT_LT(n, 16) << index; // always ended by -1
-        EXPECT_EQ(n % 3, 0) << index;
-        EXPECT_EQ(iso_edge_mask(index), crossed) << index;
-        EXPECT_EQ(used, crossed) << index;
-        triangles += n / 3;
-    }
-    EXPECT_EQ(iso_edge_mask(0), 0);
-    EXPECT_EQ(iso_edge_mask(255), 0);
-    EXPECT_EQ(triangles, 820);
-}
-
-// The check above passes a triangle that names another crossed edge, or the right edges in
-// another order (turning it to face inwards). So the tables are pinned to the published ones
-// (Bourke's edge and triangle tables): FNV-1a, over little-endian 32-bit words, of each index's
-// edge mask, its triangle edges and a -1, computed from the published text.
+// The tables are the published ones (Bourke's edge and triangle tables): FNV-1a, over
+// little-endian 32-bit words, of each index's edge mask, its triangle edges and a -1, computed
+// from the published text. The show meets only some of the 256 cases.
 TEST(IsoTables, AreThePublishedTables) {
     uint64_t h = 0xcbf29ce484222325u;
     auto feed = [&h](int32_t v) {
@@ -89,8 +59,6 @@ struct IsoTest : testing::Test {
         for (int n = 0; n < 512 * 256; n++) target->depth[n] = ISO_DEPTH_CLEAR;
     }
     uint32_t at(int x, int y) const { return target->pixels[y * 512 + x]; }
-    static int column_of(uint32_t p) { return int(p >> 8 & 255); }
-    static int row_of(uint32_t p) { return int(p >> 16 & 255); }
     int drawn_pixels() const {
         int n = 0;
         for (int i = 0; i < 512 * 256; i++) n += target->pixels[i] != 0;
@@ -116,24 +84,6 @@ struct IsoTest : testing::Test {
     }
 };
 
-TEST_F(IsoTest, BlobCentresFollowTheirWaves) {
-    const Vec3 swing[ISO_BLOBS] = {
-        {80, 64, 80}, {148, -64, -110}, {-120, 32, -94}, {-180, -80, 106}, {150, 122, -156}};
-    iso_set_blobs(iso, swing, 0.039f);
-    iso_blob_centres(iso, 0.0f); // sines 0, cosines 1
-    const Vec3 expect[ISO_BLOBS] = {
-        {0, 0, 0}, {148, -64, 0}, {0, 32, 0}, {0, -80, 106}, {150, 0, -156}};
-    for (int b = 0; b < ISO_BLOBS; b++) {
-        EXPECT_FLOAT_EQ(iso->centre[b].x, expect[b].x) << b;
-        EXPECT_FLOAT_EQ(iso->centre[b].y, expect[b].y) << b;
-        EXPECT_FLOAT_EQ(iso->centre[b].z, expect[b].z) << b;
-    }
-    const float quarter = 0.7f * 1.5707964f; // t / 0.7 = pi / 2
-    iso_blob_centres(iso, quarter);
-    EXPECT_NEAR(iso->centre[0].x, 80.0f, 1e-4f);
-    EXPECT_NEAR(iso->centre[1].x, 148.0f * std::cos(quarter / 0.4f), 1e-3f);
-}
-
 TEST_F(IsoTest, FieldSumsInverseDistancesAndSkipsACentreOnThePoint) {
     one_sphere(); // five centres on grid point (8, 8, 8)
     const IsoPoint &on = iso->grid[iso_index(8, 8, 8)];
@@ -145,51 +95,13 @@ TEST_F(IsoTest, FieldSumsInverseDistancesAndSkipsACentreOnThePoint) {
     EXPECT_NEAR(right.value, 5.0f / 27.0f, 1e-6f);
     EXPECT_NEAR(right.normal.x, 5.0f * 256.0f * -27.0f / 729.0f, 1e-3f); // towards the centres
     EXPECT_EQ(right.normal.y, 0.0f);
-    const IsoPoint &corner = iso->grid[iso_index(0, 0, 0)]; // at (-216, -216, -216)
-    EXPECT_NEAR(corner.value, 5.0f / (216.0f * std::sqrt(3.0f)), 1e-6f);
-    EXPECT_GT(corner.normal.x, 0.0f);
-    EXPECT_GT(corner.normal.y, 0.0f);
-    EXPECT_GT(corner.normal.z, 0.0f);
 }
 
-TEST_F(IsoTest, GridSpansTheProjectedCubeCornersInTheirOrder) {
+TEST_F(IsoTest, AnObjectWithoutCornersPlacesNoGrid) {
     Scene *scene = scene_create(512, 256, 400.0f, 0x51);
     SceneObject *cube = new_empty_object();
     ASSERT_TRUE(scene && cube);
-    EXPECT_EQ(iso_place_grid(iso, scene, cube), 0); // no corners: nothing placed
-    Vec3 view[8];
-    const int dx[8] = {0, 1, 1, 0, 0, 1, 1, 0}, dy[8] = {1, 1, 0, 0, 1, 1, 0, 0};
-    for (int m = 0; m < 8; m++)
-        view[m] = Vec3{dx[m] ? 50.0f : -50.0f, dy[m] ? 40.0f : -40.0f, m >= 4 ? 300.0f : 100.0f};
-    cube->view_points = view;
-    cube->point_count = 8;
-    cube->position.z = 20.0f;
-    ASSERT_EQ(iso_place_grid(iso, scene, cube), 1);
-    auto expect_on = [&](int k, int j, int i, int m) {
-        Vec3 p;
-        project_point(scene->view, p, view[m]);
-        const Vec3 &g = iso->grid[iso_index(k, j, i)].screen;
-        EXPECT_NEAR(g.x, p.x, 1e-3f) << k << j << i;
-        EXPECT_NEAR(g.y, p.y, 1e-3f) << k << j << i;
-        EXPECT_NEAR(g.z, view[m].z - 420.0f, 1e-3f) << k << j << i; // relative to the cube
-    };
-    expect_on(0, 0, 0, 3);
-    expect_on(16, 0, 0, 2);
-    expect_on(0, 16, 0, 0);
-    expect_on(16, 16, 0, 1);
-    expect_on(0, 0, 16, 7);
-    expect_on(16, 0, 16, 6);
-    expect_on(0, 16, 16, 4);
-    expect_on(16, 16, 16, 5);
-    // Screen positions are interpolated, not projected: the middle is the corners' average.
-    const Vec3 &mid = iso->grid[iso_index(8, 8, 8)].screen;
-    Vec3 near_corner, far_corner;
-    project_point(scene->view, near_corner, view[1]);
-    project_point(scene->view, far_corner, view[5]);
-    EXPECT_NEAR(mid.x, 256.0f, 1e-3f);
-    EXPECT_NEAR(mid.y, 128.0f, 1e-3f);
-    EXPECT_NEAR(mid.z, 200.0f - 420.0f, 1e-3f);
-    EXPECT_NEAR(iso->grid[iso_index(16, 8, 8)].screen.x, (near_corner.x + far_corner.x) / 2, 1e-3f);
+    EXPECT_EQ(iso_place_grid(iso, scene, cube), 0);
 }
 
 TEST_F(IsoTest, AZeroFieldOrAFieldAboveEverywhereDrawsNothing) {
@@ -198,37 +110,6 @@ TEST_F(IsoTest, AZeroFieldOrAFieldAboveEverywhereDrawsNothing) {
     for (IsoPoint &p : iso->grid) p.value = 1.0f;
     iso->threshold = 0.039f;
     EXPECT_EQ(iso_polygonise(iso, &light, envmap, target), 0); // every corner above
-    EXPECT_EQ(drawn_pixels(), 0);
-}
-
-TEST_F(IsoTest, ASphereDrawsItsFrontWithTheEnvironmentOfItsNormals) {
-    lay_out_grid(256, 128);
-    one_sphere(); // radius 128 world units = 4.74 steps = 37.9 pixels
-    EXPECT_GT(iso_polygonise(iso, &light, envmap, target), 20);
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 512; x++) {
-            float r = std::hypot(float(x) - 256.0f, float(y) - 128.0f);
-            if (r > 40.0f) {
-                ASSERT_EQ(at(x, y), 0u) << x << "," << y;
-            }
-        }
-    // The middle faces the viewer: its normal has no x or y, the middle of the map.
-    EXPECT_NEAR(column_of(at(256, 128)), 127, 3);
-    EXPECT_NEAR(row_of(at(256, 128)), 127, 3);
-    // Normals point towards the charges: the right side looks left in the map, the top down.
-    EXPECT_LT(column_of(at(276, 128)), 110);
-    EXPECT_GT(column_of(at(236, 128)), 144);
-    EXPECT_LT(row_of(at(256, 108)), 110); // screen up = world up, the normal pointing down
-    EXPECT_GT(row_of(at(256, 148)), 144);
-    // Only the front was drawn: the depths written are the near half's.
-    EXPECT_LT(target->depth[128 * 512 + 256], -800.0f);
-}
-
-TEST_F(IsoTest, TrianglesTheLightDoesNotReachAreNotDrawn) {
-    lay_out_grid(256, 128);
-    one_sphere();
-    light.view_position = Vec3{0.0f, 0.0f, -1e9f}; // far behind every depth: lights back faces
-    EXPECT_EQ(iso_polygonise(iso, &light, envmap, target), 0);
     EXPECT_EQ(drawn_pixels(), 0);
 }
 
@@ -271,48 +152,6 @@ TEST_F(IsoTest, FillerCoversRowsFromTruncToTheLastBelowTheLowerVertex) {
             ASSERT_EQ(at(x, y) != 0, inside) << x << "," << y;
         }
     EXPECT_EQ(drawn_pixels(), 45);
-    // Upper and lower halves with a prestep: apex (30.5, 40.25).
-    clear_depth();
-    const IsoVertex s[3] = {vtx(30.5f, 40.25f, 5), vtx(10, 50, 5), vtx(50, 60, 5)};
-    iso_fill_triangle(s, envmap, target);
-    EXPECT_NE(at(30, 40), 0u); // row trunc(y0) is drawn with the edges at ceil(y0)
-    EXPECT_EQ(at(30, 39), 0u);
-    EXPECT_EQ(at(40, 60), 0u); // row trunc(y2) is not
-    EXPECT_NE(at(45, 58), 0u);
-}
-
-TEST_F(IsoTest, FillerMapsTheEnvironmentAcrossAndDown) {
-    // A right triangle with u 0 -> 1 along x and v 0 -> 1 along y over 256 pixels.
-    const IsoVertex t[3] = {vtx(0, 0, 5, 0, 0), vtx(256, 0, 5, 1, 0), vtx(0, 256, 5, 0, 1)};
-    iso_fill_triangle(t, envmap, target);
-    EXPECT_EQ(at(0, 0), pixel_rgb(0, 0, 7));
-    EXPECT_NEAR(column_of(at(100, 10)), 100, 1);
-    EXPECT_NEAR(row_of(at(100, 10)), 10, 1);
-    EXPECT_NEAR(column_of(at(3, 200)), 3, 1);
-    EXPECT_NEAR(row_of(at(3, 200)), 200, 1);
-}
-
-TEST_F(IsoTest, FillerKeepsTheNearerPixelWhicheverComesFirst) {
-    const IsoVertex near_tri[3] = {vtx(0, 0, -900, 0.1f, 0.1f), vtx(100, 0, -900, 0.1f, 0.1f),
-                                   vtx(0, 100, -900, 0.1f, 0.1f)};
-    const IsoVertex far_tri[3] = {vtx(0, 0, -700, 0.9f, 0.9f), vtx(100, 0, -700, 0.9f, 0.9f),
-                                  vtx(0, 100, -700, 0.9f, 0.9f)};
-    iso_fill_triangle(far_tri, envmap, target);
-    iso_fill_triangle(near_tri, envmap, target);
-    const uint32_t near_texel = at(20, 20);
-    EXPECT_LT(column_of(near_texel), 128);
-    EXPECT_FLOAT_EQ(target->depth[20 * 512 + 20], -900.0f);
-    iso_fill_triangle(far_tri, envmap, target);
-    EXPECT_EQ(at(20, 20), near_texel);
-    // And in the other order, at positive depths.
-    clear_depth();
-    const IsoVertex a[3] = {vtx(0, 0, 10, 0.9f, 0.9f), vtx(100, 0, 10, 0.9f, 0.9f),
-                            vtx(0, 100, 10, 0.9f, 0.9f)};
-    const IsoVertex b[3] = {vtx(0, 0, 400, 0.1f, 0.1f), vtx(100, 0, 400, 0.1f, 0.1f),
-                            vtx(0, 100, 400, 0.1f, 0.1f)};
-    iso_fill_triangle(a, envmap, target);
-    iso_fill_triangle(b, envmap, target);
-    EXPECT_GT(column_of(at(20, 20)), 128);
 }
 
 TEST_F(IsoTest, FillerClipsToTheTargetAndRefusesWildVertices) {

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 Image *flat_image(int32_t width, int32_t height, uint32_t word) {
     Image *p = image_create(width, height, 0);
@@ -19,37 +20,45 @@ Image *flat_image(int32_t width, int32_t height, uint32_t word) {
     return p;
 }
 
-static std::string motion(const std::string &keyword, float x, float y, float z) {
-    char key[96];
-    std::snprintf(key, sizeof key, "%g %g %g 0 0 0 1 1 1", x, y, z);
+static std::string still(const std::string &keyword, const char *key) {
     return keyword + " (unnamed)\r\n9\r\n1\r\n" + key + "\r\n0 0 0 0 0\r\n\r\n";
 }
 
-std::string scene_text(const std::vector<Placed> &objects, bool with_light, float light_z,
-                       float camera_z) {
+std::string scene_text(const std::vector<std::string> &objects) {
     std::string s = "LWSC\r\n1\r\n\r\n";
-    for (const Placed &o : objects)
-        s += "LoadObject data\\" + o.file + "\r\n" + motion("ObjectMotion", o.x, o.y, o.z);
-    if (with_light) s += "AddLight\r\n" + motion("LightMotion", 0, 0, light_z);
-    return s + "ShowCamera 1 7\r\n" + motion("CameraMotion", 0, 0, camera_z);
+    for (const std::string &o : objects)
+        s += (o.empty() ? "AddNullObject Null\r\n" : "LoadObject data\\" + o + "\r\n") +
+             still("ObjectMotion", "0 0 0 0 0 0 1 1 1");
+    return s + "ShowCamera 1 7\r\n" + still("CameraMotion", "0 0 -500 0 0 0 1 1 1");
+}
+
+std::string without_lights(std::string scene) {
+    for (size_t at; (at = scene.find("AddLight")) != std::string::npos;)
+        scene.erase(at, scene.find("\r\n\r\n", at) + 4 - at);
+    return scene;
 }
 
 void PartFixture::SetUp() {
-    std::filesystem::create_directories(data);
+    if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
+        GTEST_SKIP() << "the forge has not made the show's data";
     file_set_data_dir(dir.c_str());
     data_clear_error();
     fault_reset();
+    make_stage();
+}
+
+void PartFixture::make_stage() {
     FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
     WorkImageA = image_create(512, 256, 7);
     WorkImageB = image_create(512, 256, 7);
     WorkImageLarge = image_create(512, 512, 7);
-    BarUp = flat_image(304, 29, BAR_PIXEL[0]);
-    BarDown = flat_image(304, 29, BAR_PIXEL[1]);
-    BarLeft = flat_image(24, 307, BAR_PIXEL[2]);
-    BarRight = flat_image(24, 307, BAR_PIXEL[3]);
+    BarUp = flat_image(304, 29, pixel_rgb(200, 10, 10));
+    BarDown = flat_image(304, 29, pixel_rgb(10, 200, 10));
+    BarLeft = flat_image(24, 307, pixel_rgb(10, 10, 200));
+    BarRight = flat_image(24, 307, pixel_rgb(200, 200, 10));
     for (int n = 1; n <= 12; n++) {
         const bool upright = n == 3 || n == 4 || n == 9 || n == 10;
-        TextStrip[n] = flat_image(upright ? 24 : 256, upright ? 256 : 24, caption_pixel(n));
+        TextStrip[n] = flat_image(upright ? 24 : 256, upright ? 256 : 24, pixel_rgb(60, 100, 30));
     }
     ASSERT_TRUE(FrameBuffer && WorkImageA && WorkImageB && WorkImageLarge);
     display_brightness = BRIGHTNESS_NEUTRAL;
@@ -61,8 +70,13 @@ void PartFixture::TearDown() {
     remove_tree(dir);
 }
 
-bool PartFixture::use_forge_data() const {
-    return copy_forge_data(QM_BUILD_DIR "/forge", dir);
+std::string PartFixture::read_data(const std::string &name) const {
+    std::ifstream in(data + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void PartFixture::write_data(const std::string &name, const std::string &bytes) const {
+    std::ofstream(data + "/" + name, std::ios::binary) << bytes;
 }
 
 void PartFixture::restore_data(const std::string &name) const {
@@ -70,12 +84,8 @@ void PartFixture::restore_data(const std::string &name) const {
                                std::filesystem::copy_options::overwrite_existing);
 }
 
-void PartFixture::write_data(const std::string &name, const std::string &bytes) const {
-    std::ofstream(data + "/" + name, std::ios::binary) << bytes;
-}
-
-void PartFixture::write_data(const std::string &name, const std::vector<uint8_t> &bytes) const {
-    write_data(name, std::string(bytes.begin(), bytes.end()));
+void PartFixture::write_flat_jpeg(const std::string &name, int width, int height) const {
+    write_jpeg(data + "/" + name, width, height, [](int, int) { return Rgb{1, 2, 3}; });
 }
 
 int PartFixture::frame(PartRun run, float dt) {
@@ -91,10 +101,6 @@ int PartFixture::frames(PartRun run, int n, float dt) {
 
 uint32_t PartFixture::fb(int x, int y) {
     return FrameBuffer->pixels[y * 512 + x];
-}
-
-uint32_t PartFixture::work(int x, int y) {
-    return WorkImageA->pixels[y * 512 + x];
 }
 
 std::string PartFixture::error() {

@@ -1,115 +1,130 @@
-// Tests of the title and hidden picture parts.
+// Tests of what every part's load refuses, and of the title and hidden picture parts where the
+// show does not take them.
 
 #include "data/archive.h"
+#include "data/error.h"
 #include "data/memory.h"
-#include "parts/parts.h"
+#include "part_fixture.h"
+#include "parts/glow.h"
+#include "parts/magnet.h"
+#include "parts/metaball.h"
 #include "parts/title.h"
-#include "show_files.h"
-#include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/faults.h"
-#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fnmatch.h>
+#include <sstream>
 #include <string>
 
 namespace {
 
-struct PartTest : testing::Test {
-    std::string dir = make_temp_dir();
+using PartTest = PartFixture;
 
-    void SetUp() override {
-        if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
-            GTEST_SKIP() << "the forge has not made the show's data";
-        file_set_data_dir(dir.c_str());
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        ASSERT_NE(FrameBuffer, nullptr);
-        display_brightness = BRIGHTNESS_NEUTRAL;
-        hidden_picture_reset();
-        title_reset();
-        fault_reset();
-    }
-    void TearDown() override {
-        file_set_data_dir(nullptr);
-        mem_free_all();
-        remove_tree(dir);
-    }
-    // Runs one frame of a part that lasted dt ticks.
-    static int frame(PartRun run, float dt) {
-        frame_time = dt;
-        return run();
-    }
-    static uint32_t fb(int x, int y) { return FrameBuffer->pixels[y * 512 + x]; }
-};
-
-// A 512 x 256 picture whose pixel (x, y) tells where it is.
-Image *position_picture() {
-    Image *p = image_create(512, 256, 0);
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 512; x++) p->pixels[y * 512 + x] = uint32_t(y << 16 | x << 8);
-    return p;
+bool matches(const std::string &name, const char *patterns) {
+    std::istringstream words(patterns);
+    for (std::string p; words >> p;)
+        if (fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
+    return false;
 }
 
-uint32_t at(int x, int y) {
-    return uint32_t(y << 16 | x << 8);
-}
-
-TEST_F(PartTest, PixelateDrawsBlocksSampledAtTheirStart) {
-    Image *picture = position_picture();
-    title_pixelate(picture, FrameBuffer, 128.9f); // block 128, 64 rows tall
-    // The first 129 pixels of every row carry one colour over from the row above.
-    for (int x = 0; x <= 128; x++) EXPECT_EQ(fb(x, 0), at(0, 0)) << x;
-    EXPECT_EQ(fb(129, 0), at(128, 0));
-    EXPECT_EQ(fb(257, 0), at(256, 0));
-    EXPECT_EQ(fb(511, 0), at(384, 0));
-    EXPECT_EQ(fb(0, 1), at(384, 0)); // the last sample of row 0
-    EXPECT_EQ(fb(128, 1), at(384, 0));
-    EXPECT_EQ(fb(129, 1), at(128, 0));
-    // Sample rows 0 for 65 rows, then 64, 128, 192.
-    EXPECT_EQ(fb(200, 64), at(128, 0));
-    EXPECT_EQ(fb(200, 65), at(128, 64));
-    EXPECT_EQ(fb(200, 129), at(128, 128));
-    EXPECT_EQ(fb(200, 255), at(128, 192));
-    // The smallest blocks still read only inside the picture.
-    title_pixelate(picture, FrameBuffer, 2.0f);
-    EXPECT_EQ(fb(511, 255), at(510, 255));
-    // Below 2 the picture is copied as it is.
-    title_pixelate(picture, FrameBuffer, 1.5f);
-    EXPECT_EQ(fb(511, 255), at(511, 255));
-    EXPECT_EQ(fb(3, 7), at(3, 7));
-}
-
-TEST_F(PartTest, TitleFlashesWhiteRefinesAndEndsAfter200Ticks) {
-    ASSERT_EQ(title_load(), 1);
-    display_brightness = 300;
-    ASSERT_EQ(frame(title_run, 1), 1);
-    EXPECT_EQ(fb(100, 100), pixel_rgb(255, 255, 255)); // the flash frame
-    EXPECT_EQ(display_brightness, 300);                // brightness untouched on it
-    ASSERT_EQ(frame(title_run, 1), 1);
-    EXPECT_EQ(display_brightness, 509); // 511 - 1.5, truncated
-    EXPECT_NE(fb(100, 100), pixel_rgb(255, 255, 255));
-    float elapsed = 2;
-    while (elapsed + 1 <= 200) {
-        ASSERT_EQ(frame(title_run, 1), 1) << elapsed;
-        elapsed += 1;
+// Each part loads from the whole data, and fails naming any one of its files that is missing.
+TEST_F(PartTest, EveryFileAPartLoadsIsNamedWhenMissing) {
+    const struct {
+        PartLoad load;
+        const char *files; // file name patterns, separated by blanks
+    } parts[] = {{intro_load, "i* c_* vandrel*"},
+                 {title_load, "quellmor*"},
+                 {magnet_load, "magn*"},
+                 {portrait_load, "girl*"},
+                 {glow_load, "g[r0-9]*"},
+                 {textured_scene_load, "scen*"},
+                 {metaball_load, "meta*"},
+                 {light_scene_load, "lite*"},
+                 {particle_morph_load, "ptl_* pmorph*"},
+                 {raytraced_load, "trace*"}};
+    for (const auto &part : parts) {
+        SCOPED_TRACE(part.files);
+        ASSERT_EQ(part.load(), 1) << error();
+        int named = 0;
+        for (const auto &entry : std::filesystem::directory_iterator(data)) {
+            const std::string name = entry.path().filename();
+            if (!matches(name, part.files)) continue;
+            std::filesystem::remove(entry.path());
+            mem_free_all();
+            make_stage();
+            magnet_reset(), glow_reset(), metaball_reset(), title_reset();
+            data_clear_error();
+            EXPECT_EQ(part.load(), 0) << name;
+            EXPECT_NE(error().find(name), std::string::npos) << error();
+            named++;
+            restore_data(name);
+        }
+        EXPECT_GT(named, 0);
     }
-    EXPECT_EQ(display_brightness, 256); // the flash has faded (about 170 ticks)
-    EXPECT_EQ(frame(title_run, 1), 0);  // 201 ticks
+}
+
+// Every picture a part reads by rows, columns or pages of a fixed size.
+TEST_F(PartTest, PicturesOfTheWrongSizeAreRefusedNamingTheFile) {
+    const struct {
+        PartLoad load;
+        const char *file;
+        int width, height;
+        const char *says;
+    } cases[] = {
+        {intro_load, "ibob.jpg", 64, 64, "ibob.jpg: the picture is 64 x 64, not 128 x 128"},
+        {intro_load, "c_alpha.jpg", 320, 32, "c_alpha.jpg: the picture is 320 x 32"},
+        {intro_load, "vandrel.jpg", 512, 100, "not at least 512 x 140"},
+        {intro_load, "iback.jpg", 512, 512, ""},
+        {title_load, "quellmor.jpg", 256, 256, ""},
+        {magnet_load, "magnphng.jpg", 128, 256, ""},
+        {glow_load, "grfade.jpg", 256, 256, "grfade.jpg: the picture is 256 x 256"},
+        {textured_scene_load, "scenmap2.jpg", 128, 256, "128 x 256"},
+        {metaball_load, "metaenvm.jpg", 128, 256, ""},
+        {light_scene_load, "litetext.jpg", 128, 256, ""},
+        {particle_morph_load, "ptl_text.jpg", 128, 256, ""},
+        {raytraced_load, "tracemap.jpg", 128, 256, ""},
+    };
+    for (const auto &c : cases) {
+        write_flat_jpeg(c.file, c.width, c.height);
+        data_clear_error();
+        EXPECT_EQ(c.load(), 0) << c.file;
+        EXPECT_NE(error().find(c.file), std::string::npos) << error();
+        EXPECT_NE(error().find(c.says), std::string::npos) << error();
+        restore_data(c.file);
+    }
+    // A credits picture of the wrong size is refused too, whatever its format.
+    write_tga(data + "/c_case.tga", 320, 63, [](int, int) { return Rgb{1, 2, 3}; });
+    EXPECT_EQ(intro_load(), 0);
+    EXPECT_NE(error().find("c_case.tga"), std::string::npos);
+}
+
+TEST_F(PartTest, ScenesWithoutALightAreRefused) {
+    const struct {
+        PartLoad load;
+        const char *scene, *says;
+    } cases[] = {{metaball_load, "metascen.lws", "no light"},
+                 {light_scene_load, "litescen.lws", "needs an object and a light"}};
+    for (const auto &c : cases) {
+        write_data(c.scene, without_lights(read_data(c.scene)));
+        EXPECT_EQ(c.load(), 0) << c.scene;
+        EXPECT_NE(error().find(c.scene), std::string::npos) << error();
+        EXPECT_NE(error().find(c.says), std::string::npos) << error();
+        restore_data(c.scene);
+    }
 }
 
 TEST_F(PartTest, ALongFirstTitleFrameEndsThePartBeforeDrawing) {
+    title_reset();
     ASSERT_EQ(title_load(), 1);
     EXPECT_EQ(frame(title_run, 201), 0);
     EXPECT_EQ(fb(100, 100), 0u);
 }
 
-TEST_F(PartTest, ATitlePictureOfAnotherSizeIsRefused) {
-    write_jpeg(dir + "/data/quellmor.jpg", 256, 256, [](int, int) { return Rgb{1, 2, 3}; });
-    EXPECT_EQ(title_load(), 0);
-}
-
 TEST_F(PartTest, HiddenPictureLoadsOnceAndNeutralisesTheFade) {
+    hidden_picture_reset();
     display_brightness = 100;
     hidden_picture_run();
     EXPECT_EQ(display_brightness, BRIGHTNESS_NEUTRAL);
@@ -120,7 +135,8 @@ TEST_F(PartTest, HiddenPictureLoadsOnceAndNeutralisesTheFade) {
 }
 
 TEST_F(PartTest, AMissingHiddenPictureIsReportedOnceAndLeavesTheFrame) {
-    remove_tree(dir + "/data/moorlight.jpg");
+    hidden_picture_reset();
+    std::filesystem::remove(data + "/moorlight.jpg");
     image_fill_rect(FrameBuffer, pixel_rgb(9, 9, 9), 0, 0, 512, 256);
     testing::internal::CaptureStderr();
     hidden_picture_run();

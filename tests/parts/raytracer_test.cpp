@@ -1,5 +1,6 @@
-// Tests of the raytracer: hits, shading, the bounce and sway, and whole frames against pixels
-// traced one by one.
+// Tests of the raytracer where the show does not take it: rays that graze or miss, frames of no
+// time, a sphere alone and a floor beyond reach; and the packed block fill against the plain one
+// on random corners. The show's digests pin its frames.
 
 #include "data/cpu.h"
 #include "data/memory.h"
@@ -39,13 +40,6 @@ struct TracerTest : testing::Test {
         TraceObject *o = object(number);
         return o->intersect(o, origin, d);
     }
-    TraceSample shade(int number, Vec3 point) {
-        TraceSample s{};
-        TraceObject *o = object(number);
-        if (o->tex_coords) o->tex_coords(o, point, &s);
-        o->shade(scene, number - 1, point, &s);
-        return s;
-    }
     // Moves the three spheres out of the way, high above the scene.
     void clear_spheres() {
         for (int i = 1; i <= 3; i++) object(i)->position = Vec3{0.0f, 500.0f + 10.0f * i, 0.0f};
@@ -59,67 +53,13 @@ TEST_F(TracerTest, RaysHitSpheresAndPlanesWhereTheGeometrySays) {
     float to_centre = std::sqrt(1.0f + 2.4f * 2.4f + 5.5f * 5.5f);
     EXPECT_NEAR(hit(1, eye, c), to_centre - 1.0f, 1e-4f);
     EXPECT_EQ(object(1)->recompute, 0);
-    // Just over the top of sphere 3 (radius 0.7) is a miss, just under it a hit.
-    object(3)->recompute = 1;
-    EXPECT_LE(hit(3, Vec3{-5.0f, 3.12f, 3.7f}, Vec3{0.0f, 3.12f, 3.7f}), 0.0f);
-    object(3)->recompute = 1;
-    EXPECT_NEAR(hit(3, Vec3{-5.0f, 2.4f, 3.7f}, Vec3{0.0f, 2.4f, 3.7f}), 3.1f, 1e-5f);
     // A sphere behind the ray is no hit.
     object(3)->recompute = 1;
     EXPECT_LE(hit(3, Vec3{-1.2f, 2.4f, 10.0f}, Vec3{-1.2f, 2.4f, 20.0f}), 0.0f);
-    // Floor y = -1.5 and wall z = 5 from the eye.
-    EXPECT_NEAR(hit(4, eye, Vec3{0.0f, -1.5f, 1.5f}), std::sqrt(1.5f * 1.5f + 4.5f * 4.5f), 1e-4f);
-    EXPECT_NEAR(hit(5, eye, Vec3{0.0f, 0.0f, 5.0f}), 8.0f, 1e-5f);
+    // The wall behind the eye is no hit.
     EXPECT_LE(hit(5, eye, Vec3{0.0f, 0.0f, -10.0f}), 0.0f);
     // A ray along a plane never meets it: no division by zero, no infinite hit.
     EXPECT_EQ(hit(4, eye, Vec3{1.0f, 0.0f, -3.0f}), -1.0f);
-}
-
-TEST_F(TracerTest, ShadowRaysLeaveTheCameraConstantsRight) {
-    Vec3 eye = scene->cameras[0].position;
-    Vec3 centre = object(2)->position;
-    float before = hit(2, eye, centre);
-    // Shading the floor casts a ray from there through every sphere.
-    shade(4, Vec3{-0.5f, -1.5f, 2.7f});
-    EXPECT_EQ(object(2)->recompute, 1);
-    EXPECT_EQ(hit(2, eye, centre), before);
-}
-
-TEST_F(TracerTest, ShadingAddsDiffuseLightAndShadows) {
-    clear_spheres();
-    // Straight below the light (0, 2, 2.1): facing it fully, 63.5 truncated.
-    TraceSample lit = shade(4, Vec3{0.0f, -1.5f, 2.1f});
-    EXPECT_EQ(lit.light, 63);
-    EXPECT_EQ(lit.u, 63); // a plain material carries the light in u, v and the red shade
-    EXPECT_EQ(lit.v, 63);
-    EXPECT_EQ(lit.shade_red, 63);
-    // A sphere between the point and the light: 63.5 - 60.
-    object(1)->position = Vec3{0.0f, 0.0f, 2.1f};
-    EXPECT_EQ(shade(4, Vec3{0.0f, -1.5f, 2.1f}).light, 3);
-    // The light beyond the blocker's reach does not count: a sphere behind the light.
-    object(1)->position = Vec3{0.0f, 4.0f, 2.1f};
-    EXPECT_EQ(shade(4, Vec3{0.0f, -1.5f, 2.1f}).light, 63);
-    // Facing away: -60 + (0 - 0.5) x 127 = -123.5, held at -100.
-    TraceSample away = shade(1, Vec3{0.0f, 5.0f, 2.1f}); // the top of that sphere
-    EXPECT_EQ(away.light, -100);
-    EXPECT_EQ(away.u, -100);
-    // Half facing: the floor at 45 degrees from the light gives cos 45.
-    EXPECT_EQ(shade(4, Vec3{3.5f, -1.5f, 2.1f}).light, int16_t((std::sqrt(0.5f) - 0.5f) * 127.0f));
-}
-
-TEST_F(TracerTest, TheWallCarriesTexelCoordinatesWrappedIntoTheTexture) {
-    clear_spheres();
-    TraceSample s = shade(5, Vec3{-0.5f, -1.0f, 5.0f});
-    EXPECT_EQ(s.u, 16);
-    EXPECT_EQ(s.v, 32);
-    EXPECT_EQ(s.shade_red, s.light);
-    EXPECT_EQ(s.shade_blue, s.light);
-    // Negative products truncate toward zero, then wrap into 0..255.
-    s = shade(5, Vec3{0.25f, 0.5f, 5.0f});
-    EXPECT_EQ(s.u, 248);
-    EXPECT_EQ(s.v, 240);
-    s = shade(5, Vec3{-9.0f, 0.0f, 5.0f}); // 288 -> 32
-    EXPECT_EQ(s.u, 32);
 }
 
 TEST_F(TracerTest, SpheresFallFasterEachFrameAndBounceAtTheFloor) {
@@ -140,79 +80,6 @@ TEST_F(TracerTest, SpheresFallFasterEachFrameAndBounceAtTheFloor) {
     EXPECT_FLOAT_EQ(scene->fall_speed[2], -5.4f);
     tracer_animate(scene, 0.1f);
     EXPECT_GT(object(3)->position.y, -1.0f);
-}
-
-TEST_F(TracerTest, TheViewPlaneSwaysOnceTheClockPasses16) {
-    TraceCamera still = scene->cameras[0];
-    tracer_animate(scene, 16.0f);
-    EXPECT_EQ(scene->cameras[0].top_left.y, still.top_left.y); // 16 is not above 16
-    EXPECT_EQ(scene->phase, 0.0f);
-    tracer_animate(scene, 0.5f);
-    // Set at phase 0, then the phase moves on.
-    const TraceCamera &cam = scene->cameras[0];
-    float c = std::cos(1.57f);
-    EXPECT_FLOAT_EQ(cam.top_left.x, -1.0f);
-    EXPECT_FLOAT_EQ(cam.top_left.y, 0.5f * c + 0.5f);
-    EXPECT_FLOAT_EQ(cam.top_right.y, 0.2f * c + 0.5f);
-    EXPECT_FLOAT_EQ(cam.bottom_right.y, 0.7f * c - 0.5f);
-    EXPECT_FLOAT_EQ(scene->phase, 0.1f);
-    tracer_animate(scene, 0.5f);
-    EXPECT_FLOAT_EQ(scene->cameras[0].top_right.x, 0.5f * std::sin(0.2f) + 1.0f);
-}
-
-// Renders and compares every drawn pixel with the same pixel traced on its own. Returns the
-// share of pixels further apart than tolerance in some channel.
-double frame_mismatch(TraceScene *scene, std::vector<uint32_t> &output, int tolerance) {
-    std::fill(output.begin(), output.end(), SENTINEL);
-    tracer_render(scene);
-    int bad = 0, drawn = 0;
-    for (int y = 0; y < TRACE_HEIGHT; y++) {
-        for (int x = 0; x < TRACE_WIDTH; x++) {
-            uint32_t got = output[y * TRACE_WIDTH + x];
-            // The last traced row and column are only drawn by blocks split to pixels.
-            if (x >= 504 || y >= 248) {
-                if (x > 504 || y > 248) {
-                    EXPECT_EQ(got, SENTINEL) << x << "," << y;
-                }
-                continue;
-            }
-            EXPECT_NE(got, SENTINEL) << x << "," << y; // the wall is behind everything
-            uint32_t want = tracer_reference_pixel(scene, x, y);
-            drawn++;
-            for (int shift = 0; shift < 24; shift += 8) {
-                int d = int(got >> shift & 255) - int(want >> shift & 255);
-                if (d > tolerance || d < -tolerance) {
-                    bad++;
-                    break;
-                }
-            }
-        }
-    }
-    return double(bad) / drawn;
-}
-
-TEST_F(TracerTest, RefinedFramesMatchPixelsTracedOneByOne) {
-    // The opening frame: spheres up high, light inside the middle one, the wall wrapping its
-    // texture at the centre of the screen.
-    EXPECT_LT(frame_mismatch(scene, output, 24), 0.005);
-    // Later: spheres on the floor, the view plane swaying.
-    for (int i = 0; i < 40; i++) tracer_animate(scene, 0.5f);
-    EXPECT_LT(frame_mismatch(scene, output, 24), 0.005);
-}
-
-TEST_F(TracerTest, ObjectsBetweenCoarseRaysAreMissedWhenNoCornerSawThem) {
-    scene->object_count = 3; // spheres only
-    clear_spheres();
-    // A small sphere on the ray of pixel (260, 132), between the coarse rays around it.
-    Vec3 through{-1.0f + 2.0f * 260.0f / 512.0f, 0.5f - 132.0f / 256.0f, 1.0f};
-    vec_normalize(through, through);
-    vec_scale(through, 6.0f, through);
-    vec_add(object(1)->position, scene->cameras[0].position, through);
-    object(1)->radius = 0.03f;
-    std::fill(output.begin(), output.end(), 0u);
-    tracer_render(scene);
-    for (uint32_t p : output) ASSERT_EQ(p, 0u);
-    EXPECT_NE(tracer_reference_pixel(scene, 260, 132), 0u); // it is there
 }
 
 // A sphere alone before nothing: every block on its rim with one, two or three corners on it is

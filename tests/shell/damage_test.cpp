@@ -11,18 +11,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -113,39 +107,16 @@ struct Outcome {
     std::string err;
 };
 
-// Runs the program with args, stderr to a file, and kills it at the deadline.
+// Runs the program with args (it writes nothing to stdout here), and kills it at the deadline.
 Outcome run(const std::string &dir, const std::vector<std::string> &args) {
-    std::string err_path = dir + "/stderr.txt";
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(fd, 2);
-        dup2(null, 1);
-        std::vector<char *> argv{const_cast<char *>(QM_PROGRAM)};
-        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(QM_PROGRAM, argv.data());
-        _exit(127);
-    }
+    const std::string err_path = dir + "/stderr.txt";
+    const int status = wait_program(start_program(QM_PROGRAM, args, err_path),
+                                    std::chrono::seconds(DEADLINE_SECONDS));
     Outcome r;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(DEADLINE_SECONDS);
-    int raw = 0;
-    while (waitpid(pid, &raw, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &raw, 0);
-            r.timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (WIFSIGNALED(raw)) r.signal = WTERMSIG(raw);
-    if (WIFEXITED(raw)) r.status = WEXITSTATUS(raw);
-    std::ifstream in(err_path);
-    std::stringstream text;
-    text << in.rdbuf();
-    r.err = text.str();
+    r.timed_out = status == -1;
+    r.signal = status >= 256 ? status - 256 : 0;
+    r.status = status >= 0 && status < 256 ? status : -1;
+    r.err = read_text(err_path);
     return r;
 }
 

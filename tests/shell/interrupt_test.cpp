@@ -33,10 +33,7 @@ struct InterruptTest : testing::Test {
             GTEST_SKIP() << "the forge has not made the show's data";
     }
     void TearDown() override { remove_tree(dir); }
-    std::string log() {
-        std::ifstream in(dir + "/log.txt");
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string log() { return read_text(dir + "/log.txt"); }
 };
 
 // Whether process pid has a handler for signal (the SigCgt mask of /proc/PID/status).

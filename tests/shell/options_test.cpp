@@ -36,21 +36,18 @@ struct OptionsTest : testing::Test {
 };
 
 TEST_F(OptionsTest, SettingsSkipTheDialog) {
-    for (auto args : {std::vector<const char *>{"--depth", "16"},
-                      {"--vsync"},
-                      {"--windowed"},
-                      {"--sound-device", "none"},
-                      {"--sound-device", "1"},
-                      {"--no-dialog"}}) {
+    for (auto args : {std::vector<const char *>{"--vsync"}, {"--windowed"}, {"--no-dialog"}}) {
         Parsed p = parse(args);
         ASSERT_EQ(p.result, OPTIONS_RUN) << args[0];
         EXPECT_EQ(p.opts.show_dialog, 0) << args[0];
     }
     Parsed p = parse({"--depth", "16", "--sound-device", "3", "--vsync", "--windowed"});
+    EXPECT_EQ(p.opts.show_dialog, 0);
     EXPECT_EQ(p.opts.color_depth, 16);
     EXPECT_EQ(p.opts.sound_device, 3);
     EXPECT_EQ(p.opts.vertical_retrace, 1);
     EXPECT_EQ(p.opts.windowed, 1);
+    EXPECT_EQ(parse({"--sound-device", "none"}).opts.sound_device, OPT_SOUND_NONE);
     // --data and --part are not settings of the dialog: it is still shown.
     p = parse({"--data", "/somewhere", "--part", "4", "--ticks", "300"});
     EXPECT_EQ(p.opts.show_dialog, 1);
@@ -59,11 +56,25 @@ TEST_F(OptionsTest, SettingsSkipTheDialog) {
     EXPECT_EQ(p.opts.stop_after, 300);
 }
 
-TEST_F(OptionsTest, HeadlessPlaysSilently) {
+TEST_F(OptionsTest, HeadlessRecordingAndTheBenchmarkSkipTheDialog) {
     Parsed p = parse({"--sound-device", "0", "--headless"});
     ASSERT_EQ(p.result, OPTIONS_RUN);
     EXPECT_EQ(p.opts.headless, 1);
     EXPECT_EQ(p.opts.show_dialog, 0);
+    EXPECT_EQ(p.opts.sound_device, OPT_SOUND_NONE);
+    // Recording is headless with the music (the offline device) unless sound is off.
+    p = parse({"--record", "a.mp4", "--scale", "3", "--part", "5"});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    EXPECT_STREQ(p.opts.record_path, "a.mp4");
+    EXPECT_EQ(p.opts.record_scale, 3);
+    EXPECT_EQ(p.opts.headless, 1);
+    EXPECT_EQ(p.opts.show_dialog, 0);
+    EXPECT_EQ(p.opts.sound_device, 0);
+    EXPECT_EQ(parse({"--record", "a.mp4", "--sound-device", "none"}).opts.sound_device,
+              OPT_SOUND_NONE);
+    p = parse({"--benchmark", "--part", "3"});
+    ASSERT_EQ(p.result, OPTIONS_RUN);
+    EXPECT_EQ(p.opts.headless, 1);
     EXPECT_EQ(p.opts.sound_device, OPT_SOUND_NONE);
 }
 
@@ -100,6 +111,11 @@ TEST_F(OptionsTest, BadCommandLinesAreRefusedWithAMessage) {
         {"--fullscreen"},
         {"--data"},
         {"extra"},
+        {"--scale", "2"},
+        {"--record", "a.mp4", "--scale", "9"},
+        {"--record"},
+        {"--record", "a.mp4", "--benchmark"},
+        {"--record", "a.mp4", "--frames", "d", "--every", "3"},
     };
     for (const auto &args : bad) {
         Parsed p = parse(args);

@@ -4,13 +4,13 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "shell/preload.h"
 #include "platform/video.h"
-#include "stage/clock.h"
-#include "stage/display.h"
+#include "shell/preload.h"
 #include "shell/sequencer.h"
 #include "shell/setup.h"
 #include "show_files.h"
+#include "stage/clock.h"
+#include "stage/display.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +44,6 @@ struct PreloadTest : testing::Test {
             if (v) return false;
         return true;
     }
-    static uint32_t colour(uint32_t pixel) { return pixel & 0xFFFFFF00u; }
-    static uint32_t mask(uint32_t pixel) { return pixel & 0xFFu; }
 };
 
 // A click on the loading screen is no key press of the show; Escape held at its end still is.
@@ -61,35 +59,12 @@ TEST_F(PreloadTest, AClickWhileLoadingIsForgottenButEscapeIsNot) {
     EXPECT_EQ(key_pressed(VK_ESCAPE), 1);
 }
 
-TEST(PreloadMasks, OnlyTheExactKeyColourIsMasked) {
-    Image *strip = image_create(4, 1, 0);
-    strip->pixels[0] = TEXT_KEY_ACROSS;
-    strip->pixels[1] = pixel_rgb(255, 173, 2);
-    strip->pixels[2] = TEXT_KEY_UPRIGHT;
-    strip->pixels[3] = TEXT_KEY_ACROSS | 0x7F; // a stale mask byte does not hide the key
-    preload_key_text(strip, TEXT_KEY_ACROSS);
-    EXPECT_EQ(strip->pixels[0], TEXT_KEY_ACROSS | 0xFF);
-    EXPECT_EQ(strip->pixels[1], pixel_rgb(255, 173, 2));
-    EXPECT_EQ(strip->pixels[2], TEXT_KEY_UPRIGHT);
-    EXPECT_EQ(strip->pixels[3], TEXT_KEY_ACROSS | 0xFF);
-    mem_free_all();
-}
-
 TEST(PreloadMasks, AnAlphaPictureSmallerThanItsBarIsRefused) {
     Image *bar = image_create(30, 4, 0);
     Image *alpha = image_create(29, 4, 0);
     EXPECT_EQ(preload_bar_alpha(bar, alpha, 1, "data\\bardowna.tga"), 0);
     EXPECT_NE(std::string(data_last_error()).find("bardowna.tga"), std::string::npos);
     mem_free_all();
-}
-
-TEST_F(PreloadTest, AMissingCaptionEndsItBeforeTheLoadingScreen) {
-    start("tx7.tga");
-    EXPECT_EQ(preload(), 0);
-    EXPECT_NE(std::string(data_last_error()).find("tx7.tga"), std::string::npos)
-        << data_last_error();
-    EXPECT_TRUE(screen_is_black());
-    EXPECT_EQ(tick_count.load(), 0);
 }
 
 TEST_F(PreloadTest, AMissingPartPictureEndsItDuringTheLoadingScreen) {

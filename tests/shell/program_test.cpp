@@ -7,31 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string err;
-};
-
 // Runs the program with args (a shell word list) and an optional environment prefix.
-Outcome run_program(const std::string &dir, const std::string &args, const std::string &env = "") {
-    std::string err_path = dir + "/stderr.txt";
-    std::string cmd = env + " " QM_PROGRAM " " + args + " >/dev/null 2>" + err_path;
-    int raw = std::system(cmd.c_str());
-    std::ifstream in(err_path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
+CommandResult run_program(const std::string &dir, const std::string &args,
+                          const std::string &env = "") {
+    return run_command(env + " " QM_PROGRAM " " + args, dir + "/stderr.txt");
 }
 
 struct ProgramTest : testing::Test {
@@ -54,23 +39,15 @@ struct ProgramTest : testing::Test {
 
 TEST_F(ProgramTest, AMissingCaptionFailsWithItsNameBeforeAnythingIsShown) {
     forge_data("tx3.tga");
-    Outcome r =
+    CommandResult r =
         run_program(dir, "--headless --data " + dir + " --frames " + dir + "/frames --every 1");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("tx3.tga"), std::string::npos) << r.err;
     EXPECT_EQ(frames(), std::vector<std::string>{});
 }
 
-TEST_F(ProgramTest, ADamagedArchiveFailsWithItsName) {
-    forge_data();
-    std::ofstream(dir + "/quellmor.dat") << "this is not an archive at all, just some words";
-    Outcome r = run_program(dir, "--headless --data " + dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("quellmor.dat"), std::string::npos) << r.err;
-}
-
 TEST_F(ProgramTest, WithoutADisplayItPointsToHeadless) {
-    Outcome r = run_program(dir, "--data " + dir, "env -u DISPLAY -u WAYLAND_DISPLAY");
+    CommandResult r = run_program(dir, "--data " + dir, "env -u DISPLAY -u WAYLAND_DISPLAY");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--headless"), std::string::npos) << r.err;
 }
@@ -78,7 +55,7 @@ TEST_F(ProgramTest, WithoutADisplayItPointsToHeadless) {
 TEST_F(ProgramTest, UsageErrorsAndHelp) {
     EXPECT_EQ(run_program(dir, "--depth 8").status, 2);
     EXPECT_EQ(run_program(dir, "--help").status, 0);
-    Outcome r = run_program(dir, "--headless --frames " + dir + "/no/such/folder --every 5");
+    CommandResult r = run_program(dir, "--headless --frames " + dir + "/no/such/folder --every 5");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no/such/folder"), std::string::npos) << r.err;
 }

@@ -1,16 +1,15 @@
 // Tests of recording: the streams ffmpeg writes, the music in step with the ticks, failures.
 
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "platform/audio.h"
 #include "platform/video.h"
-#include "stage/clock.h"
-#include "stage/display.h"
-#include "stage/music.h"
-#include "shell/options.h"
 #include "shell/record.h"
 #include "shell/sequencer.h"
 #include "show_files.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/music.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 
@@ -51,28 +50,18 @@ std::string run_output(const std::string &cmd) {
 }
 
 std::vector<Stream> probe(const std::string &path) {
-    std::string text = run_output("ffprobe -v error -count_frames -show_entries "
-                                  "stream=codec_type,width,height,nb_read_frames,duration "
-                                  "-of csv=p=0 '" +
-                                  path + "'");
+    std::istringstream lines(run_output("ffprobe -v error -count_frames -show_entries "
+                                        "stream=codec_type,width,height,nb_read_frames,duration "
+                                        "-of csv=p=0 '" +
+                                        path + "'"));
     std::vector<Stream> streams;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         Stream s;
-        std::istringstream fields(line);
-        std::string f;
-        std::getline(fields, s.type, ',');
-        if (s.type == "video") {
-            std::getline(fields, f, ',');
-            s.width = std::atoi(f.c_str());
-            std::getline(fields, f, ',');
-            s.height = std::atoi(f.c_str());
-        }
-        std::getline(fields, f, ',');
-        s.seconds = std::atof(f.c_str());
-        std::getline(fields, f, ',');
-        s.frames = std::atol(f.c_str());
+        if (std::sscanf(line.c_str(), "video,%d,%d,%lf,%ld", &s.width, &s.height, &s.seconds,
+                        &s.frames) == 4)
+            s.type = "video";
+        else if (std::sscanf(line.c_str(), "audio,%lf,%ld", &s.seconds, &s.frames) == 2)
+            s.type = "audio";
         streams.push_back(s);
     }
     return streams;
@@ -218,22 +207,11 @@ TEST(RecordSamples, AreCountedFromTheTickSoNothingDrifts) {
     EXPECT_EQ(record_samples_at(10, 44100), 6174);
 }
 
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-Outcome run_program(const std::string &dir, const std::string &env, const std::string &args) {
-    std::string cmd = env + " " QM_PROGRAM " " + args + " >/dev/null 2>" + dir + "/err.txt";
-    int raw = std::system(cmd.c_str());
-    std::stringstream text;
-    text << std::ifstream(dir + "/err.txt").rdbuf();
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text.str()};
-}
-
 TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
     std::string dir = make_temp_dir();
-    Outcome r = run_program(dir, "env PATH=" + dir, "--record " + dir + "/x.mp4 --data " + dir);
+    CommandResult r =
+        run_command("env PATH=" + dir + " " QM_PROGRAM " --record " + dir + "/x.mp4 --data " + dir,
+                    dir + "/err.txt");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("package \"ffmpeg\""), std::string::npos) << r.err;
     remove_tree(dir);
@@ -252,50 +230,14 @@ TEST(RecordProgram, AnInterruptedRecordingKeepsWhatWasRecorded) {
     kill(show, SIGINT);
     int status = wait_program(show, std::chrono::seconds(20));
     auto took = std::chrono::steady_clock::now() - sent;
-    std::stringstream log;
-    log << std::ifstream(dir + "/log.txt").rdbuf();
-    EXPECT_EQ(status, 128 + SIGINT) << log.str();
+    const std::string log = read_text(dir + "/log.txt");
+    EXPECT_EQ(status, 128 + SIGINT) << log;
     EXPECT_LT(took, std::chrono::seconds(2));
-    EXPECT_NE(log.str().find("so far is in " + path), std::string::npos) << log.str();
+    EXPECT_NE(log.find("so far is in " + path), std::string::npos) << log;
     std::vector<Stream> streams = probe(path);
     ASSERT_EQ(streams.size(), 2u) << "ffprobe cannot read " << path;
     EXPECT_GT(streams[0].frames, 10);
     remove_tree(dir);
-}
-
-// Parses args; returns the result with opts filled (its strings point into `kept`).
-std::vector<std::string> kept;
-OptionsResult parse(std::vector<std::string> args, Options *opts) {
-    kept = std::move(args);
-    kept.insert(kept.begin(), "quellmoor");
-    std::vector<char *> argv;
-    for (auto &a : kept) argv.push_back(a.data());
-    testing::internal::CaptureStderr();
-    OptionsResult r = options_parse(int(argv.size()), argv.data(), opts);
-    testing::internal::GetCapturedStderr();
-    return r;
-}
-
-TEST(RecordOptions, RecordingIsHeadlessWithMusicUnlessSoundIsOff) {
-    Options o;
-    ASSERT_EQ(parse({"--record", "a.mp4", "--scale", "3", "--part", "5"}, &o), OPTIONS_RUN);
-    EXPECT_STREQ(o.record_path, "a.mp4");
-    EXPECT_EQ(o.record_scale, 3);
-    EXPECT_EQ(o.headless, 1);
-    EXPECT_EQ(o.show_dialog, 0);
-    EXPECT_EQ(o.sound_device, 0) << "the offline device";
-    ASSERT_EQ(parse({"--record", "a.mp4", "--sound-device", "none"}, &o), OPTIONS_RUN);
-    EXPECT_EQ(o.sound_device, OPT_SOUND_NONE);
-    ASSERT_EQ(parse({"--benchmark", "--part", "3"}, &o), OPTIONS_RUN);
-    EXPECT_EQ(o.headless, 1);
-    EXPECT_EQ(o.sound_device, OPT_SOUND_NONE);
-
-    EXPECT_EQ(parse({"--scale", "2"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record", "a.mp4", "--scale", "9"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record", "a.mp4", "--benchmark"}, &o), OPTIONS_BAD);
-    EXPECT_EQ(parse({"--record", "a.mp4", "--frames", "d", "--every", "3"}, &o), OPTIONS_BAD);
-    mem_free_all();
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <signal.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -80,58 +82,13 @@ void write_jpeg(const std::string &path, int width, int height, const PixelSourc
     std::fclose(f);
 }
 
-static void write_bytes(const std::string &path, const void *data, size_t size) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot write " + path);
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
-
-static void put_u16be(std::vector<uint8_t> &out, uint32_t v) {
-    out.push_back(uint8_t(v >> 8));
-    out.push_back(uint8_t(v));
-}
-
-static void put_chunk(std::vector<uint8_t> &out, const char *id, const std::vector<uint8_t> &body) {
-    out.insert(out.end(), id, id + 4);
-    put_u16be(out, uint32_t(body.size()) >> 16);
-    put_u16be(out, uint32_t(body.size()) & 0xFFFF);
-    out.insert(out.end(), body.begin(), body.end());
-}
-
-void write_cube_object(const std::string &path, int points, float half) {
-    const int dx[8] = {0, 1, 1, 0, 0, 1, 1, 0}, dy[8] = {1, 1, 0, 0, 1, 1, 0, 0};
-    std::vector<uint8_t> pnts, srfs = {'C', 'u', 'b', 'e', 0, 0}, pols;
-    for (int m = 0; m < points && m < 8; m++) {
-        const float xyz[3] = {dx[m] ? half : -half, dy[m] ? half : -half, m >= 4 ? half : -half};
-        for (float f : xyz) {
-            uint32_t bits;
-            std::memcpy(&bits, &f, 4);
-            put_u16be(pnts, bits >> 16);
-            put_u16be(pnts, bits & 0xFFFF);
-        }
-    }
-    for (uint32_t v : {3u, 0u, 1u, 2u, 1u}) put_u16be(pols, v); // one triangle, surface 1
-    std::vector<uint8_t> body = {'L', 'W', 'O', 'B'};
-    put_chunk(body, "PNTS", pnts);
-    put_chunk(body, "SRFS", srfs);
-    put_chunk(body, "POLS", pols);
-    std::vector<uint8_t> file;
-    put_chunk(file, "FORM", body);
-    write_bytes(path, file.data(), file.size());
-}
-
-void write_metaball_scene(const std::string &path, bool with_light) {
-    std::string s = "LWSC\r\n1\r\n\r\n"
-                    "LoadObject data\\metacube.lwo\r\nObjectMotion (unnamed)\r\n  9\r\n  2\r\n"
-                    "  0 0 128 -10 5 0 1 1 1\r\n  0 0 0 0 0\r\n"
-                    "  0 0 128 10 -5 0 1 1 1\r\n  600 0 0 0 0\r\n\r\n";
-    if (with_light)
-        s += "AddLight\r\nLightMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 -530 0 0 0 1 1 1\r\n"
-             "  0 0 0 0 0\r\n\r\n";
-    s += "ShowCamera 1 7\r\nCameraMotion (unnamed)\r\n  9\r\n  1\r\n  0 0 0 0 0 0 1 1 1\r\n"
-         "  0 0 0 0 0\r\n\r\n";
-    write_bytes(path, s.data(), s.size());
+void write_points_object(const std::string &path, int points) {
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const uint32_t pnts = uint32_t(points) * 12;
+    std::ofstream(path, std::ios::binary)
+        << "FORM" + be32(pnts + 12) + "LWOBPNTS" + be32(pnts) + std::string(pnts, '\0');
 }
 
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
@@ -144,6 +101,16 @@ bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
         if (entry.path().filename() != skip)
             fs::copy_file(entry.path(), fs::path(dir) / "data" / entry.path().filename());
     return true;
+}
+
+std::string read_text(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+CommandResult run_command(const std::string &command, const std::string &err_path) {
+    int raw = std::system((command + " >/dev/null 2>" + err_path).c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(err_path)};
 }
 
 pid_t start_program(const std::string &program, const std::vector<std::string> &args,

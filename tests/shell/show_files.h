@@ -28,18 +28,25 @@ void write_tga(const std::string &path, int width, int height, const PixelSource
 // Writes a JPEG of quality 95.
 void write_jpeg(const std::string &path, int width, int height, const PixelSource &pixel);
 
-// Writes a LightWave object (LWOB) of the first `points` (at most 8) corners of a cube of
-// half-side `half`, in the order the metaball grid reads them, and one triangle.
-void write_cube_object(const std::string &path, int points, float half);
-
-// Writes the metaball part's scene: the cube ahead at depth 128, turning a little, a light
-// (unless with_light is false) and a still camera.
-void write_metaball_scene(const std::string &path, bool with_light);
+// Writes a LightWave object (LWOB) of `points` points at the origin and nothing else.
+void write_points_object(const std::string &path, int points);
 
 // Copies the show's data as the forge made it (plain files in forge_dir/data) into dir/data,
 // leaving out the file named `skip`. Returns false when the forge has not made it.
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
                      const std::string &skip = "");
+
+// The whole of a file ("" when it cannot be read).
+std::string read_text(const std::string &path);
+
+// What a command said on stderr, and its exit status (-1 when a signal ended it).
+struct CommandResult {
+    int status;
+    std::string err;
+};
+
+// Runs a shell command line with stdout thrown away and stderr kept in err_path.
+CommandResult run_command(const std::string &command, const std::string &err_path);
 
 // Starts program with args, "NAME=value" entries added to the environment, its stdout and
 // stderr going to log_path. Returns its process id.

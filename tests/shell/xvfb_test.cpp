@@ -89,10 +89,11 @@ struct XvfbTest : testing::Test {
     }
     // What the program said.
     std::string log() {
-        std::ifstream in(dir + "/show.txt");
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return read_text(dir + "/show.txt");
     }
-    int x_command(const std::string &cmd) { return xvfb_run(cmd + " >/dev/null 2>&1"); }
+    int x_command(const std::string &cmd) {
+        return xvfb_run(cmd + " >/dev/null 2>&1");
+    }
     // Mean of one channel (0 red, 1 green, 2 blue; 3 all) over a rectangle of the last shot,
     // given in show screen pixels placed at p.
     double level(const Placement &p, int x0, int y0, int x1, int y1, int channel = 3) {

@@ -24,19 +24,16 @@ TEST(Synth, SineAndPowerOfTwoMatchTheLibrary) {
     EXPECT_NEAR(level, 0.001, 1e-9);
 }
 
-TEST(Synth, RandomNumbersRepeatPerSeedAndNeverStick) {
-    SynthRng a = synth_rng(7), b = synth_rng(7), c = synth_rng(8), zero = synth_rng(0);
-    int differ = 0;
+// The tunes' repeatability is the modules' test; here, the seed 0 that a shift register would
+// stick at.
+TEST(Synth, WhiteNoiseFromSeedZeroSpansItsRange) {
+    SynthRng zero = synth_rng(0);
     double low = 1.0, high = -1.0;
     for (int i = 0; i < 1000; i++) {
-        uint32_t x = synth_next(&a);
-        ASSERT_EQ(x, synth_next(&b));
-        differ += x != synth_next(&c);
         double w = synth_white(&zero);
         low = std::fmin(low, w);
         high = std::fmax(high, w);
     }
-    EXPECT_GT(differ, 990);
     EXPECT_LT(low, -0.9);
     EXPECT_GT(high, 0.9);
     EXPECT_GE(low, -1.0);
@@ -60,13 +57,6 @@ TEST(Synth, FilterPassesBelowAndCutsAboveItsCutoff) {
     EXPECT_NEAR(low_pass_gain(100.0, 2000.0), 1.0, 0.01);
     EXPECT_NEAR(low_pass_gain(2000.0, 2000.0), 0.7071, 0.01); // Butterworth: -3 dB at cutoff
     EXPECT_LT(low_pass_gain(8000.0, 2000.0), 0.07);           // two octaves up: about -24 dB
-}
-
-TEST(Synth, PartialsAddUpAndStayInTune) {
-    std::vector<double> buf(4000, 0.0);
-    synth_add_partial(buf.data(), 4000, 0.01, 0.1, 0.5);
-    for (int i = 0; i < 4000; i += 37)
-        ASSERT_NEAR(buf[i], 0.5 * std::sin(2 * M_PI * (0.1 + 0.01 * i)), 1e-12);
 }
 
 TEST(Synth, CrossfadedLoopHasNoSeam) {
