@@ -77,3 +77,28 @@ TEST_F(QuantizeTest, PruningFoldsEveryNodeAtTheSmallestWeightTogether) {
     EXPECT_EQ(palette[1], pixel_rgb(0, 100, 101)); // (200 + 1) / 2, (201 + 1) / 2
     EXPECT_EQ(indices, (std::vector<uint8_t>{0, 0, 1, 1}));
 }
+
+// Cubes at depth 4 (255 colours) split at 128, 64, 96, 112: a value on a split goes to the lower
+// half, so 127 and 128 share a leaf (averaged, (255 + 1) / 2) and 129 does not. Leaves below and
+// above 16 hold 0 and 16 (entry 8) and 17 and 31 (entry 24): 16, 8 from both, keeps the first.
+TEST_F(QuantizeTest, ValuesOnASplitGoLowAndEqualDistancesToTheFirstEntry) {
+    const struct {
+        std::vector<int> reds;
+        std::vector<uint8_t> indices;
+        std::vector<int> entries;
+    } cases[] = {{{127, 128}, {0, 0}, {128}},
+                 {{128, 129}, {0, 1}, {128, 129}},
+                 {{0, 16, 17, 31}, {0, 0, 1, 1}, {8, 24}}};
+    for (const auto &c : cases) {
+        std::vector<uint32_t> pixels, palette(256, 0);
+        for (int r : c.reds) pixels.push_back(pixel_rgb(r, 0, 0));
+        std::vector<uint8_t> indices(pixels.size());
+        int size = 0;
+        ASSERT_EQ(quantize_colors(palette.data(), pixels.data(), indices.data(), int(pixels.size()),
+                                  255, &size),
+                  1);
+        EXPECT_EQ(indices, c.indices) << c.reds[0] << " " << c.reds[1];
+        ASSERT_EQ(size, int(c.entries.size()));
+        for (int i = 0; i < size; i++) EXPECT_EQ(palette[i], pixel_rgb(c.entries[i], 0, 0)) << i;
+    }
+}

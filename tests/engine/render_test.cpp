@@ -112,3 +112,49 @@ TEST_F(RenderTest, PointsAreDrawnOnlyInFrontAndOnTheTarget) {
     submit_face(square, corner, target);
     EXPECT_EQ(target->pixels[0], pixel_rgb(7, 7, 7));
 }
+
+// The box of every vertex handed to a filler.
+float lo_x, hi_x, lo_y, hi_y;
+void extent(const Face *face, Image *) {
+    for (const Vec3 &v : face->v) {
+        lo_x = std::min(lo_x, v.x), hi_x = std::max(hi_x, v.x);
+        lo_y = std::min(lo_y, v.y), hi_y = std::max(hi_y, v.y);
+    }
+}
+
+// A triangle far larger than the view, 200 deep (600 from the eye), is cut by the side planes
+// (-400.5, 0, -256.5), (400.5, 0, -256), (0, 400.5, -128) and (0, -400.5, -128), just outside
+// the view's edges: they meet that depth at x = -384.27 and 383.52, y = +-191.76.
+TEST_F(RenderTest, ClipPlanesSitJustOutsideEveryEdgeOfTheView) {
+    Face *f = face_at(Vec3{-5000, -5000, 200}, Vec3{5000, -5000, 200}, Vec3{0, 9000, 200},
+                      FACE_SOLID | FACE_DOUBLE_SIDED);
+    f->draw_hook = extent;
+    lo_x = lo_y = 1e9f, hi_x = hi_y = -1e9f;
+    submit_face(view, f, target);
+    EXPECT_NEAR(lo_x, 256.0 - 400.0 * 256.5 / 400.5, 2e-3);
+    EXPECT_NEAR(hi_x, 256.0 + 400.0 * 256.0 / 400.5, 2e-3);
+    EXPECT_NEAR(lo_y, 128.0 - 400.0 * 128.0 / 400.5, 2e-3);
+    EXPECT_NEAR(hi_y, 128.0 + 400.0 * 128.0 / 400.5, 2e-3);
+}
+
+// A flare of radius 60 at depth 2000 is 60 x 400 / 2400 = 10 pixels, less a thousandth of its
+// depth (2000 / 1024): 8 pixels wide; radius 10 at depth 100 is 8 less 0.1, too small to draw.
+TEST_F(RenderTest, FlaresShrinkWithDistanceAndAgainByAThousandthOfTheirDepth) {
+    EXPECT_FLOAT_EQ(project_size(view, Vec3{0, 0, -300}, 10.0f), 40.0f);
+    Image *glow = image_create(16, 16, 0);
+    for (int i = 0; i < 16 * 16; i++) glow->pixels[i] = pixel_rgb(10, 20, 30);
+    const struct {
+        float z, radius;
+        int wide;
+    } cases[] = {{2000, 60, 8}, {100, 10, 0}};
+    for (const auto &c : cases) {
+        Face *f = face_at(Vec3{0, 0, c.z}, Vec3{}, Vec3{}, FACE_FLARE);
+        f->flare_radius = c.radius;
+        f->texture[0] = glow;
+        std::fill(target->pixels, target->pixels + 512 * 256, 0u);
+        submit_face(view, f, target);
+        const uint32_t *row = target->pixels + 128 * 512;
+        EXPECT_EQ(std::count(row, row + 512, pixel_rgb(10, 20, 30)), c.wide) << c.z;
+        EXPECT_EQ(row[252] != 0 && row[259] != 0, c.wide > 0) << "centred at " << c.z;
+    }
+}

@@ -230,3 +230,68 @@ TEST_F(SceneTest, IncompleteScenesDrawNothing) {
     render_scene_ticks(s, 1.0f);
     EXPECT_EQ(hook_calls, 1) << "the complete scene draws";
 }
+
+static const std::string LIT_TRIANGLE =
+    "LoadObject objects\\tri.lwo\r\n" + one_key("ObjectMotion", 0, 0, 300) + "\r\nAddLight\r\n" +
+    one_key("LightMotion", 0, 0, 0) + "\r\nShowCamera 1 2\r\n" + one_key("CameraMotion", 0, 0, 0);
+
+// Channels 0 to 5 of a key are x, y, z, pitch, heading and bank for objects, lights and cameras.
+TEST_F(SceneTest, ChannelsThreeToFiveArePitchHeadingAndBankForEveryRecord) {
+    Scene *s = load(LIT_TRIANGLE);
+    ASSERT_NE(s, nullptr) << data_last_error();
+    s->target = image_create(512, 256, 0);
+    Motion *motions[3] = {s->objects[0]->motion, s->lights[0]->motion, s->cameras[0]->motion};
+    for (Motion *m : motions)
+        for (int c = 0; c < 6; c++) m->first->value[c] = float(c + 1);
+    render_scene_ticks(s, 0.0f);
+    const Vec3 *places[3] = {&s->objects[0]->world_position, &s->lights[0]->world_position,
+                             &s->cameras[0]->world_position};
+    const Angles *turns[3] = {&s->objects[0]->rotation, &s->lights[0]->rotation,
+                              &s->cameras[0]->rotation};
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(places[i]->x, 1.0f) << i;
+        EXPECT_EQ(places[i]->y, 2.0f) << i;
+        EXPECT_EQ(places[i]->z, 3.0f) << i;
+        EXPECT_EQ(turns[i]->pitch, 4.0f) << i;
+        EXPECT_EQ(turns[i]->heading, 5.0f) << i;
+        EXPECT_EQ(turns[i]->bank, 6.0f) << i;
+    }
+}
+
+// A targeted camera ignores its pitch and heading; a quarter turn of bank about its line of sight
+// (+z) sends x to y: the triangle's corner (1, 0, 0), 300 ahead, is seen at (0, -1, 300 - 400).
+TEST_F(SceneTest, ATargetedCameraRollsAboutItsLineOfSightByItsBankAlone) {
+    Scene *s = load(LIT_TRIANGLE + "TargetObject 1\r\n");
+    ASSERT_NE(s, nullptr) << data_last_error();
+    s->target = image_create(512, 256, 0);
+    Camera *cam = s->cameras[0];
+    cam->motion->first->value[MOTION_PITCH] = 0.4f;
+    cam->motion->first->value[MOTION_HEADING] = -1.1f;
+    cam->motion->first->value[MOTION_BANK] = PI / 2;
+    render_scene_ticks(s, 0.0f);
+    const float rolled[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 9; i++) {
+        EXPECT_NEAR(cam->orientation.m[i], rolled[i], 1e-6f) << "m" << i;
+        EXPECT_NEAR(cam->view.m[i], rolled[(i % 3) * 3 + i / 3], 1e-6f) << "view m" << i;
+    }
+    const Vec3 corner = s->objects[0]->view_points[2];
+    EXPECT_NEAR(corner.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(corner.y, -1.0f, 1e-4f);
+    EXPECT_NEAR(corner.z, -100.0f, 1e-4f);
+}
+
+// A face's key is the sum of its three depths in 26.6 fixed point, truncated toward zero, plus
+// 65535: 3 x (200.3 - 400) x 64 = -38342.4 and 3 x (1000.3 - 400) x 64 = 115257.6.
+TEST_F(SceneTest, DepthKeysAreTheDepthSumIn26Point6TruncatedPlusTheBias) {
+    Scene *s = many_triangles(1);
+    ASSERT_NE(s, nullptr);
+    s->target = image_create(512, 256, 0);
+    s->cameras[0]->motion->first->value[MOTION_Z] = 0.0f;
+    const float depths[2] = {200.3f, 1000.3f};
+    const int keys[2] = {65535 - 38342, 65535 + 115257};
+    for (int i = 0; i < 2; i++) {
+        s->objects[0]->motion->first->value[MOTION_Z] = depths[i];
+        render_scene_ticks(s, 0.0f);
+        EXPECT_EQ(s->objects[0]->faces[0].depth_key, keys[i]) << depths[i];
+    }
+}
