@@ -7,6 +7,7 @@
 
 #include "data/archive.h"
 #include "data/blit.h"
+#include "data/cpu.h"
 #include "data/image.h"
 #include "parts/end.h"
 #include "parts/parts.h"
@@ -31,6 +32,7 @@ Image *flat(int32_t width, int32_t height, uint32_t word) {
 // The stage as the preload leaves it, with plain bars and captions, reading the forge's files.
 bool stage_ready() {
     static bool ready = [] {
+        cpu_detect();
         file_set_data_dir(QM_FORGE_DIR);
         FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
         WorkImageA = image_create(512, 256, 7);
