@@ -190,6 +190,36 @@ int face_visible(const RenderView *view, const Face *face) {
     return c >= 0.0f;
 }
 
+// The screen x, y of every point of a scene's objects, projected once per frame for the
+// back-face test instead of three times per face. A face's vertices are copies of its object's
+// view points, so the projections are the very ones face_visible makes. Objects past the room
+// left take face_visible.
+static constexpr int SCREEN_POINTS = 65536;
+static float screen_xy[2 * SCREEN_POINTS];
+
+// Where each object's points start in screen_xy, -1 when they did not fit.
+static int screen_start(int used, const SceneObject *obj) {
+    return obj->point_count <= SCREEN_POINTS - used ? used : -1;
+}
+
+static void project_points(const RenderView *view, const SceneObject *obj, float *xy) {
+    for (int i = 0; i < obj->point_count; i++) {
+        Vec3 p;
+        project_point(view, p, obj->view_points[i]);
+        xy[2 * i] = p.x;
+        xy[2 * i + 1] = p.y;
+    }
+}
+
+// face_visible with the face's projected points looked up in xy.
+static int face_visible_projected(const Face *face, const float *xy) {
+    if (face->flags & (FACE_DOUBLE_SIDED | FACE_FLARE | FACE_POINT | FACE_PARTICLE)) return 1;
+    const float *p0 = xy + 2 * face->point_index[0], *p1 = xy + 2 * face->point_index[1],
+                *p2 = xy + 2 * face->point_index[2];
+    const float c = (p1[0] - p0[0]) * (p0[1] - p2[1]) - (p1[1] - p0[1]) * (p0[0] - p2[0]);
+    return c >= 0.0f;
+}
+
 // The sum of the three camera-space depths in 26.6, truncated toward zero, plus the bias; read
 // as unsigned, so faces far behind the eye wrap to the largest keys.
 static int depth_key_of(const Face *face) {
@@ -238,6 +268,30 @@ void depth_sort(Face **faces, Face **scratch, int count) {
     std::reverse(faces, faces + count);
 }
 
+// Projects the points of every object for the back-face test and records where each object's
+// points start in screen_xy (-1: not projected). Only right after the objects were transformed:
+// otherwise faces keep older vertices, and flares and points their projected ones.
+static constexpr int SCREEN_OBJECTS = 256;
+static int screen_starts[SCREEN_OBJECTS];
+
+static void project_scene(const Scene *scene, bool fresh) {
+    int used = 0;
+    for (int i = 0; i < scene->object_count && i < SCREEN_OBJECTS; i++) {
+        const SceneObject *obj = scene->objects[i];
+        const int start = fresh ? screen_start(used, obj) : -1;
+        screen_starts[i] = start;
+        if (start < 0) continue;
+        project_points(scene->view, obj, screen_xy + 2 * start);
+        used += obj->point_count;
+    }
+}
+
+static int object_face_visible(const RenderView *view, int object, const Face *face) {
+    if (object < SCREEN_OBJECTS && screen_starts[object] >= 0)
+        return face_visible_projected(face, screen_xy + 2 * screen_starts[object]);
+    return face_visible(view, face);
+}
+
 // Collects the visible faces of every object in scene order. The list holds DEPTH_LIST_SIZE
 // faces; a frame with more draws the first ones and leaves the rest out, rather than writing
 // past the list.
@@ -247,7 +301,7 @@ static void collect_faces(const Scene *scene) {
         SceneObject *obj = scene->objects[i];
         for (int j = 0; j < obj->face_count; j++) {
             Face *f = &obj->faces[j];
-            if (!face_visible(scene->view, f)) continue;
+            if (!object_face_visible(scene->view, i, f)) continue;
             if (depth_count == DEPTH_LIST_SIZE) return;
             f->depth_key = depth_key_of(f);
             depth_list[depth_count++] = f;
@@ -272,7 +326,9 @@ static int scene_drawable(const Scene *scene) {
 
 void render_scene_ticks(Scene *scene, float ticks) {
     if (!scene_drawable(scene)) return;
-    if ((scene->flags & (SCENE_ANIMATE | SCENE_FROZEN)) != SCENE_FROZEN) animate(scene, ticks);
+    const bool fresh = (scene->flags & (SCENE_ANIMATE | SCENE_FROZEN)) != SCENE_FROZEN;
+    if (fresh) animate(scene, ticks);
+    project_scene(scene, fresh);
     RenderView *view = scene->view;
     const int order = scene->flags & SCENE_ORDER_MASK;
     if (order == 1 || order == 3) {
@@ -288,7 +344,7 @@ void render_scene_ticks(Scene *scene, float ticks) {
     for (int i = 0; i < scene->object_count; i++) {
         SceneObject *obj = scene->objects[i];
         for (int j = 0; j < obj->face_count; j++)
-            if (face_visible(view, &obj->faces[j]))
+            if (object_face_visible(view, i, &obj->faces[j]))
                 submit_face(view, &obj->faces[j], scene->target);
     }
 }
