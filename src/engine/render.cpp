@@ -525,11 +525,60 @@ static void copy_to_scratch(Face *s, const Face *face) {
     }
 }
 
+// Hands the scratch face to the face's draw hook or to the filler table.
+static void draw_scratch(const Face *face, Face *s, Image *target) {
+    if (face->draw_hook)
+        face->draw_hook(s, target);
+    else
+        dispatch_fill(s, target);
+}
+
+// The eye-space vertex k of the clip layout: x, y, z + near.
+static void eye_point(const Face *face, int k, float near, float *c) {
+    c[0] = face->v[k].x;
+    c[1] = face->v[k].y;
+    c[2] = face->v[k].z + near;
+}
+
+static bool inside_planes(const RenderView *view, const float *c) {
+    return plane_dot(view->left_plane, c) < 0.0f && plane_dot(view->right_plane, c) < 0.0f &&
+           plane_dot(view->top_plane, c) < 0.0f && plane_dot(view->bottom_plane, c) < 0.0f;
+}
+
+// A triangle inside all four planes leaves both clipping passes as it came, and the fan is the
+// triangle itself: its clip vertices go straight from the face to the scratch face, the same
+// floats by the same arithmetic as through the clip layout. False when a vertex is not inside.
+static bool submit_inside(RenderView *view, Face *face, Image *target) {
+    const float near = view->near;
+    float c[3][3];
+    for (int k = 0; k < 3; k++) {
+        eye_point(face, k, near, c[k]);
+        if (!inside_planes(view, c[k])) return false;
+    }
+    Face *s = view->scratch;
+    copy_to_scratch(s, face);
+    const int layers = layers_of(face);
+    const bool gouraud = face->flags & FACE_GOURAUD;
+    for (int k = 0; k < 3; k++) {
+        s->v[k] = Vec3{c[k][0], c[k][1], c[k][2] - near};
+        for (int l = 0; l < layers; l++) {
+            s->uv[6 * l + 2 * k] = face->uv[6 * l + 2 * k];
+            s->uv[6 * l + 2 * k + 1] = face->uv[6 * l + 2 * k + 1];
+        }
+        if (gouraud) s->gouraud_intensity[k] = face->gouraud_intensity[k];
+        project_point(view, s->v[k], s->v[k]);
+    }
+    draw_scratch(face, s, target);
+    fan_move_last(s, layers);
+    return true;
+}
+
 static void submit_polygon(RenderView *view, Face *face, Image *target) {
     const float near = view->near;
     if (face->v[0].z < -near && face->v[1].z < -near && face->v[2].z < -near) return;
     light_face(view, face);
     if (face->flags & FACE_ENVMAP) env_map(face);
+    if (submit_inside(view, face, target)) return;
     float in[3 * CLIP_MAX_STRIDE];
     float mid[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
     float out[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
@@ -549,10 +598,7 @@ static void submit_polygon(RenderView *view, Face *face, Image *target) {
     fan_vertex(view, s, 1, poly + stride, layers, gouraud);
     for (int j = 2; j < n; j++) {
         fan_vertex(view, s, 2, poly + j * stride, layers, gouraud);
-        if (face->draw_hook)
-            face->draw_hook(s, target);
-        else
-            dispatch_fill(s, target);
+        draw_scratch(face, s, target);
         fan_move_last(s, layers);
     }
 }
