@@ -145,7 +145,8 @@ static void place_lights(Scene *scene) {
     }
 }
 
-static void transform_object(SceneObject *obj, const Camera *cam, float near) {
+// The object's points and normals in camera space (the depth less near).
+static void transform_points(SceneObject *obj, const Camera *cam, float near) {
     Vec3 offset, p;
     vec_sub(offset, obj->world_position, cam->world_position);
     vec_mul_mat(p, offset, cam->view);
@@ -155,12 +156,12 @@ static void transform_object(SceneObject *obj, const Camera *cam, float near) {
     vec_array_mul_mat(obj->view_points, obj->points, obj->point_count, m);
     for (int i = 0; i < obj->point_count; i++) vec_add(obj->view_points[i], obj->view_points[i], p);
     vec_array_mul_mat(obj->view_normals, obj->point_normals, obj->point_count, m);
-    for (int i = 0; i < obj->face_count; i++) {
-        Face &f = obj->faces[i];
-        for (int k = 0; k < 3; k++) {
-            f.v[k] = obj->view_points[f.point_index[k]];
-            f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
-        }
+}
+
+static void copy_face_vertices(Face &f, const SceneObject *obj) {
+    for (int k = 0; k < 3; k++) {
+        f.v[k] = obj->view_points[f.point_index[k]];
+        f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
     }
 }
 
@@ -175,9 +176,6 @@ static void animate(Scene *scene, float ticks) {
     }
     place_lights(scene);
     for (int i = 0; i < scene->camera_count; i++) orient_camera(scene->cameras[i]);
-    const Camera *cam = scene->cameras[scene->current_camera];
-    for (int i = 0; i < scene->object_count; i++)
-        transform_object(scene->objects[i], cam, scene->view->near);
 }
 
 // ---- back faces and the depth sort
@@ -268,21 +266,36 @@ void depth_sort(Face **faces, Face **scratch, int count) {
     std::reverse(faces, faces + count);
 }
 
-// Projects the points of every object for the back-face test and records where each object's
-// points start in screen_xy (-1: not projected). Only right after the objects were transformed:
-// otherwise faces keep older vertices, and flares and points their projected ones.
+// Where each object's points start in screen_xy, -1 when they were not projected. They are
+// projected only right after the object was transformed: otherwise faces keep older vertices,
+// and flares and points their projected ones.
 static constexpr int SCREEN_OBJECTS = 256;
 static int screen_starts[SCREEN_OBJECTS];
 
-static void project_scene(const Scene *scene, bool fresh) {
+// Projects object i's points after the used ones; returns the points used then.
+static int project_object(const Scene *scene, int i, int used) {
+    if (i >= SCREEN_OBJECTS) return used;
+    const SceneObject *obj = scene->objects[i];
+    const int start = screen_start(used, obj);
+    screen_starts[i] = start;
+    if (start < 0) return used;
+    project_points(scene->view, obj, screen_xy + 2 * start);
+    return used + obj->point_count;
+}
+
+static void forget_projections(const Scene *scene) {
+    for (int i = 0; i < scene->object_count && i < SCREEN_OBJECTS; i++) screen_starts[i] = -1;
+}
+
+// Every object to camera space, its faces' vertices included, and its points projected.
+static void transform_objects(Scene *scene) {
+    const Camera *cam = scene->cameras[scene->current_camera];
     int used = 0;
-    for (int i = 0; i < scene->object_count && i < SCREEN_OBJECTS; i++) {
-        const SceneObject *obj = scene->objects[i];
-        const int start = fresh ? screen_start(used, obj) : -1;
-        screen_starts[i] = start;
-        if (start < 0) continue;
-        project_points(scene->view, obj, screen_xy + 2 * start);
-        used += obj->point_count;
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        transform_points(obj, cam, scene->view->near);
+        for (int j = 0; j < obj->face_count; j++) copy_face_vertices(obj->faces[j], obj);
+        used = project_object(scene, i, used);
     }
 }
 
@@ -309,6 +322,27 @@ static void collect_faces(const Scene *scene) {
     }
 }
 
+// transform_objects and collect_faces in one pass over the faces, which a large scene's faces
+// make worth it: each face's vertices are copied, tested and keyed while its record is at hand.
+// The list fills as collect_faces fills it; the faces past it are still transformed.
+static void transform_and_collect(Scene *scene) {
+    const Camera *cam = scene->cameras[scene->current_camera];
+    depth_count = 0;
+    int used = 0;
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        transform_points(obj, cam, scene->view->near);
+        used = project_object(scene, i, used);
+        for (int j = 0; j < obj->face_count; j++) {
+            Face *f = &obj->faces[j];
+            copy_face_vertices(*f, obj);
+            if (depth_count == DEPTH_LIST_SIZE || !object_face_visible(scene->view, i, f)) continue;
+            f->depth_key = depth_key_of(f);
+            depth_list[depth_count++] = f;
+        }
+    }
+}
+
 // Sorted far to near, the faces come in no order of memory, and a scene's faces outgrow the
 // caches: each would wait for its record. Asking for a face a few places ahead hides that.
 static constexpr int FACE_PREFETCH_AHEAD = 4;
@@ -328,11 +362,15 @@ void render_scene_ticks(Scene *scene, float ticks) {
     if (!scene_drawable(scene)) return;
     const bool fresh = (scene->flags & (SCENE_ANIMATE | SCENE_FROZEN)) != SCENE_FROZEN;
     if (fresh) animate(scene, ticks);
-    project_scene(scene, fresh);
     RenderView *view = scene->view;
     const int order = scene->flags & SCENE_ORDER_MASK;
     if (order == 1 || order == 3) {
-        collect_faces(scene);
+        if (fresh) {
+            transform_and_collect(scene);
+        } else {
+            forget_projections(scene);
+            collect_faces(scene);
+        }
         depth_sort(depth_list, depth_sorted, depth_count);
         for (int i = 0; i < depth_count; i++) {
             if (i + FACE_PREFETCH_AHEAD < depth_count)
@@ -341,6 +379,10 @@ void render_scene_ticks(Scene *scene, float ticks) {
         }
         return;
     }
+    if (fresh)
+        transform_objects(scene);
+    else
+        forget_projections(scene);
     for (int i = 0; i < scene->object_count; i++) {
         SceneObject *obj = scene->objects[i];
         for (int j = 0; j < obj->face_count; j++)
