@@ -145,7 +145,8 @@ static void place_lights(Scene *scene) {
     }
 }
 
-static void transform_object(SceneObject *obj, const Camera *cam, float near) {
+// The object's points and normals in camera space (the depth less near).
+static void transform_points(SceneObject *obj, const Camera *cam, float near) {
     Vec3 offset, p;
     vec_sub(offset, obj->world_position, cam->world_position);
     vec_mul_mat(p, offset, cam->view);
@@ -155,12 +156,12 @@ static void transform_object(SceneObject *obj, const Camera *cam, float near) {
     vec_array_mul_mat(obj->view_points, obj->points, obj->point_count, m);
     for (int i = 0; i < obj->point_count; i++) vec_add(obj->view_points[i], obj->view_points[i], p);
     vec_array_mul_mat(obj->view_normals, obj->point_normals, obj->point_count, m);
-    for (int i = 0; i < obj->face_count; i++) {
-        Face &f = obj->faces[i];
-        for (int k = 0; k < 3; k++) {
-            f.v[k] = obj->view_points[f.point_index[k]];
-            f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
-        }
+}
+
+static void copy_face_vertices(Face &f, const SceneObject *obj) {
+    for (int k = 0; k < 3; k++) {
+        f.v[k] = obj->view_points[f.point_index[k]];
+        f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
     }
 }
 
@@ -175,9 +176,6 @@ static void animate(Scene *scene, float ticks) {
     }
     place_lights(scene);
     for (int i = 0; i < scene->camera_count; i++) orient_camera(scene->cameras[i]);
-    const Camera *cam = scene->cameras[scene->current_camera];
-    for (int i = 0; i < scene->object_count; i++)
-        transform_object(scene->objects[i], cam, scene->view->near);
 }
 
 // ---- back faces and the depth sort
@@ -187,6 +185,36 @@ int face_visible(const RenderView *view, const Face *face) {
     Vec3 p[3];
     for (int k = 0; k < 3; k++) project_point(view, p[k], face->v[k]);
     const float c = (p[1].x - p[0].x) * (p[0].y - p[2].y) - (p[1].y - p[0].y) * (p[0].x - p[2].x);
+    return c >= 0.0f;
+}
+
+// The screen x, y of every point of a scene's objects, projected once per frame for the
+// back-face test instead of three times per face. A face's vertices are copies of its object's
+// view points, so the projections are the very ones face_visible makes. Objects past the room
+// left take face_visible.
+static constexpr int SCREEN_POINTS = 65536;
+static float screen_xy[2 * SCREEN_POINTS];
+
+// Where each object's points start in screen_xy, -1 when they did not fit.
+static int screen_start(int used, const SceneObject *obj) {
+    return obj->point_count <= SCREEN_POINTS - used ? used : -1;
+}
+
+static void project_points(const RenderView *view, const SceneObject *obj, float *xy) {
+    for (int i = 0; i < obj->point_count; i++) {
+        Vec3 p;
+        project_point(view, p, obj->view_points[i]);
+        xy[2 * i] = p.x;
+        xy[2 * i + 1] = p.y;
+    }
+}
+
+// face_visible with the face's projected points looked up in xy.
+static int face_visible_projected(const Face *face, const float *xy) {
+    if (face->flags & (FACE_DOUBLE_SIDED | FACE_FLARE | FACE_POINT | FACE_PARTICLE)) return 1;
+    const float *p0 = xy + 2 * face->point_index[0], *p1 = xy + 2 * face->point_index[1],
+                *p2 = xy + 2 * face->point_index[2];
+    const float c = (p1[0] - p0[0]) * (p0[1] - p2[1]) - (p1[1] - p0[1]) * (p0[0] - p2[0]);
     return c >= 0.0f;
 }
 
@@ -238,6 +266,45 @@ void depth_sort(Face **faces, Face **scratch, int count) {
     std::reverse(faces, faces + count);
 }
 
+// Where each object's points start in screen_xy, -1 when they were not projected. They are
+// projected only right after the object was transformed: otherwise faces keep older vertices,
+// and flares and points their projected ones.
+static constexpr int SCREEN_OBJECTS = 256;
+static int screen_starts[SCREEN_OBJECTS];
+
+// Projects object i's points after the used ones; returns the points used then.
+static int project_object(const Scene *scene, int i, int used) {
+    if (i >= SCREEN_OBJECTS) return used;
+    const SceneObject *obj = scene->objects[i];
+    const int start = screen_start(used, obj);
+    screen_starts[i] = start;
+    if (start < 0) return used;
+    project_points(scene->view, obj, screen_xy + 2 * start);
+    return used + obj->point_count;
+}
+
+static void forget_projections(const Scene *scene) {
+    for (int i = 0; i < scene->object_count && i < SCREEN_OBJECTS; i++) screen_starts[i] = -1;
+}
+
+// Every object to camera space, its faces' vertices included, and its points projected.
+static void transform_objects(Scene *scene) {
+    const Camera *cam = scene->cameras[scene->current_camera];
+    int used = 0;
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        transform_points(obj, cam, scene->view->near);
+        for (int j = 0; j < obj->face_count; j++) copy_face_vertices(obj->faces[j], obj);
+        used = project_object(scene, i, used);
+    }
+}
+
+static int object_face_visible(const RenderView *view, int object, const Face *face) {
+    if (object < SCREEN_OBJECTS && screen_starts[object] >= 0)
+        return face_visible_projected(face, screen_xy + 2 * screen_starts[object]);
+    return face_visible(view, face);
+}
+
 // Collects the visible faces of every object in scene order. The list holds DEPTH_LIST_SIZE
 // faces; a frame with more draws the first ones and leaves the rest out, rather than writing
 // past the list.
@@ -247,12 +314,43 @@ static void collect_faces(const Scene *scene) {
         SceneObject *obj = scene->objects[i];
         for (int j = 0; j < obj->face_count; j++) {
             Face *f = &obj->faces[j];
-            if (!face_visible(scene->view, f)) continue;
+            if (!object_face_visible(scene->view, i, f)) continue;
             if (depth_count == DEPTH_LIST_SIZE) return;
             f->depth_key = depth_key_of(f);
             depth_list[depth_count++] = f;
         }
     }
+}
+
+// transform_objects and collect_faces in one pass over the faces, which a large scene's faces
+// make worth it: each face's vertices are copied, tested and keyed while its record is at hand.
+// The list fills as collect_faces fills it; the faces past it are still transformed.
+static void transform_and_collect(Scene *scene) {
+    const Camera *cam = scene->cameras[scene->current_camera];
+    depth_count = 0;
+    int used = 0;
+    for (int i = 0; i < scene->object_count; i++) {
+        SceneObject *obj = scene->objects[i];
+        transform_points(obj, cam, scene->view->near);
+        used = project_object(scene, i, used);
+        for (int j = 0; j < obj->face_count; j++) {
+            Face *f = &obj->faces[j];
+            copy_face_vertices(*f, obj);
+            if (depth_count == DEPTH_LIST_SIZE || !object_face_visible(scene->view, i, f)) continue;
+            f->depth_key = depth_key_of(f);
+            depth_list[depth_count++] = f;
+        }
+    }
+}
+
+// Sorted far to near, the faces come in no order of memory, and a scene's faces outgrow the
+// caches: each would wait for its record. Asking for a face a few places ahead hides that.
+static constexpr int FACE_PREFETCH_AHEAD = 4;
+
+static void prefetch_face(const Face *face) {
+    const char *p = reinterpret_cast<const char *>(face);
+    for (size_t at = 0; at < sizeof(Face); at += 64) __builtin_prefetch(p + at);
+    __builtin_prefetch(p + sizeof(Face) - 1);
 }
 
 static int scene_drawable(const Scene *scene) {
@@ -262,19 +360,33 @@ static int scene_drawable(const Scene *scene) {
 
 void render_scene_ticks(Scene *scene, float ticks) {
     if (!scene_drawable(scene)) return;
-    if ((scene->flags & (SCENE_ANIMATE | SCENE_FROZEN)) != SCENE_FROZEN) animate(scene, ticks);
+    const bool fresh = (scene->flags & (SCENE_ANIMATE | SCENE_FROZEN)) != SCENE_FROZEN;
+    if (fresh) animate(scene, ticks);
     RenderView *view = scene->view;
     const int order = scene->flags & SCENE_ORDER_MASK;
     if (order == 1 || order == 3) {
-        collect_faces(scene);
+        if (fresh) {
+            transform_and_collect(scene);
+        } else {
+            forget_projections(scene);
+            collect_faces(scene);
+        }
         depth_sort(depth_list, depth_sorted, depth_count);
-        for (int i = 0; i < depth_count; i++) submit_face(view, depth_list[i], scene->target);
+        for (int i = 0; i < depth_count; i++) {
+            if (i + FACE_PREFETCH_AHEAD < depth_count)
+                prefetch_face(depth_list[i + FACE_PREFETCH_AHEAD]);
+            submit_face(view, depth_list[i], scene->target);
+        }
         return;
     }
+    if (fresh)
+        transform_objects(scene);
+    else
+        forget_projections(scene);
     for (int i = 0; i < scene->object_count; i++) {
         SceneObject *obj = scene->objects[i];
         for (int j = 0; j < obj->face_count; j++)
-            if (face_visible(view, &obj->faces[j]))
+            if (object_face_visible(view, i, &obj->faces[j]))
                 submit_face(view, &obj->faces[j], scene->target);
     }
 }
@@ -455,11 +567,60 @@ static void copy_to_scratch(Face *s, const Face *face) {
     }
 }
 
+// Hands the scratch face to the face's draw hook or to the filler table.
+static void draw_scratch(const Face *face, Face *s, Image *target) {
+    if (face->draw_hook)
+        face->draw_hook(s, target);
+    else
+        dispatch_fill(s, target);
+}
+
+// The eye-space vertex k of the clip layout: x, y, z + near.
+static void eye_point(const Face *face, int k, float near, float *c) {
+    c[0] = face->v[k].x;
+    c[1] = face->v[k].y;
+    c[2] = face->v[k].z + near;
+}
+
+static bool inside_planes(const RenderView *view, const float *c) {
+    return plane_dot(view->left_plane, c) < 0.0f && plane_dot(view->right_plane, c) < 0.0f &&
+           plane_dot(view->top_plane, c) < 0.0f && plane_dot(view->bottom_plane, c) < 0.0f;
+}
+
+// A triangle inside all four planes leaves both clipping passes as it came, and the fan is the
+// triangle itself: its clip vertices go straight from the face to the scratch face, the same
+// floats by the same arithmetic as through the clip layout. False when a vertex is not inside.
+static bool submit_inside(RenderView *view, Face *face, Image *target) {
+    const float near = view->near;
+    float c[3][3];
+    for (int k = 0; k < 3; k++) {
+        eye_point(face, k, near, c[k]);
+        if (!inside_planes(view, c[k])) return false;
+    }
+    Face *s = view->scratch;
+    copy_to_scratch(s, face);
+    const int layers = layers_of(face);
+    const bool gouraud = face->flags & FACE_GOURAUD;
+    for (int k = 0; k < 3; k++) {
+        s->v[k] = Vec3{c[k][0], c[k][1], c[k][2] - near};
+        for (int l = 0; l < layers; l++) {
+            s->uv[6 * l + 2 * k] = face->uv[6 * l + 2 * k];
+            s->uv[6 * l + 2 * k + 1] = face->uv[6 * l + 2 * k + 1];
+        }
+        if (gouraud) s->gouraud_intensity[k] = face->gouraud_intensity[k];
+        project_point(view, s->v[k], s->v[k]);
+    }
+    draw_scratch(face, s, target);
+    fan_move_last(s, layers);
+    return true;
+}
+
 static void submit_polygon(RenderView *view, Face *face, Image *target) {
     const float near = view->near;
     if (face->v[0].z < -near && face->v[1].z < -near && face->v[2].z < -near) return;
     light_face(view, face);
     if (face->flags & FACE_ENVMAP) env_map(face);
+    if (submit_inside(view, face, target)) return;
     float in[3 * CLIP_MAX_STRIDE];
     float mid[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
     float out[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
@@ -479,10 +640,7 @@ static void submit_polygon(RenderView *view, Face *face, Image *target) {
     fan_vertex(view, s, 1, poly + stride, layers, gouraud);
     for (int j = 2; j < n; j++) {
         fan_vertex(view, s, 2, poly + j * stride, layers, gouraud);
-        if (face->draw_hook)
-            face->draw_hook(s, target);
-        else
-            dispatch_fill(s, target);
+        draw_scratch(face, s, target);
         fan_move_last(s, layers);
     }
 }

@@ -87,9 +87,27 @@ struct IntSpan {
 };
 
 // num * 2^shift / den, truncated toward zero, in 64 bits; kept modulo 2^32 like the 32-bit
-// arithmetic it stands for whenever that would not have overflowed.
-inline int32_t walk_div(int64_t num, int64_t den, int shift) {
+// arithmetic it stands for whenever that would not have overflowed. The plain form, which
+// walk_div must equal.
+inline int32_t walk_div_plain(int64_t num, int64_t den, int shift) {
     return static_cast<int32_t>(num * (int64_t{1} << shift) / den);
+}
+
+// Beyond this a dividend or divisor takes the integer divider.
+constexpr int64_t WALK_DIV_EXACT = int64_t{1} << 52;
+
+// walk_div_plain through the floating-point divider, which is pipelined where the integer one
+// is not. For |a|, |b| < 2^52 the truncated double quotient is the integer quotient: rounding
+// moves it by at most |a / b| * 2^-53, less than the distance 1 / |b| from a quotient that is
+// not whole to the next whole number, and a whole one is exact. Every edge the walkers take
+// (positions within +-8192, values within +-2^24) stays below that; only extreme value
+// gradients fall back.
+inline int32_t walk_div(int64_t num, int64_t den, int shift) {
+    const int64_t a = num * (int64_t{1} << shift);
+    if (a > -WALK_DIV_EXACT && a < WALK_DIV_EXACT && den > -WALK_DIV_EXACT && den < WALK_DIV_EXACT)
+        return static_cast<int32_t>(
+            static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(den)));
+    return static_cast<int32_t>(a / den);
 }
 
 inline void walk_sort_int(IntVertex p[3], bool outer) {
@@ -104,25 +122,34 @@ inline void walk_sort_int(IntVertex p[3], bool outer) {
     }
 }
 
-inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t extra,
-                             const IntRules &rules) {
+// The position part of the edge from a to b.
+inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t extra) {
     IntEdge e{};
     e.x = a.x * 65536 + extra;
     int32_t dy = b.y - a.y;
     if (dy != 0) e.dx = walk_div(b.x - a.x, dy, 16);
+    return e;
+}
+
+// The carried values of the edge from a to b. Only the left edge of a row reads them, so the
+// right edge goes without.
+inline void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b,
+                            const IntRules &rules) {
+    int32_t dy = b.y - a.y;
     for (int k = 0; k < rules.value_count; k++) {
         e.value[k] = static_cast<uint32_t>(a.value[k]) << rules.value_shift;
         if (dy != 0)
             e.step[k] = static_cast<uint32_t>(
                 walk_div(int64_t{b.value[k]} - a.value[k], dy, rules.value_shift));
     }
-    return e;
 }
 
-// The edge that ran 0->1 turns along 1->2 at the middle row.
+// The edge that ran 0->1 turns along 1->2 at the middle row; left tells whether it is the
+// left edge, whose values count.
 inline void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, int32_t extra,
-                          const IntRules &rules) {
-    IntEdge next = walk_int_edge(v1, v2, extra, rules);
+                          bool left, const IntRules &rules) {
+    IntEdge next = walk_int_edge(v1, v2, extra);
+    if (left) walk_int_values(next, v1, v2, rules);
     if (!rules.reanchor) {
         next.x = e.x;
         for (int k = 0; k < rules.value_count; k++) next.value[k] = e.value[k];
@@ -175,24 +202,29 @@ void walk_int(IntVertex p[3], const IntRules &rules, Image *target, Span span) {
 
     if (v0.y == v1.y) { // flat top: one half, from the leftmost top vertex down to vertex 2
         int left = (rules.outer_sort || v0.x < v1.x) ? 0 : 1;
-        IntEdge l = walk_int_edge(p[left], v2, 0, rules);
-        IntEdge r = walk_int_edge(p[1 - left], v2, rules.right_extra, rules);
+        IntEdge l = walk_int_edge(p[left], v2, 0);
+        walk_int_values(l, p[left], v2, rules);
+        IntEdge r = walk_int_edge(p[1 - left], v2, rules.right_extra);
         walk_int_rows(l, r, v0.y, v2.y, gradient, rules, target, span);
         return;
     }
-    IntEdge lng = walk_int_edge(v0, v2, 0, rules);
-    IntEdge upper = walk_int_edge(v0, v1, 0, rules);
+    IntEdge lng = walk_int_edge(v0, v2, 0);
+    IntEdge upper = walk_int_edge(v0, v1, 0);
     bool long_left;
     if (v1.y == v2.y)
         long_left = v2.x < v1.x; // flat bottom
     else
         long_left = rules.long_left_on_tie ? lng.dx <= upper.dx : lng.dx < upper.dx;
+    if (long_left)
+        walk_int_values(lng, v0, v2, rules);
+    else
+        walk_int_values(upper, v0, v1, rules);
     IntEdge &l = long_left ? lng : upper;
     IntEdge &r = long_left ? upper : lng;
     r.x += rules.right_extra;
     if (!walk_int_rows(l, r, v0.y, v1.y, gradient, rules, target, span)) return;
     if (v1.y == v2.y) return;
-    walk_int_turn(upper, v1, v2, long_left ? rules.right_extra : 0, rules);
+    walk_int_turn(upper, v1, v2, long_left ? rules.right_extra : 0, !long_left, rules);
     walk_int_rows(l, r, v1.y, v2.y, gradient, rules, target, span);
 }
 

@@ -1,0 +1,39 @@
+// The walkers' division through the floating-point divider against the plain 64-bit one.
+
+#include "fillers/fill_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+// Random dividends and divisors of every size the walkers meet and past them, with the shifts
+// they use; quotients near whole numbers, the bound and the fall-back above it.
+TEST(WalkDiv, EqualsThePlainDivision) {
+    std::mt19937_64 rng(11);
+    const int shifts[] = {0, 8, 16};
+    auto check = [](int64_t num, int64_t den, int shift) {
+        ASSERT_EQ(walk_div(num, den, shift), walk_div_plain(num, den, shift))
+            << num << " / " << den << " << " << shift;
+    };
+    for (int i = 0; i < 600; i++) {
+        const int bits = 1 + static_cast<int>(rng() % 46);
+        const int64_t num = static_cast<int64_t>(rng() >> (64 - bits)) * (rng() & 1 ? 1 : -1);
+        int64_t den = static_cast<int64_t>(rng() >> (64 - 1 - rng() % 40)) + 1;
+        if (rng() & 1) den = -den;
+        const int shift = shifts[rng() % 3];
+        check(num, den, shift);
+        // A dividend one off a multiple of the divisor: the quotient just below a whole number.
+        const int64_t q = static_cast<int64_t>(rng() % 65536);
+        check(q * den - 1, den, 0);
+        check(q * den + 1, den, 0);
+    }
+    const int64_t edge = WALK_DIV_EXACT;
+    for (int64_t num : {edge - 1, edge, edge + 1, -edge + 1, -edge, -edge - 1})
+        for (int64_t den : {int64_t{1}, int64_t{-1}, int64_t{3}, int64_t{7}, edge - 1, edge})
+            check(num, den, 0);
+    check(int64_t{1} << 40, 3, 16); // past the bound once shifted
+}
+
+} // namespace
