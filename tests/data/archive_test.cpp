@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 // Codes packed LSB first at the widths a decoder grows: one entry per code but the first after
-// a start or clear; 10 bits once 511 codes exist (early = 1) or, as in GIF, 512 (early = 0).
-Bytes stream(const std::vector<uint32_t> &codes, int early = 1) {
+// a start or clear; 10 bits once 511 codes exist, one code earlier than GIF.
+Bytes stream(const std::vector<uint32_t> &codes) {
     Bytes out;
     uint64_t bits = 0;
     int pending = 0, next = 258, width = 9, fresh = 1;
@@ -31,7 +31,7 @@ Bytes stream(const std::vector<uint32_t> &codes, int early = 1) {
             next = 258, width = 9, fresh = 1;
             continue;
         }
-        if (!fresh && ++next >= (1 << width) - early) width++;
+        if (!fresh && ++next >= (1 << width) - 1) width++;
         fresh = 0;
     }
     if (pending) out.push_back(uint8_t(bits));
@@ -64,8 +64,6 @@ TEST(LzwUnpack, WidthGrowsOneCodeEarlyUpToAFullDictionary) {
     Bytes out;
     EXPECT_EQ(unpack(stream(codes), data.size(), &out), 1);
     EXPECT_TRUE(out == data);
-    // GIF's later width change must not decode the same.
-    EXPECT_FALSE(unpack(stream(codes, 0), data.size(), &out) == 1 && out == data);
     // One more entry does not fit: refused, the output so far kept.
     codes.insert(codes.end() - 1, 'x');
     EXPECT_EQ(unpack(stream(codes), data.size() + 1, &out), 0);
@@ -194,19 +192,6 @@ TEST_F(ArchiveTest, PackedEntriesMustDecodeToTheirExactSize) {
     }
     // Refused from its header alone, before 4 GB are asked for.
     EXPECT_TRUE(says("claims")) << data_last_error();
-
-    // More than a dictionary's worth of codes (literals, cleared every 250) may stand for up to
-    // 16,384 bytes each: 20,000 literals pass.
-    std::vector<uint32_t> codes;
-    std::string text;
-    for (int i = 0; i < 20000; i++) {
-        if (i % 250 == 249) codes.push_back(256);
-        text.push_back(char('a' + i % 23));
-        codes.push_back(uint8_t(text.back()));
-    }
-    codes.push_back(257);
-    ASSERT_EQ(open(make_archive({{"long.txt", stream(codes), 20000}})), 1);
-    EXPECT_EQ(load_text("long.txt"), text);
 }
 
 TEST_F(ArchiveTest, SizesAndOffsetsReadAllFourBytesLowFirst) {
@@ -230,15 +215,10 @@ TEST_F(ArchiveTest, DamagedArchivesAreRefused) {
         for (int i = 0; i < 4; i++) c[at + i] = uint8_t(v >> (8 * i));
         return c;
     };
-    Bytes flipped = good;
-    flipped[good.size() - 3] ^= 1;
-    for (const Bytes &bad :
-         {Bytes(good.begin(), good.begin() + 22), Bytes(good.begin(), good.end() - 1), flipped,
-          with32(trailer + 8, 0xFFFFFFFF), // negative count
-          with32(trailer + 8, 3), with32(trailer + 8, 0x7FFFFFFF),
-          with32(trailer + 4, uint32_t(trailer + 1)), with32(trailer + 4, 0xFFFFFFFF),
-          with32(132, 0xFFFFFFFF), with32(132, 147), // into the trailer
-          make_archive({plain(std::string(128, 'x'), "no terminator")})}) {
+    // The program's damage sweep damages the trailer and headers end to end; here, the ends
+    // of the ranges: shorter than a trailer, a negative count, an entry ending in the trailer.
+    for (const Bytes &bad : {Bytes(good.begin(), good.begin() + 22),
+                             with32(trailer + 8, 0xFFFFFFFF), with32(132, 147)}) {
         ASSERT_EQ(open(good), 1);
         EXPECT_EQ(open(bad), 0);
         EXPECT_TRUE(says("test.dat")) << data_last_error();
