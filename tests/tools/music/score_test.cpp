@@ -1,5 +1,4 @@
-// score_test.cpp -- pitch names, the tune text checks, the instruments' tuning and loops, and
-// the release of what a section leaves sounding
+// score_test.cpp -- pitch names, the tune text checks and the instruments' tuning
 
 #include "score.h"
 #include "synth.h"
@@ -84,42 +83,4 @@ TEST(Voices, PitchedVoicesSoundCFourOnNoteCFour) {
         EXPECT_GT(at, 4.0 * level_at(ins.pcm, below, count)) << ins.name;
         EXPECT_GT(at, 4.0 * level_at(ins.pcm, above, count)) << ins.name;
     }
-}
-
-TEST(Voices, LoopsJoinWithoutAClickAndEnvelopesHoldUntilRelease) {
-    for (const XmInstrument &ins : shared_voices()) {
-        ASSERT_LE(ins.pcm.size(), size_t(200000)) << ins.name;
-        if (ins.loop_type == XM_LOOP_NONE) continue;
-        ASSERT_EQ(ins.loop_start + ins.loop_length, ins.pcm.size()) << ins.name;
-        // The step from the loop's last sample back to its first is no larger than the
-        // largest step anywhere inside the loop.
-        int largest = 0;
-        for (size_t i = ins.loop_start + 1; i < ins.pcm.size(); i++)
-            largest = std::max(largest, std::abs(ins.pcm[i] - ins.pcm[i - 1]));
-        int seam = std::abs(ins.pcm[ins.loop_start] - ins.pcm.back());
-        EXPECT_LE(seam, largest) << ins.name;
-        const XmEnvelope &env = ins.volume_env;
-        EXPECT_TRUE(env.flags & XM_ENV_SUSTAIN) << ins.name;
-        EXPECT_EQ(env.value[0], 0) << ins.name << " starts silent and swells in";
-        EXPECT_EQ(env.value[env.count - 1], 0) << ins.name << " dies away after release";
-    }
-}
-
-TEST(Tunes, SectionsReleaseWhatTheOneBeforeLeftSounding) {
-    // The lead and pads loop their samples while held: a section that drops them must let go.
-    const Section sections[] = {
-        {.chords = "Dm Dm Dm Dm", .pad = 30, .lead = "D5 . . .", .lead_volume = 40, .wind = 20},
-        {.chords = "Dm Dm Dm Dm", .drums = DRUMS_HATS},
-    };
-    Tune tune = {"t", 120, CHORDS, 1, sections, 2, 0, 1};
-    XmSong song;
-    std::string why;
-    ASSERT_TRUE(score_build(&tune, &shared_voices(), &song, &why)) << why;
-    const XmPattern &second = song.patterns[1];
-    auto first_row = [&](int ch) { return second.cells[size_t(ch)].note; };
-    for (int ch = 4; ch < 10; ch++) EXPECT_EQ(first_row(ch), XM_NOTE_OFF) << "pad channel " << ch;
-    EXPECT_EQ(first_row(11), XM_NOTE_OFF) << "lead";
-    EXPECT_EQ(first_row(16), XM_NOTE_OFF) << "wind";
-    // The echo follows the lead's release three rows later.
-    EXPECT_EQ(second.cells[size_t(3 * song.channels + 12)].note, XM_NOTE_OFF);
 }
