@@ -112,6 +112,15 @@ void BM_field(benchmark::State &state) {
     }
 }
 
+// The point-at-a-time reference of the packed field above.
+void BM_field_scalar(benchmark::State &state) {
+    Setup &s = setup();
+    for (auto _ : state) {
+        iso_evaluate_field_scalar(s.iso);
+        benchmark::ClobberMemory();
+    }
+}
+
 // Drawing included; the depth plane is cleared outside the timing, as the part clears it with
 // the rest of its frame.
 void BM_polygonise(benchmark::State &state) {
@@ -132,6 +141,7 @@ BENCHMARK(BM_plasma);
 BENCHMARK(BM_plasma_copy_average);
 BENCHMARK(BM_plasma_blended);
 BENCHMARK(BM_field);
+BENCHMARK(BM_field_scalar);
 BENCHMARK(BM_polygonise);
 
 } // namespace

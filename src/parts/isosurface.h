@@ -76,6 +76,8 @@ void iso_blob_centres(IsoSurface *iso, float t);
 
 // Samples the field and its gradient at every grid point's world position.
 void iso_evaluate_field(IsoSurface *iso);
+// The same, one point at a time: the reference the packed path must equal bit for bit.
+void iso_evaluate_field_scalar(IsoSurface *iso);
 
 // Runs all 16 x 16 x 16 cells: every front-facing triangle that light reaches with intensity 1
 // or more is drawn into target (which needs a depth plane), mapped with envmap (256 x 256).
