@@ -593,12 +593,52 @@ static int polygonise_cell(const IsoSurface *iso, int base, const Light *light, 
     return drawn;
 }
 
-int iso_polygonise(const IsoSurface *iso, const Light *light, const Image *envmap, Image *target) {
+int iso_polygonise_every_cell(const IsoSurface *iso, const Light *light, const Image *envmap,
+                              Image *target) {
     if (!light || !envmap || !target) return 0;
     int drawn = 0;
     for (int i = 0; i < ISO_CELLS; i++)
         for (int j = 0; j < ISO_CELLS; j++)
             for (int k = 0; k < ISO_CELLS; k++)
+                drawn += polygonise_cell(iso, iso_index(k, j, i), light, envmap, target);
+    return drawn;
+}
+
+// The grid points that are not below the threshold lie within [low, high] along each axis.
+struct PointBox {
+    int low[3], high[3]; // k, j, i; empty when low > high
+};
+
+static PointBox box_not_below(const IsoSurface *iso) {
+    PointBox box{{ISO_SIDE, ISO_SIDE, ISO_SIDE}, {-1, -1, -1}};
+    for (int i = 0; i < ISO_SIDE; i++)
+        for (int j = 0; j < ISO_SIDE; j++)
+            for (int k = 0; k < ISO_SIDE; k++) {
+                if (iso->grid[iso_index(k, j, i)].value < iso->threshold) continue;
+                const int at[3] = {k, j, i};
+                for (int a = 0; a < 3; a++) {
+                    box.low[a] = at[a] < box.low[a] ? at[a] : box.low[a];
+                    box.high[a] = at[a] > box.high[a] ? at[a] : box.high[a];
+                }
+            }
+    return box;
+}
+
+// A cell whose eight corners are all below the threshold has no surface, so only the cells
+// that touch the box of the others are run, in the order of iso_polygonise_every_cell.
+int iso_polygonise(const IsoSurface *iso, const Light *light, const Image *envmap, Image *target) {
+    if (!light || !envmap || !target) return 0;
+    const PointBox box = box_not_below(iso);
+    if (box.low[0] > box.high[0]) return 0;
+    int from[3], to[3]; // cells from .. to - 1
+    for (int a = 0; a < 3; a++) {
+        from[a] = box.low[a] > 0 ? box.low[a] - 1 : 0;
+        to[a] = box.high[a] < ISO_CELLS ? box.high[a] + 1 : ISO_CELLS;
+    }
+    int drawn = 0;
+    for (int i = from[2]; i < to[2]; i++)
+        for (int j = from[1]; j < to[1]; j++)
+            for (int k = from[0]; k < to[0]; k++)
                 drawn += polygonise_cell(iso, iso_index(k, j, i), light, envmap, target);
     return drawn;
 }

@@ -83,6 +83,9 @@ void iso_evaluate_field_scalar(IsoSurface *iso);
 // or more is drawn into target (which needs a depth plane), mapped with envmap (256 x 256).
 // Returns the number of triangles drawn.
 int iso_polygonise(const IsoSurface *iso, const Light *light, const Image *envmap, Image *target);
+// The same, running every cell: the reference iso_polygonise must equal.
+int iso_polygonise_every_cell(const IsoSurface *iso, const Light *light, const Image *envmap,
+                              Image *target);
 
 // Draws one triangle: affine environment coordinates, depth-tested against target->depth (a
 // pixel is written, with its depth, only where it is nearer than what is there). Clipped to the

@@ -207,4 +207,29 @@ TEST_F(IsoTest, PackedFieldEqualsTheScalarOne) {
     }
 }
 
+// Running only the cells near the points above the threshold draws what running every cell
+// draws, pixel for pixel and in the same order (overlapping triangles decide by order).
+TEST_F(IsoTest, PolygonisingTheBoxEqualsEveryCell) {
+    Image *every = image_create(512, 256, IMG_DEPTH);
+    ASSERT_NE(every, nullptr);
+    lay_out_grid(256.0f, 128.0f);
+    const Vec3 swing[ISO_BLOBS] = {
+        {80, 64, 80}, {148, -64, -110}, {-120, 32, -94}, {-180, -80, 106}, {150, 122, -156}};
+    const float thresholds[] = {0.039f, 0.02f, 0.08f, 1.0f};
+    for (int round = 0; round < 24; round++) {
+        iso_set_blobs(iso, swing, thresholds[round % 4]);
+        iso_blob_centres(iso, 0.7f * float(round));
+        iso_evaluate_field(iso);
+        if (round == 5) iso->grid[iso_index(16, 0, 16)].value = 1.0f; // a lone far corner
+        clear_depth();
+        for (int n = 0; n < 512 * 256; n++) every->depth[n] = ISO_DEPTH_CLEAR;
+        const int drawn = iso_polygonise(iso, &light, envmap, target);
+        ASSERT_EQ(drawn, iso_polygonise_every_cell(iso, &light, envmap, every)) << round;
+        ASSERT_EQ(std::memcmp(target->pixels, every->pixels, 512 * 256 * 4), 0) << round;
+        if (round % 4 == 0) {
+            EXPECT_GT(drawn, 0) << round;
+        }
+    }
+}
+
 } // namespace
