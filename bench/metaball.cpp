@@ -123,28 +123,16 @@ void BM_field_scalar(benchmark::State &state) {
 
 // Drawing included; the depth plane is cleared outside the timing, as the part clears it with
 // the rest of its frame.
+// Argument 1: only the cells near the surface; 0: the reference, every cell.
 void BM_polygonise(benchmark::State &state) {
     Setup &s = setup();
+    auto *polygonise = state.range(0) ? iso_polygonise : iso_polygonise_every_cell;
     int triangles = 0;
     for (auto _ : state) {
         state.PauseTiming();
         s.clear_depth();
         state.ResumeTiming();
-        triangles = iso_polygonise(s.iso, &s.light, s.envmap, s.frame);
-        benchmark::ClobberMemory();
-    }
-    state.counters["triangles"] = triangles;
-}
-
-// The reference: every cell run, not only those near the surface.
-void BM_polygonise_every_cell(benchmark::State &state) {
-    Setup &s = setup();
-    int triangles = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        s.clear_depth();
-        state.ResumeTiming();
-        triangles = iso_polygonise_every_cell(s.iso, &s.light, s.envmap, s.frame);
+        triangles = polygonise(s.iso, &s.light, s.envmap, s.frame);
         benchmark::ClobberMemory();
     }
     state.counters["triangles"] = triangles;
@@ -156,8 +144,7 @@ BENCHMARK(BM_plasma_copy_average);
 BENCHMARK(BM_plasma_blended);
 BENCHMARK(BM_field);
 BENCHMARK(BM_field_scalar);
-BENCHMARK(BM_polygonise);
-BENCHMARK(BM_polygonise_every_cell);
+BENCHMARK(BM_polygonise)->Arg(1)->Arg(0);
 
 } // namespace
 
