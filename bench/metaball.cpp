@@ -112,16 +112,27 @@ void BM_field(benchmark::State &state) {
     }
 }
 
+// The point-at-a-time reference of the packed field above.
+void BM_field_scalar(benchmark::State &state) {
+    Setup &s = setup();
+    for (auto _ : state) {
+        iso_evaluate_field_scalar(s.iso);
+        benchmark::ClobberMemory();
+    }
+}
+
 // Drawing included; the depth plane is cleared outside the timing, as the part clears it with
 // the rest of its frame.
+// Argument 1: only the cells near the surface; 0: the reference, every cell.
 void BM_polygonise(benchmark::State &state) {
     Setup &s = setup();
+    auto *polygonise = state.range(0) ? iso_polygonise : iso_polygonise_every_cell;
     int triangles = 0;
     for (auto _ : state) {
         state.PauseTiming();
         s.clear_depth();
         state.ResumeTiming();
-        triangles = iso_polygonise(s.iso, &s.light, s.envmap, s.frame);
+        triangles = polygonise(s.iso, &s.light, s.envmap, s.frame);
         benchmark::ClobberMemory();
     }
     state.counters["triangles"] = triangles;
@@ -132,7 +143,8 @@ BENCHMARK(BM_plasma);
 BENCHMARK(BM_plasma_copy_average);
 BENCHMARK(BM_plasma_blended);
 BENCHMARK(BM_field);
-BENCHMARK(BM_polygonise);
+BENCHMARK(BM_field_scalar);
+BENCHMARK(BM_polygonise)->Arg(1)->Arg(0);
 
 } // namespace
 

@@ -13,6 +13,10 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // A cube corner as an offset in grid steps; corner m is bit m of a cell's index.
 struct CornerOffset {
     int dx, dy, dz;
@@ -435,7 +439,63 @@ static void field_at(const IsoSurface *iso, const Vec3 &p, IsoPoint *out) {
     out->normal = normal;
 }
 
+static Vec3 grid_world(int k, int j, int i) {
+    return Vec3{ISO_WORLD_START + ISO_WORLD_STEP * float(k),
+                ISO_WORLD_START + ISO_WORLD_STEP * float(j),
+                ISO_WORLD_START + ISO_WORLD_STEP * float(i)};
+}
+
+#if defined(__SSE2__)
+// field_at for the four points k .. k + 3 of a row at once, every lane doing the scalar
+// operations in their order; a lane whose charge sits on its point adds +0, which leaves every
+// sum as it was (none of them is ever -0).
+static void field_at_four(const IsoSurface *iso, int k, int j, int i, IsoPoint *out) {
+    const __m128 px = _mm_setr_ps(grid_world(k, j, i).x, grid_world(k + 1, j, i).x,
+                                  grid_world(k + 2, j, i).x, grid_world(k + 3, j, i).x);
+    const Vec3 row = grid_world(k, j, i);
+    const __m128 py = _mm_set1_ps(row.y), pz = _mm_set1_ps(row.z);
+    const __m128 one = _mm_set1_ps(1.0f), scale = _mm_set1_ps(256.0f), zero = _mm_setzero_ps();
+    __m128 value = zero, nx = zero, ny = zero, nz = zero;
+    for (int b = 0; b < ISO_BLOBS; b++) {
+        const Vec3 &c = iso->centre[b];
+        const __m128 dx = _mm_sub_ps(_mm_set1_ps(c.x), px);
+        const __m128 dy = _mm_sub_ps(_mm_set1_ps(c.y), py);
+        const __m128 dz = _mm_sub_ps(_mm_set1_ps(c.z), pz);
+        const __m128 r2 =
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+        const __m128 apart = _mm_cmpgt_ps(r2, zero);
+        value = _mm_add_ps(value, _mm_and_ps(apart, _mm_div_ps(one, _mm_sqrt_ps(r2))));
+        nx = _mm_add_ps(nx, _mm_and_ps(apart, _mm_div_ps(_mm_mul_ps(scale, dx), r2)));
+        ny = _mm_add_ps(ny, _mm_and_ps(apart, _mm_div_ps(_mm_mul_ps(scale, dy), r2)));
+        nz = _mm_add_ps(nz, _mm_and_ps(apart, _mm_div_ps(_mm_mul_ps(scale, dz), r2)));
+    }
+    alignas(16) float v[4], x[4], y[4], z[4];
+    _mm_store_ps(v, value);
+    _mm_store_ps(x, nx);
+    _mm_store_ps(y, ny);
+    _mm_store_ps(z, nz);
+    for (int n = 0; n < 4; n++) {
+        out[n].value = v[n];
+        out[n].normal = Vec3{x[n], y[n], z[n]};
+    }
+}
+#endif
+
 void iso_evaluate_field(IsoSurface *iso) {
+#if defined(__SSE2__)
+    for (int i = 0; i < ISO_SIDE; i++)
+        for (int j = 0; j < ISO_SIDE; j++) {
+            IsoPoint *row = &iso->grid[iso_index(0, j, i)];
+            int k = 0;
+            for (; k + 4 <= ISO_SIDE; k += 4) field_at_four(iso, k, j, i, row + k);
+            for (; k < ISO_SIDE; k++) field_at(iso, grid_world(k, j, i), row + k);
+        }
+#else
+    iso_evaluate_field_scalar(iso);
+#endif
+}
+
+void iso_evaluate_field_scalar(IsoSurface *iso) {
     for (int i = 0; i < ISO_SIDE; i++)
         for (int j = 0; j < ISO_SIDE; j++)
             for (int k = 0; k < ISO_SIDE; k++) {
@@ -533,12 +593,52 @@ static int polygonise_cell(const IsoSurface *iso, int base, const Light *light, 
     return drawn;
 }
 
-int iso_polygonise(const IsoSurface *iso, const Light *light, const Image *envmap, Image *target) {
+int iso_polygonise_every_cell(const IsoSurface *iso, const Light *light, const Image *envmap,
+                              Image *target) {
     if (!light || !envmap || !target) return 0;
     int drawn = 0;
     for (int i = 0; i < ISO_CELLS; i++)
         for (int j = 0; j < ISO_CELLS; j++)
             for (int k = 0; k < ISO_CELLS; k++)
+                drawn += polygonise_cell(iso, iso_index(k, j, i), light, envmap, target);
+    return drawn;
+}
+
+// The grid points that are not below the threshold lie within [low, high] along each axis.
+struct PointBox {
+    int low[3], high[3]; // k, j, i; empty when low > high
+};
+
+static PointBox box_not_below(const IsoSurface *iso) {
+    PointBox box{{ISO_SIDE, ISO_SIDE, ISO_SIDE}, {-1, -1, -1}};
+    for (int i = 0; i < ISO_SIDE; i++)
+        for (int j = 0; j < ISO_SIDE; j++)
+            for (int k = 0; k < ISO_SIDE; k++) {
+                if (iso->grid[iso_index(k, j, i)].value < iso->threshold) continue;
+                const int at[3] = {k, j, i};
+                for (int a = 0; a < 3; a++) {
+                    box.low[a] = at[a] < box.low[a] ? at[a] : box.low[a];
+                    box.high[a] = at[a] > box.high[a] ? at[a] : box.high[a];
+                }
+            }
+    return box;
+}
+
+// A cell whose eight corners are all below the threshold has no surface, so only the cells
+// that touch the box of the others are run, in the order of iso_polygonise_every_cell.
+int iso_polygonise(const IsoSurface *iso, const Light *light, const Image *envmap, Image *target) {
+    if (!light || !envmap || !target) return 0;
+    const PointBox box = box_not_below(iso);
+    if (box.low[0] > box.high[0]) return 0;
+    int from[3], to[3]; // cells from .. to - 1
+    for (int a = 0; a < 3; a++) {
+        from[a] = box.low[a] > 0 ? box.low[a] - 1 : 0;
+        to[a] = box.high[a] < ISO_CELLS ? box.high[a] + 1 : ISO_CELLS;
+    }
+    int drawn = 0;
+    for (int i = from[2]; i < to[2]; i++)
+        for (int j = from[1]; j < to[1]; j++)
+            for (int k = from[0]; k < to[0]; k++)
                 drawn += polygonise_cell(iso, iso_index(k, j, i), light, envmap, target);
     return drawn;
 }

@@ -76,11 +76,16 @@ void iso_blob_centres(IsoSurface *iso, float t);
 
 // Samples the field and its gradient at every grid point's world position.
 void iso_evaluate_field(IsoSurface *iso);
+// The same, one point at a time: the reference the packed path must equal bit for bit.
+void iso_evaluate_field_scalar(IsoSurface *iso);
 
 // Runs all 16 x 16 x 16 cells: every front-facing triangle that light reaches with intensity 1
 // or more is drawn into target (which needs a depth plane), mapped with envmap (256 x 256).
 // Returns the number of triangles drawn.
 int iso_polygonise(const IsoSurface *iso, const Light *light, const Image *envmap, Image *target);
+// The same, running every cell: the reference iso_polygonise must equal.
+int iso_polygonise_every_cell(const IsoSurface *iso, const Light *light, const Image *envmap,
+                              Image *target);
 
 // Draws one triangle: affine environment coordinates, depth-tested against target->depth (a
 // pixel is written, with its depth, only where it is nearer than what is there). Clipped to the

@@ -500,7 +500,9 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
 // The union of four candidate lists, read position by position, without repeats.
 static void merge_candidates(const TraceCandidates *lists[4], TraceCandidates *merged) {
     merged->count = 0;
-    for (int32_t pos = 0; pos < TRACE_SLOTS; pos++) {
+    int32_t longest = 0; // positions past every list add nothing
+    for (int i = 0; i < 4; i++) longest = lists[i]->count > longest ? lists[i]->count : longest;
+    for (int32_t pos = 0; pos < longest; pos++) {
         for (int i = 0; i < 4; i++) {
             if (pos >= lists[i]->count) continue;
             uint8_t index = lists[i]->index[pos];

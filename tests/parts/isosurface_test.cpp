@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -180,6 +181,55 @@ TEST_F(IsoTest, FillerClipsToTheTargetAndRefusesWildVertices) {
             ASSERT_LT(n % 512, 10);
             ASSERT_LT(n / 512, 20);
         }
+}
+
+// The packed field and the point-at-a-time one give the same bits, also where a charge sits
+// exactly on a grid point (and adds nothing there) and for charges beyond the grid.
+TEST_F(IsoTest, PackedFieldEqualsTheScalarOne) {
+    IsoSurface *packed = iso_create();
+    ASSERT_NE(packed, nullptr);
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 40; round++) {
+        for (int b = 0; b < ISO_BLOBS; b++) {
+            float c[3];
+            for (float &v : c) v = float(int32_t(next() >> 8) % 600000) / 1000.0f - 300.0f;
+            if (b == round % ISO_BLOBS) { // a charge on a grid point
+                c[0] = ISO_WORLD_START + ISO_WORLD_STEP * float(next() % ISO_SIDE);
+                c[1] = ISO_WORLD_START + ISO_WORLD_STEP * float(next() % ISO_SIDE);
+                c[2] = ISO_WORLD_START + ISO_WORLD_STEP * float(next() % ISO_SIDE);
+            }
+            iso->centre[b] = packed->centre[b] = Vec3{c[0], c[1], c[2]};
+        }
+        iso_evaluate_field_scalar(iso);
+        iso_evaluate_field(packed);
+        ASSERT_EQ(std::memcmp(iso->grid, packed->grid, sizeof iso->grid), 0) << round;
+    }
+}
+
+// Running only the cells near the points above the threshold draws what running every cell
+// draws, pixel for pixel and in the same order (overlapping triangles decide by order).
+TEST_F(IsoTest, PolygonisingTheBoxEqualsEveryCell) {
+    Image *every = image_create(512, 256, IMG_DEPTH);
+    ASSERT_NE(every, nullptr);
+    lay_out_grid(256.0f, 128.0f);
+    const Vec3 swing[ISO_BLOBS] = {
+        {80, 64, 80}, {148, -64, -110}, {-120, 32, -94}, {-180, -80, 106}, {150, 122, -156}};
+    const float thresholds[] = {0.039f, 0.02f, 0.08f, 1.0f};
+    for (int round = 0; round < 24; round++) {
+        iso_set_blobs(iso, swing, thresholds[round % 4]);
+        iso_blob_centres(iso, 0.7f * float(round));
+        iso_evaluate_field(iso);
+        if (round == 5) iso->grid[iso_index(16, 0, 16)].value = 1.0f; // a lone far corner
+        clear_depth();
+        for (int n = 0; n < 512 * 256; n++) every->depth[n] = ISO_DEPTH_CLEAR;
+        const int drawn = iso_polygonise(iso, &light, envmap, target);
+        ASSERT_EQ(drawn, iso_polygonise_every_cell(iso, &light, envmap, every)) << round;
+        ASSERT_EQ(std::memcmp(target->pixels, every->pixels, 512 * 256 * 4), 0) << round;
+        if (round % 4 == 0) {
+            EXPECT_GT(drawn, 0) << round;
+        }
+    }
 }
 
 } // namespace
