@@ -9,8 +9,8 @@
 
 #include "data/blit.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "engine/morph.h"
+#include "stage/stage.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,6 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scene.h"
@@ -15,6 +14,7 @@
 #include "stage/display.h"
 #include "stage/faults.h"
 #include "stage/music.h"
+#include "stage/stage.h"
 
 constexpr int END_SCENE_FLAGS = 0x51; // depth-sorted, animated, drawn into the frame buffer
 constexpr float END_FOCAL = 400.0f;

@@ -5,7 +5,6 @@
 
 #include "data/blit.h"
 #include "data/error.h"
-#include "stage/stage.h"
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/render.h"
@@ -14,6 +13,7 @@
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <cstdio>
 

@@ -3,10 +3,10 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/display.h"
 #include "stage/faults.h"
+#include "stage/stage.h"
 
 static int32_t hidden_loaded;
 static Image *hidden_picture;

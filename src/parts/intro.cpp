@@ -5,11 +5,11 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "engine/scalar.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <cmath>
 

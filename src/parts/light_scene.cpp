@@ -5,7 +5,6 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/render.h"
@@ -16,6 +15,7 @@
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <cmath>
 

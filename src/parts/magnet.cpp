@@ -4,7 +4,6 @@
 
 #include "data/error.h"
 #include "data/memory.h"
-#include "stage/stage.h"
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/quantize.h"
@@ -16,6 +15,7 @@
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 // music_fade.cpp -- a black pause while the music fades down before the closing part
 
 #include "data/image.h"
-#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/music.h"
+#include "stage/stage.h"
 
 constexpr float FADE_LENGTH = 250.0f; // on the part clock, which runs at 1.1 per tick
 constexpr float FADE_PACE = 1.1f;

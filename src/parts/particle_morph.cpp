@@ -4,7 +4,6 @@
 
 #include "data/blit.h"
 #include "data/error.h"
-#include "stage/stage.h"
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/render.h"
@@ -13,6 +12,7 @@
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 constexpr const char *BACKGROUND_NAME = "data\\ptl_back.jpg";
 constexpr const char *TEXT_NAME = "data\\ptl_text.jpg";

@@ -2,10 +2,10 @@
 
 #include "data/blit.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 constexpr float PORTRAIT_LENGTH = 90.0f; // on the part clock, which runs at 0.1 per tick
 constexpr float PORTRAIT_PACE = 0.1f;

@@ -5,11 +5,11 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "parts/parts.h"
 #include "parts/raytracer.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 constexpr float RAYTRACED_PACE = 0.1f;         // part clock per tick
 constexpr float RAYTRACED_FADE_IN_END = 50.0f; // part clock below which it fades in

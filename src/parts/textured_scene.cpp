@@ -4,7 +4,6 @@
 
 #include "data/error.h"
 #include "data/image.h"
-#include "stage/stage.h"
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scene.h"
@@ -13,6 +12,7 @@
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 #include <cstdint>
 

@@ -4,10 +4,10 @@
 
 #include "data/blit.h"
 #include "data/error.h"
-#include "stage/stage.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 constexpr float TITLE_LENGTH = 200.0f; // ticks
 constexpr float TITLE_REFINE = 1.2f;   // block size lost per tick

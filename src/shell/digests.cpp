@@ -3,11 +3,11 @@
 #include "shell/digests.h"
 
 #include "data/digest.h"
-#include "stage/stage.h"
+#include "shell/sequencer.h"
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/faults.h"
-#include "shell/sequencer.h"
+#include "stage/stage.h"
 
 #include <algorithm>
 #include <cerrno>

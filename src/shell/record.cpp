@@ -3,9 +3,9 @@
 #include "shell/record.h"
 
 #include "platform/audio.h"
+#include "shell/sequencer.h"
 #include "stage/clock.h"
 #include "stage/display.h"
-#include "shell/sequencer.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,11 +2,11 @@
 
 #include "shell/sequencer.h"
 
-#include "stage/stage.h"
 #include "platform/signals.h"
 #include "platform/video.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/stage.h"
 
 const int32_t hidden_keys[HIDDEN_KEY_COUNT] = {'M', 'O', 'R', 'L'};
 
