@@ -62,6 +62,13 @@ TEST_F(MotionTest, TensionContinuityAndBiasByHand) {
     tcb->first->next->continuity = 0.5f;
     motion_evaluate(tcb, 12.5f);
     EXPECT_FLOAT_EQ(tcb->value[0], 1.09375f);
+    // Tension on the current key scales both its weights by 0.5; the key before it (4, at frame
+    // 100 round the ring) makes the incoming one count: out = (10*0.5 + (0-4)*0.5)*-1 = -3,
+    // in = (10*1 + (4-10)*1)*0.5 = 2, value = 0.15625*10 + 0.140625*(-3) - 0.046875*2 = 1.046875.
+    Motion *tense = motion_of({{0, 0}, {50, 10}, {100, 4}});
+    tense->first->tension = 0.5f;
+    motion_evaluate(tense, 12.5f);
+    EXPECT_FLOAT_EQ(tense->value[0], 1.046875f);
     // Before the first key but not below zero, the first segment runs backwards: s = -0.5,
     // h2 = 1, h3 = -1.125, out tangent -10, so 10 + 11.25.
     Motion *late = motion_of({{20, 0}, {40, 10}, {60, 0}});
