@@ -112,15 +112,32 @@ static Vec3 surface_normal(const TraceObject *o, const Vec3 &p) {
     return n;
 }
 
+// The scene's own routines are inlined; a plane's quotient is only worked out when its sign
+// can be positive.
+int tracer_blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist) {
+    float t;
+    if (o->intersect == plane_intersect) {
+        float along = axis_value(l, o->shape);
+        float gap = axis_value(o->position, o->shape) - axis_value(p, o->shape);
+        if (!(gap > 0.0f && along > 0.0f) && !(gap < 0.0f && along < 0.0f)) return 0;
+        t = gap / along;
+    } else if (o->intersect == sphere_intersect) {
+        t = sphere_intersect(o, p, l);
+    } else {
+        t = o->intersect(o, p, l);
+    }
+    return t > 0.0f && t < dist;
+}
+
 // 1 when an object other than number self lies on the ray from p within dist.
 static int shadowed(TraceScene *sc, int32_t self, const Vec3 &p, const Vec3 &l, float dist) {
     for (int32_t i = 0; i < sc->object_count; i++) {
         if (i == self) continue;
         TraceObject *o = &sc->objects[i];
         o->recompute = 1; // the cached constant belongs to the camera
-        float t = o->intersect(o, p, l);
+        int blocked = tracer_blocks_light(o, p, l, dist);
         o->recompute = 1;
-        if (t > 0.0f && t < dist) return 1;
+        if (blocked) return 1;
     }
     return 0;
 }

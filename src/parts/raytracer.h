@@ -152,6 +152,10 @@ void tracer_camera_constants(TraceScene *scene);
 // same t, bit for bit, without touching the object.
 float tracer_camera_intersect(const TraceObject *object, const Vec3 &direction);
 
+// 1 when the object's intersect routine gives 0 < t < dist for the ray from p along the unit
+// direction l (a shadow ray), without necessarily working out t.
+int tracer_blocks_light(TraceObject *object, const Vec3 &p, const Vec3 &l, float dist);
+
 // One frame: tracer_animate, then tracer_render.
 void tracer_frame(TraceScene *scene, float s);
 

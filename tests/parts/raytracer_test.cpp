@@ -182,4 +182,26 @@ TEST_F(TracerTest, CameraConstantsGiveTheRoutinesTBitForBit) {
     }
 }
 
+// Random shadow rays from anywhere near the scene, some along an axis: the shadow test says what
+// the object's own routine says.
+TEST_F(TracerTest, ShadowTestsAgreeWithTheRoutines) {
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<float> any(-6.0f, 6.0f);
+    for (int round = 0; round < 400; round++) {
+        Vec3 p{any(rng), any(rng), any(rng)}, l{any(rng), any(rng), any(rng)};
+        if (round % 8 == 0) l.z = 0.0f;
+        if (round % 8 == 1) p.y = -1.5f; // on the floor
+        vec_normalize(l, l);
+        float dist = std::fabs(any(rng)) * 2.0f;
+        for (int n = 1; n <= 5; n++) {
+            TraceObject *o = object(n);
+            o->recompute = 1;
+            float t = o->intersect(o, p, l);
+            o->recompute = 1;
+            ASSERT_EQ(tracer_blocks_light(o, p, l, dist), int(t > 0.0f && t < dist))
+                << "round " << round << " object " << n;
+        }
+    }
+}
+
 } // namespace
