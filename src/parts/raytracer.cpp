@@ -487,6 +487,25 @@ static int block_must_split(const TraceScene *sc, const BlockCorners *bc, int32_
     return hi - lo > SPLIT_LIGHT && level < SPLIT_LEVELS;
 }
 
+// A split block of side 2 as its four single-pixel quarters draw it: their corners make a 3 x 3
+// grid, every one traced, and each quarter writes its hit corners from their own samples. Here
+// each hit pixel of the grid is written once.
+static void refine_pixels(TraceScene *sc, int32_t x, int32_t y, const TraceCandidates *cand) {
+    const TraceCamera *cam = &sc->cameras[sc->current_camera];
+    for (int32_t py = y; py <= y + 2; py++) {
+        for (int32_t px = x; px <= x + 2; px++) {
+            int32_t at = py * TRACE_WIDTH + px;
+            if (sc->status[at] == TRACE_UNTRACED) {
+                Vec3 d = camera_ray(cam, py, float(px) / float(TRACE_WIDTH));
+                trace_pixel(sc, px, py, d, cand->index, cand->count, nullptr);
+            }
+            uint8_t hit = sc->status[at];
+            if (hit != TRACE_MISS)
+                cam->output[at] = sample_pixel(sc->objects[hit - 1].material, &sc->samples[at]);
+        }
+    }
+}
+
 static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t level,
                    const TraceCandidates *cand) {
     BlockCorners bc;
@@ -500,6 +519,8 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
             int32_t at = bc.y[i] * TRACE_WIDTH + bc.x[i];
             output[at] = sample_pixel(sc->objects[bc.status[i] - 1].material, &sc->samples[at]);
         }
+    } else if (split && w == 2 && has_mmx) {
+        refine_pixels(sc, x, y, cand);
     } else if (split) {
         int32_t h = w / 2;
         refine(sc, x, y, h, level + 1, cand);

@@ -159,6 +159,27 @@ TEST_F(TracerTest, PackedBlockFillsEqualThePlainOnes) {
     has_mmx = saved;
 }
 
+// Random sphere heights and view sways: the fast paths draw the frame of the plain ones.
+TEST_F(TracerTest, FastFramesEqualThePlainOnes) {
+    std::mt19937 rng(13);
+    std::uniform_real_distribution<float> any(-1.0f, 3.0f);
+    int32_t saved = has_mmx;
+    std::vector<uint32_t> plain;
+    for (int round = 0; round < 12; round++) {
+        for (int i = 1; i <= 3; i++) object(i)->position.y = any(rng);
+        scene->clock = 20.0f;
+        tracer_animate(scene, any(rng));
+        for (int fast = 0; fast < 2; fast++) {
+            std::fill(output.begin(), output.end(), 0u);
+            has_mmx = fast;
+            tracer_render(scene);
+            if (!fast) plain = output;
+        }
+        ASSERT_EQ(plain, output) << "round " << round;
+    }
+    has_mmx = saved;
+}
+
 // Random rays from the camera, random sphere heights and camera places: the camera constants
 // give every object's own routine's t to the bit.
 TEST_F(TracerTest, CameraConstantsGiveTheRoutinesTBitForBit) {
