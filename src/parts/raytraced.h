@@ -11,4 +11,5 @@
 void raytraced_to_tracer(uint32_t *pixels, int32_t n);
 
 // Turns n tracer words back into pixel words in place. The mask byte takes a copy of red.
+// has_mmx selects a packed path; both give the same words.
 void raytraced_from_tracer(uint32_t *pixels, int32_t n);

@@ -4,6 +4,7 @@
 
 #include "data/cpu.h"
 #include "data/memory.h"
+#include "parts/raytraced.h"
 #include "parts/raytracer.h"
 
 #include <gtest/gtest.h>
@@ -176,6 +177,25 @@ TEST_F(TracerTest, FastFramesEqualThePlainOnes) {
             if (!fast) plain = output;
         }
         ASSERT_EQ(plain, output) << "round " << round;
+    }
+    has_mmx = saved;
+}
+
+// Random words in runs of every length up to 40: the packed conversion back to pixel words
+// equals the plain one, and writes nothing past the run.
+TEST(RaytracedTest, PackedConversionEqualsThePlainOne) {
+    std::mt19937 rng(14);
+    int32_t saved = has_mmx;
+    for (int32_t n = 0; n <= 40; n++) {
+        std::vector<uint32_t> words(41), converted[2];
+        for (uint32_t &w : words) w = rng();
+        for (int packed = 0; packed < 2; packed++) {
+            converted[packed] = words;
+            has_mmx = packed;
+            raytraced_from_tracer(converted[packed].data(), n);
+        }
+        ASSERT_EQ(converted[0], converted[1]) << n;
+        ASSERT_EQ(converted[1][n], words[n]) << n;
     }
     has_mmx = saved;
 }
