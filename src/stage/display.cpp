@@ -170,10 +170,12 @@ static int byte_channels(const ChannelTables *t, int32_t b) {
 
 #if defined(__SSE2__)
 // Four pixel words moved by the brightness with saturation, less one held at 0, as screen words
-// (red, green, blue in bits 16..23, 8..15, 0..7; bits 24..31 zero).
-static __m128i screen_words(__m128i p, __m128i up, __m128i down) {
+// (red, green, blue in bits 16..23, 8..15, 0..7; bits 24..31 zero). At the neutral brightness
+// (moved is false) the move is left out.
+template <bool moved> static __m128i screen_words(__m128i p, __m128i up, __m128i down) {
     const __m128i green = _mm_set1_epi32(0xFF00), red = _mm_set1_epi32(0xFF0000);
-    p = _mm_subs_epu8(_mm_subs_epu8(_mm_adds_epu8(p, up), down), _mm_set1_epi8(1));
+    if (moved) p = _mm_subs_epu8(_mm_adds_epu8(p, up), down);
+    p = _mm_subs_epu8(p, _mm_set1_epi8(1));
     return _mm_or_si128(_mm_srli_epi32(p, 24),
                         _mm_or_si128(_mm_and_si128(_mm_srli_epi32(p, 8), green),
                                      _mm_and_si128(_mm_slli_epi32(p, 8), red)));
@@ -193,6 +195,7 @@ static __m128i three_byte_pixels(__m128i v) {
 // convert_row for byte channels, four pixels at a time (sixteen into three whole stores on the
 // 24-bit screen): every byte moved by the brightness, then red, green and blue moved into the
 // screen's order.
+template <bool moved>
 static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int32_t width,
                               int32_t bytes_per_pixel) {
     const int32_t lift = std::min(b - BRIGHTNESS_NEUTRAL, 255), drop = std::min(-lift, 255);
@@ -202,10 +205,10 @@ static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int3
     int32_t x = 0;
     if (bytes_per_pixel == 3) {
         for (; x + 16 <= width; x += 16, in += 4) {
-            __m128i a = three_byte_pixels(screen_words(_mm_loadu_si128(in), up, down));
-            __m128i b1 = three_byte_pixels(screen_words(_mm_loadu_si128(in + 1), up, down));
-            __m128i c = three_byte_pixels(screen_words(_mm_loadu_si128(in + 2), up, down));
-            __m128i d = three_byte_pixels(screen_words(_mm_loadu_si128(in + 3), up, down));
+            __m128i a = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in), up, down));
+            __m128i b1 = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in + 1), up, down));
+            __m128i c = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in + 2), up, down));
+            __m128i d = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in + 3), up, down));
             __m128i *out = reinterpret_cast<__m128i *>(dst + 3 * x);
             _mm_storeu_si128(out, _mm_or_si128(a, _mm_slli_si128(b1, 12)));
             _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(b1, 4), _mm_slli_si128(c, 8)));
@@ -213,7 +216,7 @@ static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int3
         }
     }
     for (; x + 4 <= width; x += 4, in++) {
-        __m128i v = screen_words(_mm_loadu_si128(in), up, down);
+        __m128i v = screen_words<moved>(_mm_loadu_si128(in), up, down);
         if (bytes_per_pixel == 4) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 4 * x), v);
             continue;
@@ -246,7 +249,10 @@ void present_convert(const ChannelTables *t, int32_t b, const Image *image, cons
                        size_t(r->dst_x) * size_t(bytes_per_pixel);
 #if defined(__SSE2__)
         if (bytes) {
-            convert_row_bytes(b, src, dst, r->x1 - r->x0, bytes_per_pixel);
+            if (b == BRIGHTNESS_NEUTRAL)
+                convert_row_bytes<false>(b, src, dst, r->x1 - r->x0, bytes_per_pixel);
+            else
+                convert_row_bytes<true>(b, src, dst, r->x1 - r->x0, bytes_per_pixel);
             continue;
         }
 #endif
