@@ -32,7 +32,7 @@ static float axis_value(const Vec3 &v, int32_t shape) {
     return shape == SHAPE_PLANE_X ? v.x : shape == SHAPE_PLANE_Y ? v.y : v.z;
 }
 
-static float sphere_intersect(TraceObject *o, const Vec3 &origin, const Vec3 &d) {
+static inline float sphere_t(TraceObject *o, const Vec3 &origin, const Vec3 &d) {
     Vec3 oc;
     vec_sub(oc, origin, o->position);
     float b = vec_dot(d, oc);
@@ -44,6 +44,10 @@ static float sphere_intersect(TraceObject *o, const Vec3 &origin, const Vec3 &d)
     if (disc < 0.0f) return -1.0f;
     if (disc == 0.0f) return -b;
     return -b - std::sqrt(disc);
+}
+
+static float sphere_intersect(TraceObject *o, const Vec3 &origin, const Vec3 &d) {
+    return sphere_t(o, origin, d);
 }
 
 // A ray along its plane never meets it (rather than a division by zero).
@@ -122,7 +126,7 @@ int tracer_blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist
         if (!(gap > 0.0f && along > 0.0f) && !(gap < 0.0f && along < 0.0f)) return 0;
         t = gap / along;
     } else if (o->intersect == sphere_intersect) {
-        t = sphere_intersect(o, p, l);
+        t = sphere_t(o, p, l);
     } else {
         t = o->intersect(o, p, l);
     }
@@ -342,7 +346,7 @@ struct BlockLane {
     int16_t left, right, down_left, down_right;
 };
 
-static BlockLane block_lane(int32_t tl, int32_t tr, int32_t bl, int32_t br, int32_t scale) {
+static inline BlockLane block_lane(int32_t tl, int32_t tr, int32_t bl, int32_t br, int32_t scale) {
     return BlockLane{int16_t(tl * 256), int16_t(tr * 256),
                      int16_t(wrap_difference(bl - tl) * scale),
                      int16_t(wrap_difference(br - tr) * scale)};
