@@ -169,32 +169,36 @@ static int byte_channels(const ChannelTables *t, int32_t b) {
 }
 
 #if defined(__SSE2__)
-// Four pixel words moved by the brightness with saturation, less one held at 0, as screen words
-// (red, green, blue in bits 16..23, 8..15, 0..7; bits 24..31 zero). At the neutral brightness
-// (moved is false) the move is left out.
-template <bool moved> static __m128i screen_words(__m128i p, __m128i up, __m128i down) {
-    const __m128i green = _mm_set1_epi32(0xFF00), red = _mm_set1_epi32(0xFF0000);
+// Every byte moved by the brightness with saturation, less one held at 0. At the neutral
+// brightness (moved is false) only the one comes off.
+template <bool moved> static __m128i move_bytes(__m128i p, __m128i up, __m128i down) {
     if (moved) p = _mm_subs_epu8(_mm_adds_epu8(p, up), down);
-    p = _mm_subs_epu8(p, _mm_set1_epi8(1));
-    return _mm_or_si128(_mm_srli_epi32(p, 24),
-                        _mm_or_si128(_mm_and_si128(_mm_srli_epi32(p, 8), green),
-                                     _mm_and_si128(_mm_slli_epi32(p, 8), red)));
+    return _mm_subs_epu8(p, _mm_set1_epi8(1));
 }
 
-// Four screen words as four 3-byte pixels in bytes 0..11 (bytes 12..15 zero): each 64-bit half
-// packs its two words into 6 bytes, then the upper half moves down next to the lower one.
+// Four pixel words (mask, red, green, blue) with their bytes reversed: blue, green, red, mask.
+// The bytes of each 16-bit half swap, then the halves.
+static __m128i reversed_words(__m128i p) {
+    __m128i swapped = _mm_or_si128(_mm_slli_epi16(p, 8), _mm_srli_epi16(p, 8));
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(swapped, 0xB1), 0xB1);
+}
+
+// Four reversed words as four 3-byte pixels in bytes 0..11 (bytes 12..15 zero; byte 3 of each
+// word is dropped): each 64-bit half packs its two words into 6 bytes, then the upper half moves
+// down next to the lower one.
 static __m128i three_byte_pixels(__m128i v) {
+    const __m128i first = _mm_set_epi32(0, 0xFFFFFF, 0, 0xFFFFFF);
     const __m128i second = _mm_set_epi32(0xFFFF, int32_t(0xFF000000), 0xFFFF, int32_t(0xFF000000));
-    __m128i six = _mm_or_si128(_mm_and_si128(v, _mm_set_epi32(0, -1, 0, -1)),
-                               _mm_and_si128(_mm_srli_epi64(v, 8), second));
+    __m128i six =
+        _mm_or_si128(_mm_and_si128(v, first), _mm_and_si128(_mm_srli_epi64(v, 8), second));
     const __m128i first_six = _mm_set_epi32(0, 0, 0x0000FFFF, -1);
     return _mm_or_si128(_mm_and_si128(six, first_six),
                         _mm_andnot_si128(first_six, _mm_srli_si128(six, 2)));
 }
 
 // convert_row for byte channels, four pixels at a time (sixteen into three whole stores on the
-// 24-bit screen): every byte moved by the brightness, then red, green and blue moved into the
-// screen's order.
+// 24-bit screen): red, green and blue moved into the screen's order, then every byte moved by
+// the brightness (the bytes keep their values wherever they are moved to).
 template <bool moved>
 static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int32_t width,
                               int32_t bytes_per_pixel) {
@@ -205,23 +209,28 @@ static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int3
     int32_t x = 0;
     if (bytes_per_pixel == 3) {
         for (; x + 16 <= width; x += 16, in += 4) {
-            __m128i a = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in), up, down));
-            __m128i b1 = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in + 1), up, down));
-            __m128i c = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in + 2), up, down));
-            __m128i d = three_byte_pixels(screen_words<moved>(_mm_loadu_si128(in + 3), up, down));
+            __m128i a = three_byte_pixels(reversed_words(_mm_loadu_si128(in)));
+            __m128i b1 = three_byte_pixels(reversed_words(_mm_loadu_si128(in + 1)));
+            __m128i c = three_byte_pixels(reversed_words(_mm_loadu_si128(in + 2)));
+            __m128i d = three_byte_pixels(reversed_words(_mm_loadu_si128(in + 3)));
             __m128i *out = reinterpret_cast<__m128i *>(dst + 3 * x);
-            _mm_storeu_si128(out, _mm_or_si128(a, _mm_slli_si128(b1, 12)));
-            _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(b1, 4), _mm_slli_si128(c, 8)));
-            _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+            __m128i out0 = _mm_or_si128(a, _mm_slli_si128(b1, 12));
+            __m128i out1 = _mm_or_si128(_mm_srli_si128(b1, 4), _mm_slli_si128(c, 8));
+            __m128i out2 = _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4));
+            _mm_storeu_si128(out, move_bytes<moved>(out0, up, down));
+            _mm_storeu_si128(out + 1, move_bytes<moved>(out1, up, down));
+            _mm_storeu_si128(out + 2, move_bytes<moved>(out2, up, down));
         }
     }
+    const __m128i colours = _mm_set1_epi32(0xFFFFFF);
     for (; x + 4 <= width; x += 4, in++) {
-        __m128i v = screen_words<moved>(_mm_loadu_si128(in), up, down);
+        __m128i v = reversed_words(_mm_loadu_si128(in));
         if (bytes_per_pixel == 4) {
+            v = _mm_and_si128(move_bytes<moved>(v, up, down), colours);
             _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 4 * x), v);
             continue;
         }
-        __m128i twelve = three_byte_pixels(v);
+        __m128i twelve = move_bytes<moved>(three_byte_pixels(v), up, down);
         _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + 3 * x), twelve);
         uint32_t last = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(twelve, 8)));
         std::memcpy(dst + 3 * x + 8, &last, 4);
