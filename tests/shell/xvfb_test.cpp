@@ -7,12 +7,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -41,7 +38,6 @@ struct Placement {
 struct XvfbTest : testing::Test {
     std::string dir = make_temp_dir();
     pid_t show = 0;
-    int show_status = -1;
     RootPicture shot;
 
     void SetUp() override {
@@ -79,14 +75,6 @@ struct XvfbTest : testing::Test {
         EXPECT_LT(std::chrono::steady_clock::now() - sent, limit) << "a second, and some slack";
         EXPECT_EQ(status, 128 + signal) << log();
     }
-    bool show_ended() {
-        if (show <= 0) return true;
-        int raw;
-        if (waitpid(show, &raw, WNOHANG) != show) return false;
-        show_status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        show = 0;
-        return true;
-    }
     // What the program said.
     std::string log() {
         return read_text(dir + "/show.txt");
@@ -94,86 +82,74 @@ struct XvfbTest : testing::Test {
     int x_command(const std::string &cmd) {
         return xvfb_run(cmd + " >/dev/null 2>&1");
     }
-    // Mean of one channel (0 red, 1 green, 2 blue; 3 all) over a rectangle of the last shot,
-    // given in show screen pixels placed at p.
-    double level(const Placement &p, int x0, int y0, int x1, int y1, int channel = 3) {
+    bool wait_for_dialog() {
+        return wait_for(
+            [&] { return x_command("xdotool search --name 'Quellmoor by Vandrel'") == 0; }, 30s);
+    }
+    // Once the display can be grabbed: where the show's screen lies on it, centred, scaled by
+    // the largest whole factor that fits (full screen) or not at all (a window).
+    Placement place(bool full_screen) {
+        EXPECT_TRUE(wait_for([&] { return xvfb_grab(&shot) && shot.width >= 512; }, 20s));
+        int scale = full_screen ? std::min(shot.width / 512, shot.height / 384) : 1;
+        return {(shot.width - 512 * scale) / 2, (shot.height - 384 * scale) / 2, scale};
+    }
+    // Mean level over a rectangle of the last shot, given in show screen pixels placed at p.
+    double level(const Placement &p, int x0, int y0, int x1, int y1) {
         double sum = 0;
         int count = 0;
         for (int y = p.y + y0 * p.scale; y < p.y + y1 * p.scale; y++)
             for (int x = p.x + x0 * p.scale; x < p.x + x1 * p.scale; x++, count++)
                 for (int c = 0; c < 3; c++)
-                    if (channel == 3 || channel == c)
-                        sum += uint8_t(shot.rgb[(size_t(y) * size_t(shot.width) + x) * 3 + c]);
-        return count ? sum / count / (channel == 3 ? 3 : 1) : 0;
+                    sum += uint8_t(shot.rgb[(size_t(y) * size_t(shot.width) + x) * 3 + c]);
+        return count ? sum / count / 3 : 0;
     }
     // Takes shots until the show's picture area (screen rows 64..316) shows something.
     bool wait_for_picture(const Placement &p) {
         return wait_for([&] { return xvfb_grab(&shot) && level(p, 0, 64, 512, 317) > 5; }, 60s);
     }
-    // Escape, held down until the program ends (after the loading screen, or at once during
-    // the show); expected_status is what the program then ends with.
-    void escape_ends_the_show(int expected_status = 0) {
-        x_command("sh -c \"xdotool search --name '^Vandrel$' windowfocus --sync; xdotool keydown "
-                  "Escape\"");
-        bool ended = wait_for([&] { return show_ended(); }, 60s);
-        x_command("xdotool keyup Escape");
-        ASSERT_TRUE(ended) << log();
-        EXPECT_EQ(show_status, expected_status) << log();
-    }
 };
-
-TEST_F(XvfbTest, AWindowShowsTheLetterboxedShowAndEscapeEndsIt) {
-    start_show({"--windowed", "--sound-device", "none", "--data", dir});
-    // Without a window manager the window sits in the middle of the display.
-    ASSERT_TRUE(wait_for([&] { return xvfb_grab(&shot) && shot.width >= 512; }, 20s));
-    Placement window = {(shot.width - 512) / 2, (shot.height - 384) / 2, 1};
-    ASSERT_TRUE(wait_for_picture(window)) << "nothing showed: " << log();
-    EXPECT_LT(level(window, 0, 0, 512, 64), 1.0);    // the black band above the picture
-    EXPECT_LT(level(window, 0, 320, 512, 384), 1.0); // and below it
-    EXPECT_FALSE(show_ended());
-    escape_ends_the_show();
-}
 
 TEST_F(XvfbTest, TheSetupDialogRunsTheShow) {
     // The dialog's first sound device plays the music: use the forged tune when it is built.
     bool tune = std::filesystem::exists(QM_BUILD_DIR "/quellmor.xm");
     if (tune) std::filesystem::copy_file(QM_BUILD_DIR "/quellmor.xm", dir + "/quellmor.xm");
     start_show({"--data", dir});
-    ASSERT_TRUE(wait_for(
-        [&] { return x_command("xdotool search --name 'Quellmoor by Vandrel'") == 0; }, 30s))
-        << "the setup dialog did not appear: " << log();
+    ASSERT_TRUE(wait_for_dialog()) << "the setup dialog did not appear: " << log();
     // Run is the default button: Alt+R presses it.
     x_command("sh -c 'xdotool windowfocus --sync $(xdotool search --name \"Quellmoor by Vandrel\" "
               "| head -1) && xdotool key alt+r'");
-    // Full screen, the show scaled by the largest whole factor that fits.
-    ASSERT_TRUE(wait_for([&] { return xvfb_grab(&shot) && shot.width >= 512; }, 20s));
-    int scale = std::min(shot.width / 512, shot.height / 384);
-    Placement screen = {(shot.width - 512 * scale) / 2, (shot.height - 384 * scale) / 2, scale};
+    Placement screen = place(true);
     ASSERT_TRUE(wait_for_picture(screen)) << "the show did not start after Run: " << log();
     EXPECT_NE(x_command("xdotool search --name 'Quellmoor by Vandrel'"), 0); // the dialog went
     EXPECT_LT(level(screen, 0, 0, 512, 64), 1.0);
+    // Escape, held down until the program ends (after the loading screen, or at once during
+    // the show).
+    x_command("sh -c \"xdotool search --name '^Vandrel$' windowfocus --sync; xdotool keydown "
+              "Escape\"");
+    int status = wait_program(show, 60s);
+    show = 0;
+    x_command("xdotool keyup Escape");
     // Without the tune the show plays silent and the missing file is reported in the status.
-    escape_ends_the_show(tune ? 0 : 1);
+    EXPECT_EQ(status, tune ? 0 : 1) << log();
 }
 
 TEST_F(XvfbTest, KillEndsTheSetupDialog) {
     start_show({"--data", dir});
-    ASSERT_TRUE(wait_for(
-        [&] { return x_command("xdotool search --name 'Quellmoor by Vandrel'") == 0; }, 30s))
-        << "the setup dialog did not appear: " << log();
+    ASSERT_TRUE(wait_for_dialog()) << "the setup dialog did not appear: " << log();
     signal_ends_the_show(SIGTERM);
 }
 
-// SDL lists no output device (ALSA without any): the defaults play silently with a warning,
-// and Ctrl-C ends the show in its window, which goes away.
-TEST_F(XvfbTest, WithoutASoundDeviceTheDefaultsPlaySilently) {
+// SDL lists no output device (ALSA without any): the defaults play silently with a warning in
+// a window that shows the letterboxed show, and Ctrl-C ends it; the window goes away.
+TEST_F(XvfbTest, AWindowWithoutASoundDevicePlaysSilentlyUntilCtrlC) {
     std::string empty = dir + "/alsa.conf";
     std::ofstream(empty) << "\n";
     start_show({"--no-dialog", "--windowed", "--data", dir},
                {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=" + empty});
-    ASSERT_TRUE(wait_for([&] { return xvfb_grab(&shot) && shot.width >= 512; }, 20s));
-    Placement window = {(shot.width - 512) / 2, (shot.height - 384) / 2, 1};
+    Placement window = place(false);
     ASSERT_TRUE(wait_for_picture(window)) << "nothing showed: " << log();
+    EXPECT_LT(level(window, 0, 0, 512, 64), 1.0);    // the black band above the picture
+    EXPECT_LT(level(window, 0, 320, 512, 384), 1.0); // and below it
     EXPECT_NE(log().find("no sound device was found; the show plays silently"), std::string::npos)
         << log();
     signal_ends_the_show(SIGINT);
