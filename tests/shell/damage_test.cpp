@@ -14,14 +14,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = std::string;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr int STRIDE = 6; // the sanitizer build runs one case in STRIDE
@@ -39,25 +38,19 @@ struct Entry {
     Bytes content; // unpacked
 };
 
-Bytes read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 void write_file(const std::string &path, const Bytes &b) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(b.data()), std::streamsize(b.size()));
+    std::ofstream(path, std::ios::binary) << b;
 }
 
 std::vector<Entry> read_archive(const std::string &path) {
     std::vector<Entry> entries;
-    Bytes file = read_file(path);
+    Bytes file = read_text(path);
     if (!archive_open(path.c_str())) return entries;
     for (int i = 0; i < archive_entry_count(); i++) {
         const ArchiveEntry *e = archive_entry(i);
         size_t size = 0;
         uint8_t *content = archive_load_entry(i, &size);
-        const uint8_t *stored = file.data() + e->data_offset;
+        const char *stored = file.data() + e->data_offset;
         entries.push_back({e->name, e->unpacked_size, Bytes(stored, stored + e->stored_size),
                            Bytes(content, content + size)});
         mem_free(content);
@@ -100,30 +93,18 @@ int part_of(const std::string &name) {
     return 5;
 }
 
-struct Outcome {
-    bool timed_out = false;
-    int signal = 0; // the signal that ended the program, or 0
-    int status = -1;
-    std::string err;
-};
-
-// Runs the program with args (it writes nothing to stdout here), and kills it at the deadline.
-Outcome run(const std::string &dir, const std::vector<std::string> &args) {
-    const std::string err_path = dir + "/stderr.txt";
-    const int status = wait_program(start_program(QM_PROGRAM, args, err_path),
+// Runs the program with args (it writes nothing to stdout here), and kills it at the deadline:
+// the status is wait_program's.
+CommandResult run(const std::string &dir, const std::vector<std::string> &args) {
+    const int status = wait_program(start_program(QM_PROGRAM, args, dir + "/stderr.txt"),
                                     std::chrono::seconds(DEADLINE_SECONDS));
-    Outcome r;
-    r.timed_out = status == -1;
-    r.signal = status >= 256 ? status - 256 : 0;
-    r.status = status >= 0 && status < 256 ? status : -1;
-    r.err = read_text(err_path);
-    return r;
+    return {status, read_text(dir + "/stderr.txt")};
 }
 
 // Played to the end tick, or ended with one line that names `what`.
-void expect_plays_or_names(const Outcome &r, const std::string &what) {
-    ASSERT_FALSE(r.timed_out) << "still running after " << DEADLINE_SECONDS << " s";
-    ASSERT_EQ(r.signal, 0) << r.err;
+void expect_plays_or_names(const CommandResult &r, const std::string &what) {
+    ASSERT_NE(r.status, -1) << "still running after " << DEADLINE_SECONDS << " s";
+    ASSERT_LT(r.status, 256) << "ended by signal " << r.status - 256 << ": " << r.err;
     if (r.status == 0) {
         EXPECT_EQ(r.err, "");
         return;
@@ -149,14 +130,14 @@ struct DamageTest : testing::Test {
     // Counts every case; true for the ones this build runs.
     bool chosen() { return cases++ % STRIDE == 0; }
 
-    Outcome play(int part, const std::vector<std::string> &extra = {}) {
+    CommandResult play(int part, const std::vector<std::string> &extra = {}) {
         std::vector<std::string> args = {"--part", std::to_string(part), "--ticks", TICKS, "--data",
                                          dir};
         args.insert(args.end(), extra.begin(), extra.end());
         if (extra.empty()) args.push_back("--headless");
         return run(dir, args);
     }
-    Outcome play_archive(const Bytes &archive, int part) {
+    CommandResult play_archive(const Bytes &archive, int part) {
         write_file(dir + "/quellmor.dat", archive);
         return play(part);
     }
@@ -243,7 +224,7 @@ TEST_F(DamageTest, TheArchivesTrailerCountAndHeadersDamaged) {
 TEST_F(DamageTest, DamagedTunesAreReportedAndTheShowGoesOn) {
     write_file(dir + "/quellmor.dat", write_archive(entries));
     for (const char *tune : {"quellmor.xm", "end.xm"}) {
-        Bytes good = read_file(std::string(QM_BUILD_DIR "/") + tune);
+        Bytes good = read_text(std::string(QM_BUILD_DIR "/") + tune);
         ASSERT_FALSE(good.empty());
         std::mt19937 random(uint32_t(good.size()));
         // The first tune cut in its header, the second cut in half; both with bytes changed.
@@ -254,9 +235,9 @@ TEST_F(DamageTest, DamagedTunesAreReportedAndTheShowGoesOn) {
             if (!chosen()) continue;
             SCOPED_TRACE(std::string(tune) + " damaged, case " + std::to_string(cases - 1));
             for (const char *t : {"quellmor.xm", "end.xm"})
-                write_file(dir + "/" + t, read_file(std::string(QM_BUILD_DIR "/") + t));
+                write_file(dir + "/" + t, read_text(std::string(QM_BUILD_DIR "/") + t));
             write_file(dir + "/" + tune, *b);
-            Outcome r = play(12, {"--record", dir + "/show.mp4"});
+            CommandResult r = play(12, {"--record", dir + "/show.mp4"});
             expect_plays_or_names(r, tune);
         }
     }

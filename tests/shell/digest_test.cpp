@@ -14,16 +14,12 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -37,18 +33,6 @@ bool updating() {
     return v && *v && std::string(v) != "0";
 }
 
-int run(const std::string &cmd) {
-    int raw = std::system(cmd.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-std::string read_text(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string hex(uint64_t v, int digits = 16) {
     char text[17];
     std::snprintf(text, sizeof text, "%0*llx", digits, static_cast<unsigned long long>(v));
@@ -58,6 +42,13 @@ std::string hex(uint64_t v, int digits = 16) {
 uint64_t fold(uint64_t so_far, uint64_t d) {
     uint64_t pair[2] = {so_far, d};
     return digest_bytes(pair, sizeof pair, 0);
+}
+
+// The screen that --frames wrote into folder for tick.
+std::string frame_file(const std::string &folder, int tick) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
+    return folder + name;
 }
 
 struct Frame {
@@ -139,9 +130,9 @@ struct ShowDigests : testing::Test {
     }
     std::vector<Frame> play() {
         std::string list = dir + "/digests.txt";
-        int status = run(program("--digests " + list + " >/dev/null 2>" + dir + "/stderr.txt"));
-        EXPECT_EQ(status, 0) << read_text(dir + "/stderr.txt");
-        EXPECT_EQ(read_text(dir + "/stderr.txt"), "");
+        CommandResult r = run_command(program("--digests " + list), dir + "/stderr.txt");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
         std::vector<Frame> frames;
         std::istringstream in(read_text(list));
         Frame f;
@@ -152,30 +143,14 @@ struct ShowDigests : testing::Test {
         }
         return frames;
     }
-    // Runs the program with args until the screen of tick `last` is written to frames, then
-    // stops it: the run would otherwise go on to the end of the show.
-    void frames_until(const std::string &args, const std::string &frames, int last) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame-%06d.png", last);
-        pid_t show = fork();
-        if (show == 0) {
-            execl("/bin/sh", "sh", "-c", program(args + " >/dev/null 2>&1").c_str(), nullptr);
-            _exit(127);
-        }
-        for (int i = 0; i < RUN_SECONDS * 10 && !std::filesystem::exists(frames + name); i++)
-            usleep(100000);
-        kill(show, SIGKILL);
-        waitpid(show, nullptr, 0);
-    }
     // Writes the screen shown at tick to a PNG beside the build, for a person to look at.
     std::string keep_frame(int tick) {
-        std::string out = QM_BUILD_DIR "/digest-mismatch";
+        std::string out = QM_BUILD_DIR "/digest-mismatch", at = std::to_string(tick);
         std::filesystem::create_directories(out);
-        std::string at = std::to_string(tick) + "," + std::to_string(tick + 1);
-        frames_until("--headless --frames " + out + " --at " + at, out, tick + 1);
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
-        return out + name;
+        run_command(program("--headless --ticks " + std::to_string(tick + 1) + " --frames " + out +
+                            " --at " + at),
+                    dir + "/keep.txt");
+        return frame_file(out, tick);
     }
 };
 
@@ -227,21 +202,19 @@ std::vector<uint8_t> png_pixels(const std::string &path) {
 }
 
 // The loading screen's dissolve (whose last rows stay below the show), the portrait in its
-// flash (brightness above neutral) and at rest; the run stops once the last tick is written.
+// flash (brightness above neutral) and at rest; --ticks ends the run after the last of them.
 const int SCREEN_TICKS[] = {100, 250, 400};
 
 TEST_F(ShowDigests, PresentShowsTheFramesAsRecordedAtBothDepths) {
     std::vector<std::string> got;
     for (int depth : {16, 24}) {
         std::string frames = dir + "/frames" + std::to_string(depth);
-        frames_until("--headless --part 4 --depth " + std::to_string(depth) + " --frames " +
-                         frames + " --at 100,250,400,401",
-                     frames, 401);
+        run_command(program("--headless --part 4 --ticks 401 --depth " + std::to_string(depth) +
+                            " --frames " + frames + " --at 100,250,400"),
+                    dir + "/frames.txt");
         for (int tick : SCREEN_TICKS) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
-            std::vector<uint8_t> rgb = png_pixels(frames + name);
-            ASSERT_FALSE(rgb.empty()) << frames + name;
+            std::vector<uint8_t> rgb = png_pixels(frame_file(frames, tick));
+            ASSERT_FALSE(rgb.empty()) << frame_file(frames, tick);
             got.push_back(std::to_string(depth) + " " + std::to_string(tick) + " " +
                           hex(digest_bytes(rgb.data(), rgb.size(), 0)));
         }
