@@ -28,12 +28,7 @@ static std::string tiny_xm() {
 
 static std::string write_temp(const std::string &bytes, const char *suffix) {
     std::string path = ::testing::TempDir() + "platform_" + std::to_string(getpid()) + suffix;
-    FILE *f = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(f, nullptr);
-    if (f) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
 

@@ -43,31 +43,29 @@ class SetupDialogTest : public ::testing::Test {
     int typed = -1;
 };
 
-TEST_F(SetupDialogTest, WithoutDevicesOnlyNoSoundIsOffered) {
-    DialogSettings s = {-1, -1, -1, -1};
-    ASSERT_EQ(run_with_keys(nullptr, 0, "alt+r", &s), DIALOG_RUN);
-    EXPECT_EQ(s.sound_device, -2);
-    EXPECT_EQ(s.color_depth, 24);
-}
-
 // The focus starts on Run; Tab walks "Vertical retrace", the depth buttons, "Windowed" and the
-// device list.
+// device list, which offers only "No sound" (-2) without devices. Exit leaves the settings alone.
 TEST_F(SetupDialogTest, TheKeyboardReachesEveryChoice) {
     const char *names[] = {"Default device", "Second card"};
     struct Case {
+        int32_t devices;
         const char *keys;
+        DialogResult result;
         DialogSettings want;
     } cases[] = {
-        {"Return", {24, 0, 0, 0}}, // Run is the default button
-        {"Tab space Tab Down alt+r", {16, 1, 0, 0}},
-        {"Tab Tab Up alt+r", {24, 0, 0, 0}}, // the 32-bit choice cannot be taken
-        {"Tab Tab Tab space alt+r", {24, 0, 1, 0}},
-        {"Tab Tab Tab Tab Down alt+r", {24, 0, 0, 1}},
-        {"Tab Tab Tab Tab Down Down alt+r", {24, 0, 0, -2}}, // "No sound"
+        {2, "Return", DIALOG_RUN, {24, 0, 0, 0}}, // Run is the default button
+        {2, "Tab space Tab Down alt+r", DIALOG_RUN, {16, 1, 0, 0}},
+        {2, "Tab Tab Up alt+r", DIALOG_RUN, {24, 0, 0, 0}}, // the 32-bit choice cannot be taken
+        {2, "Tab Tab Tab space alt+r", DIALOG_RUN, {24, 0, 1, 0}},
+        {2, "Tab Tab Tab Tab Down alt+r", DIALOG_RUN, {24, 0, 0, 1}},
+        {2, "Tab Tab Tab Tab Down Down alt+r", DIALOG_RUN, {24, 0, 0, -2}},
+        {0, "alt+r", DIALOG_RUN, {24, 0, 0, -2}},
+        {1, "alt+x", DIALOG_EXIT, {-1, -1, -1, -1}},
     };
     for (const Case &c : cases) {
         DialogSettings s = {-1, -1, -1, -1};
-        ASSERT_EQ(run_with_keys(names, 2, c.keys, &s), DIALOG_RUN) << c.keys;
+        ASSERT_EQ(run_with_keys(c.devices ? names : nullptr, c.devices, c.keys, &s), c.result)
+            << c.keys;
         EXPECT_EQ(s.color_depth, c.want.color_depth) << c.keys;
         EXPECT_EQ(s.vertical_retrace, c.want.vertical_retrace) << c.keys;
         EXPECT_EQ(s.windowed, c.want.windowed) << c.keys;
@@ -91,11 +89,4 @@ TEST_F(SetupDialogTest, ShowsTheIconFileElseNamesTheThemeIcon) {
     icon_set_file(nullptr);
 }
 
-TEST_F(SetupDialogTest, ExitLeavesTheSettingsAlone) {
-    const char *names[] = {"Default device"};
-    DialogSettings s = {-1, -1, -1, -1};
-    EXPECT_EQ(run_with_keys(names, 1, "alt+x", &s), DIALOG_EXIT);
-    EXPECT_EQ(s.color_depth, -1);
-    EXPECT_EQ(s.sound_device, -1);
-}
 #endif

@@ -22,12 +22,14 @@ struct DisplayTest : testing::Test {
     Image *image = nullptr;
     std::vector<uint8_t> rgb = std::vector<uint8_t>(DISPLAY_WIDTH * DISPLAY_HEIGHT * 3);
 
+    // The headless screen at depth, and a white picture to show on it.
     void open(int32_t depth) {
         ASSERT_NE(
             display_open(DISPLAY_WIDTH, DISPLAY_HEIGHT, depth, DISPLAY_CREATE, &video_headless),
             nullptr);
         image = image_create(512, 256, 0);
         ASSERT_NE(image, nullptr);
+        image_fill_rect(image, pixel_rgb(255, 255, 255), 0, 0, 512, 256);
     }
     void TearDown() override {
         if (display_device) display_device->close();
@@ -74,7 +76,6 @@ TEST(PresentConvert, PackedRowsEqualTheTableOnes) {
 // Beyond the table's ends a part's brightness is held there instead of reading past them.
 TEST_F(DisplayTest, BrightnessBeyondTheTableIsHeldAtItsEnds) {
     open(16);
-    image_fill_rect(image, pixel_rgb(255, 255, 255), 0, 0, 512, 256);
     image_put_pixel(image, pixel_rgb(0, 0, 0), 1, 0);
     display_brightness = 2000;
     display_device->present(image, 0, 0, 512, 256, 0, 64);
@@ -87,7 +88,6 @@ TEST_F(DisplayTest, BrightnessBeyondTheTableIsHeldAtItsEnds) {
 
 TEST_F(DisplayTest, EmptyAndOutlyingRectanglesDrawNothing) {
     open(24);
-    image_fill_rect(image, pixel_rgb(255, 255, 255), 0, 0, 512, 256);
     EXPECT_EQ(display_device->present(image, 10, 0, 10, 256, 0, 0), 1); // still locks, unlocks
     EXPECT_EQ(display_device->present(image, 0, 20, 512, 5, 0, 0), 1);
     EXPECT_EQ(display_device->present(image, 0, 0, 512, 256, 600, 0), 1);
@@ -103,7 +103,6 @@ TEST_F(DisplayTest, EmptyAndOutlyingRectanglesDrawNothing) {
 
 TEST_F(DisplayTest, NothingIsDrawnWhileTheShowCannotBeSeen) {
     open(24);
-    image_fill_rect(image, pixel_rgb(255, 255, 255), 0, 0, 512, 256);
     VideoEvent hidden = {VIDEO_EVENT_INACTIVE, 0};
     video_headless_push(&hidden);
     EXPECT_EQ(display_device->present(image, 0, 0, 512, 256, 0, 0), 0);
