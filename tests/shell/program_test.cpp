@@ -27,11 +27,13 @@ TEST_F(ProgramTest, AMissingCaptionFailsWithItsNameBeforeAnythingIsShown) {
     EXPECT_TRUE(std::filesystem::is_empty(dir + "/frames"));
 }
 
-// A usage error, and no display to show on, end with status 2 (the latter pointing to
-// --headless); a folder the frames cannot be written to with 1.
-TEST_F(ProgramTest, UsageErrorsNoDisplayAndAnUnwritableFolder) {
+// Help and the version are answered at once; a usage error, and no display to show on, end
+// with status 2 (the latter pointing to --headless); a folder the frames cannot be written to
+// with 1.
+TEST_F(ProgramTest, HelpUsageErrorsNoDisplayAndAnUnwritableFolder) {
     EXPECT_EQ(run("--depth 8").status, 2);
     EXPECT_EQ(run("--help").status, 0);
+    EXPECT_EQ(run("--headless --version --data " + dir).status, 0); // answered at once
     CommandResult r = run("--data " + dir, "env -u DISPLAY -u WAYLAND_DISPLAY");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--headless"), std::string::npos) << r.err;
