@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <png.h>
@@ -15,16 +15,14 @@
 namespace {
 
 struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/icon_test_XXXXXX";
-        path = mkdtemp(name);
-    }
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("icon_test_" + std::to_string(getpid()));
+    TempDir() { std::filesystem::create_directories(path); }
     ~TempDir() {
         icon_set_file(nullptr);
-        std::system(("rm -rf " + path).c_str());
+        std::filesystem::remove_all(path);
     }
-    std::string file(const char *name) const { return path + "/" + name; }
+    std::string file(const char *name) const { return path / name; }
 };
 
 void write_png(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba) {

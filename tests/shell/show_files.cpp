@@ -71,8 +71,7 @@ void write_jpeg(const std::string &path, int width, int height, const PixelSourc
     for (int y = 0; y < height; y++) {
         for (int x = 0; x < width; x++) {
             Rgb p = pixel(x, y);
-            row[size_t(x) * 3] = p.red, row[size_t(x) * 3 + 1] = p.green,
-                            row[size_t(x) * 3 + 2] = p.blue;
+            std::memcpy(&row[size_t(x) * 3], &p, 3); // red, green, blue
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&c, rows, 1);
