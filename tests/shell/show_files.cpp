@@ -141,23 +141,3 @@ int wait_program(pid_t pid, std::chrono::milliseconds limit) {
     }
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : 256 + WTERMSIG(raw);
 }
-
-namespace {
-// The locale's folder, removed when the test program ends.
-struct LocaleFolder {
-    std::string dir = make_temp_dir();
-    std::string made;
-    LocaleFolder() {
-        std::string cmd = "localedef -c -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) >= 0 &&
-            std::filesystem::exists(dir + "/de_DE.UTF-8/LC_NUMERIC"))
-            made = dir;
-    }
-    ~LocaleFolder() { remove_tree(dir); }
-};
-} // namespace
-
-const std::string &comma_locale_dir() {
-    static LocaleFolder folder;
-    return folder.made;
-}

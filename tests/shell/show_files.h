@@ -56,7 +56,3 @@ pid_t start_program(const std::string &program, const std::vector<std::string> &
 // Waits up to limit for pid to end. Returns its exit status, 256 + the signal's number when a
 // signal ended it, or -1 (after killing it) when it did not end in time.
 int wait_program(pid_t pid, std::chrono::milliseconds limit);
-
-// A folder holding the locale "de_DE.UTF-8" (a decimal comma), made once per test program with
-// localedef; point LOCPATH at it. "" when it cannot be made.
-const std::string &comma_locale_dir();

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <png.h>
 #include <string>
 #include <unistd.h>
@@ -35,10 +35,7 @@ TEST(Icon, SvgRendersLikeThePicture) {
     char dir[] = "/tmp/icon_test_XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string svg = std::string(dir) + "/icon.svg", png = std::string(dir) + "/icon.png";
-    FILE *f = fopen(svg.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fputs(icon_svg().c_str(), f);
-    fclose(f);
+    std::ofstream(svg) << icon_svg();
     ASSERT_EQ(system(("rsvg-convert -w 256 -h 256 -o " + png + " " + svg).c_str()), 0);
     int size = 0;
     std::vector<uint8_t> rendered = read_png(png, &size);

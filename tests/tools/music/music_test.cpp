@@ -8,18 +8,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <unistd.h>
 
 namespace {
-
-std::string make_temp_dir() {
-    char name[] = "/tmp/music_test_XXXXXX";
-    const char *dir = mkdtemp(name);
-    return dir ? dir : "";
-}
 
 std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -49,13 +44,11 @@ double number_after(const std::string &text, const std::string &label) {
 class Modules : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        dir_ = make_temp_dir();
-        written_ = !dir_.empty() && forge_music_write(dir_.c_str());
+        dir_ = std::filesystem::temp_directory_path() / ("music_test_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir_ + "/again");
+        written_ = forge_music_write(dir_.c_str());
     }
-    static void TearDownTestSuite() {
-        std::string out;
-        if (!dir_.empty()) run("rm -rf " + dir_, &out);
-    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
     static std::string path(const char *name) { return dir_ + "/" + name; }
 
     // Renders with a player's command and checks what sox measures: peak at most -1 dBFS and
@@ -82,7 +75,7 @@ bool Modules::written_ = false;
 
 TEST_F(Modules, AreWrittenTheSameEveryTime) {
     ASSERT_TRUE(written_);
-    std::string again = make_temp_dir();
+    std::string again = path("again");
     ASSERT_TRUE(forge_music_write((again + "/").c_str())); // a trailing slash is fine
     for (const char *name : {"quellmor.xm", "end.xm"}) {
         std::string first = slurp(path(name)), second = slurp(again + "/" + name);
@@ -90,8 +83,6 @@ TEST_F(Modules, AreWrittenTheSameEveryTime) {
         EXPECT_TRUE(first == second) << name;
         EXPECT_EQ(first.compare(0, 17, "Extended Module: "), 0) << name;
     }
-    std::string out;
-    run("rm -rf " + again, &out);
 }
 
 TEST_F(Modules, OpenMptLoadsAndRendersThemAtTheirLengths) {
