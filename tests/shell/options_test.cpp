@@ -23,9 +23,10 @@ Parsed parse(const std::vector<const char *> &args) {
     for (const char *a : args) p.args.push_back(a);
     std::vector<char *> argv;
     for (auto &s : p.args) argv.push_back(s.data());
+    argv.push_back(nullptr); // as main is given it
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
-    p.result = options_parse(int(argv.size()), argv.data(), &p.opts);
+    p.result = options_parse(int(argv.size()) - 1, argv.data(), &p.opts);
     testing::internal::GetCapturedStdout();
     p.err = testing::internal::GetCapturedStderr();
     return p;
@@ -62,6 +63,7 @@ TEST_F(OptionsTest, HeadlessRecordingAndTheBenchmarkSkipTheDialog) {
     EXPECT_EQ(p.opts.headless, 1);
     EXPECT_EQ(p.opts.show_dialog, 0);
     EXPECT_EQ(p.opts.sound_device, OPT_SOUND_NONE);
+    EXPECT_EQ(p.opts.start_part, 1);
     // Recording is headless with the music (the offline device) unless sound is off.
     p = parse({"--record", "a.mp4", "--scale", "3", "--part", "5"});
     ASSERT_EQ(p.result, OPTIONS_RUN);
@@ -72,6 +74,7 @@ TEST_F(OptionsTest, HeadlessRecordingAndTheBenchmarkSkipTheDialog) {
     EXPECT_EQ(p.opts.sound_device, 0);
     EXPECT_EQ(parse({"--record", "a.mp4", "--sound-device", "none"}).opts.sound_device,
               OPT_SOUND_NONE);
+    EXPECT_EQ(parse({"--record", "a.mp4", "--scale", "1"}).result, OPTIONS_RUN);
     p = parse({"--benchmark", "--part", "3"});
     ASSERT_EQ(p.result, OPTIONS_RUN);
     EXPECT_EQ(p.opts.headless, 1);
@@ -98,6 +101,7 @@ TEST_F(OptionsTest, BadCommandLinesAreRefusedWithAMessage) {
         {"--part", "0"},
         {"--part", "13"},
         {"--part", "2x"},
+        {"--part", ""},
         {"--ticks", "0"},
         {"--sound-device", "-1"},
         {"--sound-device", "x"},
