@@ -2,6 +2,7 @@
 
 #include "show_files.h"
 
+#include <gtest/gtest.h>
 #include <jpeglib.h>
 
 #include <cstdio>
@@ -140,4 +141,12 @@ int wait_program(pid_t pid, std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : 256 + WTERMSIG(raw);
+}
+
+int stop_program(pid_t pid, int signal) {
+    auto sent = std::chrono::steady_clock::now();
+    kill(pid, signal);
+    int status = wait_program(pid, std::chrono::seconds(20));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, STOP_LIMIT) << "signal " << signal;
+    return status;
 }

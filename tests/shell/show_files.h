@@ -56,3 +56,15 @@ pid_t start_program(const std::string &program, const std::vector<std::string> &
 // Waits up to limit for pid to end. Returns its exit status, 256 + the signal's number when a
 // signal ended it, or -1 (after killing it) when it did not end in time.
 int wait_program(pid_t pid, std::chrono::milliseconds limit);
+
+// The program ends within a second of Ctrl-C or kill; a busy shared machine gets some slack, and
+// the sanitizers' shut-down (every block freed and checked) more.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::chrono::milliseconds STOP_LIMIT{6000};
+#else
+constexpr std::chrono::milliseconds STOP_LIMIT{2000};
+#endif
+
+// Sends signal to pid and waits for it to end; returns its status as wait_program does. The test
+// fails when ending took longer than STOP_LIMIT.
+int stop_program(pid_t pid, int signal);
