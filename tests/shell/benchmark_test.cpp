@@ -1,12 +1,8 @@
 // Tests of the built-in benchmark: the table of frame times and the timed run of the parts.
 
-#include "data/memory.h"
-#include "platform/video.h"
 #include "shell/benchmark.h"
 #include "shell/sequencer.h"
-#include "stage/clock.h"
-#include "stage/display.h"
-#include "stage/stage.h"
+#include "show_files.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +46,7 @@ std::vector<Row> rows(const std::string &text) {
 
 struct BenchmarkTest : testing::Test {
     void SetUp() override { benchmark_reset(); }
-    void TearDown() override { mem_free_all(); }
+    void TearDown() override { close_headless_stage(); }
 };
 
 TEST_F(BenchmarkTest, TheTableGivesEachPartsTimesAndTheSpeed) {
@@ -92,17 +88,12 @@ const PartRun some_parts[PART_END + 1] = {
     nullptr, test_part<8>, nullptr,      nullptr, nullptr, nullptr,      nullptr};
 
 TEST_F(BenchmarkTest, EveryPartThatRanIsListedInOrder) {
-    ASSERT_NE(display_open(512, 384, 24, DISPLAY_CREATE, &video_headless), nullptr);
-    FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-    ASSERT_NE(FrameBuffer, nullptr);
-    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+    ASSERT_NO_FATAL_FAILURE(open_headless_stage());
     sequencer_reset();
     sequencer.part_index = 3; // as --part 3: part 2 never runs
     ends_after[2] = ends_after[5] = 3;
     ends_after[8] = 2;
     benchmark_run_show(some_parts);
-    clock_stop();
-    display_device->close();
     std::string text = report();
     std::vector<Row> r = rows(text);
     ASSERT_EQ(r.size(), 2u) << text;

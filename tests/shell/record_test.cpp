@@ -1,6 +1,5 @@
 // Tests of recording: the streams ffmpeg writes, the music in step with the ticks, failures.
 
-#include "data/memory.h"
 #include "platform/audio.h"
 #include "platform/video.h"
 #include "shell/record.h"
@@ -103,18 +102,13 @@ struct RecordTest : testing::Test {
     void SetUp() override {
         if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0)
             GTEST_SKIP() << "ffmpeg is not installed";
-        ASSERT_NE(display_open(512, 384, 24, DISPLAY_CREATE, &video_headless), nullptr);
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        ASSERT_NE(FrameBuffer, nullptr);
-        ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+        ASSERT_NO_FATAL_FAILURE(open_headless_stage());
         sequencer_reset();
     }
     void TearDown() override {
         record_finish(0);
         music_shutdown();
-        clock_stop();
-        if (display_device) display_device->close();
-        mem_free_all();
+        close_headless_stage();
         remove_tree(dir);
     }
     // The forge's tune through the offline driver; skips the test without it.

@@ -1,12 +1,10 @@
 // Tests of the main loop's keys on the headless screen and the stepped clock, with parts of its
 // own. The show's digests pin its order of parts and its end.
 
-#include "data/memory.h"
 #include "platform/video.h"
 #include "shell/sequencer.h"
-#include "stage/clock.h"
+#include "show_files.h"
 #include "stage/display.h"
-#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 
@@ -30,19 +28,14 @@ const PartRun all_parts[PART_END + 1] = {nullptr,       test_part<1>, test_part<
 
 struct SequencerTest : testing::Test {
     void SetUp() override {
-        ASSERT_NE(display_open(512, 384, 24, DISPLAY_CREATE, &video_headless), nullptr);
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        ASSERT_NE(FrameBuffer, nullptr);
-        ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+        ASSERT_NO_FATAL_FAILURE(open_headless_stage());
         sequencer_reset();
         sequencer_use_parts(all_parts);
         for (int i = 0; i <= PART_END; i++) calls[i] = ends_after[i] = 0;
     }
     void TearDown() override {
         sequencer_use_parts(nullptr);
-        clock_stop();
-        display_device->close();
-        mem_free_all();
+        close_headless_stage();
     }
     static void push(VideoEventKind kind, int32_t key = 0) {
         VideoEvent e = {kind, key};

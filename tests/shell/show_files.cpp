@@ -2,6 +2,12 @@
 
 #include "show_files.h"
 
+#include "data/memory.h"
+#include "platform/video.h"
+#include "stage/clock.h"
+#include "stage/display.h"
+#include "stage/stage.h"
+
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
@@ -141,6 +147,19 @@ int wait_program(pid_t pid, std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : 256 + WTERMSIG(raw);
+}
+
+void open_headless_stage() {
+    ASSERT_NE(display_open(512, 384, 24, DISPLAY_CREATE, &video_headless), nullptr);
+    FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
+    ASSERT_NE(FrameBuffer, nullptr);
+    ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
+}
+
+void close_headless_stage() {
+    clock_stop();
+    if (display_device) display_device->close();
+    mem_free_all();
 }
 
 int stop_program(pid_t pid, int signal) {

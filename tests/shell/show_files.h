@@ -65,6 +65,11 @@ constexpr std::chrono::milliseconds STOP_LIMIT{6000};
 constexpr std::chrono::milliseconds STOP_LIMIT{2000};
 #endif
 
+// The headless screen (24 bits), the frame buffer and the stepped clock, as the show has them
+// while it plays; close_headless_stage ends them and frees every block.
+void open_headless_stage();
+void close_headless_stage();
+
 // Sends signal to pid and waits for it to end; returns its status as wait_program does. The test
 // fails when ending took longer than STOP_LIMIT.
 int stop_program(pid_t pid, int signal);
