@@ -15,7 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
+using Bytes = std::string;
 
 struct ToolTest : ::testing::Test {
     fs::path dir = fs::temp_directory_path() / ("qm_pack_tool_" + std::to_string(getpid()));
@@ -25,13 +25,13 @@ struct ToolTest : ::testing::Test {
     void SetUp() override {
         fs::create_directories(dir / "in");
         fs::create_directories(dir / "out");
-        Bytes text, noise(20000);
+        Bytes text, noise(20000, 0);
         for (int i = 0; i < 3000; i++) {
             std::string line = "Polygon " + std::to_string(i % 97) + " Surf metal\n";
             text.insert(text.end(), line.begin(), line.end());
         }
         uint32_t s = 1;
-        for (uint8_t &b : noise) b = uint8_t((s = s * 1664525u + 1013904223u) >> 24);
+        for (char &b : noise) b = char((s = s * 1664525u + 1013904223u) >> 24);
         inputs = {{"scene.lws", text}, {"noise.tga", noise}, {"empty.lwo", {}}, {"one.bin", {'!'}}};
         for (auto &[name, bytes] : inputs) spit(dir / "in" / name, bytes);
     }
@@ -41,17 +41,14 @@ struct ToolTest : ::testing::Test {
         std::ifstream f(p, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(f), {});
     }
-    static void spit(const fs::path &p, const Bytes &b) {
-        std::ofstream(p, std::ios::binary).write((const char *)b.data(), long(b.size()));
-    }
+    static void spit(const fs::path &p, const Bytes &b) { std::ofstream(p, std::ios::binary) << b; }
     // Runs the tool in dir; returns its exit status, keeping what it printed in out and err.
     int run(const std::string &args) {
         std::string cmd =
             "cd '" + dir.string() + "' && '" + QM_PACK_BIN + "' " + args + " >stdout 2>stderr";
         int rc = std::system(cmd.c_str());
-        Bytes o = slurp(dir / "stdout"), e = slurp(dir / "stderr");
-        out.assign(o.begin(), o.end());
-        err.assign(e.begin(), e.end());
+        out = slurp(dir / "stdout");
+        err = slurp(dir / "stderr");
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
     }
     bool printed(const std::string &what) { return (out + err).find(what) != std::string::npos; }
@@ -114,9 +111,9 @@ TEST_F(ToolTest, RefusesBadRequests) {
     auto put32 = [&b](uint32_t v) {
         for (int i = 0; i < 4; i++) b.push_back(uint8_t(v >> (8 * i)));
     };
-    put32(2), put32(2), b.push_back('h'), b.push_back('i');
+    put32(2), put32(2), b += "hi";
     for (uint32_t v : {0u, 0u, 1u, 0u}) put32(v); // reserved, first offset, count, reserved
-    for (char c : std::string("QVX.VFS")) b.push_back(uint8_t(c));
+    b += "QVX.VFS";
     spit(dir / "a.dat", b);
     EXPECT_NE(run("extract a.dat -C out"), 0);
     EXPECT_TRUE(printed("escaped.txt"));
