@@ -88,26 +88,40 @@ struct IntSpan {
 
 // num * 2^shift / den, truncated toward zero, in 64 bits; kept modulo 2^32 like the 32-bit
 // arithmetic it stands for whenever that would not have overflowed. The plain form, which
-// walk_div must equal.
+// walk_div_by must equal.
 inline int32_t walk_div_plain(int64_t num, int64_t den, int shift) {
     return static_cast<int32_t>(num * (int64_t{1} << shift) / den);
 }
 
-// Beyond this a dividend or divisor takes the integer divider.
+// Beyond this a dividend or divisor takes the integer divider: below it a double holds both
+// exactly.
 constexpr int64_t WALK_DIV_EXACT = int64_t{1} << 52;
 
-// walk_div_plain through the floating-point divider, which is pipelined where the integer one
-// is not. For |a|, |b| < 2^52 the truncated double quotient is the integer quotient: rounding
-// moves it by at most |a / b| * 2^-53, less than the distance 1 / |b| from a quotient that is
-// not whole to the next whole number, and a whole one is exact. Every edge the walkers take
-// (positions within +-8192, values within +-2^24) stays below that; only extreme value
-// gradients fall back.
-inline int32_t walk_div(int64_t num, int64_t den, int shift) {
+// One divisor shared by several dividends (an edge's height divides its x and its values, the
+// plane's determinant both gradients): its reciprocal is taken once and each quotient of
+// magnitudes is the truncated product, corrected by the remainder. Below WALK_DIV_EXACT the
+// product is within |a / b| * 2^-52 < 1 of the quotient, so one step up or down makes it exact:
+// walk_div_by(n, walk_divisor(d), s) == walk_div_plain(n, d, s) for every d != 0.
+struct WalkDivisor {
+    int64_t den;
+    int64_t magnitude;
+    double inverse; // 1 / magnitude
+};
+
+inline WalkDivisor walk_divisor(int64_t den) {
+    const int64_t magnitude = den < 0 ? -den : den;
+    return WalkDivisor{den, magnitude, 1.0 / static_cast<double>(magnitude)};
+}
+
+inline int32_t walk_div_by(int64_t num, const WalkDivisor &d, int shift) {
     const int64_t a = num * (int64_t{1} << shift);
-    if (a > -WALK_DIV_EXACT && a < WALK_DIV_EXACT && den > -WALK_DIV_EXACT && den < WALK_DIV_EXACT)
-        return static_cast<int32_t>(
-            static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(den)));
-    return static_cast<int32_t>(a / den);
+    if (a <= -WALK_DIV_EXACT || a >= WALK_DIV_EXACT || d.magnitude >= WALK_DIV_EXACT)
+        return static_cast<int32_t>(a / d.den);
+    const int64_t ua = a < 0 ? -a : a;
+    int64_t q = static_cast<int64_t>(static_cast<double>(ua) * d.inverse);
+    const int64_t r = ua - q * d.magnitude;
+    q += (r >= d.magnitude) - (r < 0);
+    return static_cast<int32_t>((a < 0) != (d.den < 0) ? -q : q);
 }
 
 inline void walk_sort_int(IntVertex p[3], bool outer) {
@@ -122,25 +136,35 @@ inline void walk_sort_int(IntVertex p[3], bool outer) {
     }
 }
 
+// The height of the edge from a to b as a divisor, or null for an edge of no height.
+struct WalkHeight {
+    int32_t dy;
+    WalkDivisor divisor;
+};
+
+inline WalkHeight walk_height(const IntVertex &a, const IntVertex &b) {
+    const int32_t dy = b.y - a.y;
+    return WalkHeight{dy, dy != 0 ? walk_divisor(dy) : WalkDivisor{}};
+}
+
 // The position part of the edge from a to b.
-inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t extra) {
+inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t extra,
+                             const WalkHeight &h) {
     IntEdge e{};
     e.x = a.x * 65536 + extra;
-    int32_t dy = b.y - a.y;
-    if (dy != 0) e.dx = walk_div(b.x - a.x, dy, 16);
+    if (h.dy != 0) e.dx = walk_div_by(b.x - a.x, h.divisor, 16);
     return e;
 }
 
 // The carried values of the edge from a to b. Only the left edge of a row reads them, so the
 // right edge goes without.
 inline void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b,
-                            const IntRules &rules) {
-    int32_t dy = b.y - a.y;
+                            const IntRules &rules, const WalkHeight &h) {
     for (int k = 0; k < rules.value_count; k++) {
         e.value[k] = static_cast<uint32_t>(a.value[k]) << rules.value_shift;
-        if (dy != 0)
+        if (h.dy != 0)
             e.step[k] = static_cast<uint32_t>(
-                walk_div(int64_t{b.value[k]} - a.value[k], dy, rules.value_shift));
+                walk_div_by(int64_t{b.value[k]} - a.value[k], h.divisor, rules.value_shift));
     }
 }
 
@@ -148,8 +172,9 @@ inline void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b,
 // left edge, whose values count.
 inline void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, int32_t extra,
                           bool left, const IntRules &rules) {
-    IntEdge next = walk_int_edge(v1, v2, extra);
-    if (left) walk_int_values(next, v1, v2, rules);
+    const WalkHeight h = walk_height(v1, v2);
+    IntEdge next = walk_int_edge(v1, v2, extra, h);
+    if (left) walk_int_values(next, v1, v2, rules, h);
     if (!rules.reanchor) {
         next.x = e.x;
         for (int k = 0; k < rules.value_count; k++) next.value[k] = e.value[k];
@@ -194,31 +219,34 @@ void walk_int(IntVertex p[3], const IntRules &rules, Image *target, Span span) {
     int64_t det = int64_t{v0.x - v2.x} * (v1.y - v2.y) - int64_t{v1.x - v2.x} * (v0.y - v2.y);
     if (det == 0) det = 1;
     uint32_t gradient[WALK_VALUES] = {};
+    const WalkDivisor plane = walk_divisor(det);
     for (int k = 0; k < rules.value_count; k++) {
         int64_t c0 = v0.value[k] - int64_t{v2.value[k]}, c1 = v1.value[k] - int64_t{v2.value[k]};
         gradient[k] = static_cast<uint32_t>(
-            walk_div(c0 * (v1.y - v2.y) - c1 * (v0.y - v2.y), det, rules.value_shift));
+            walk_div_by(c0 * (v1.y - v2.y) - c1 * (v0.y - v2.y), plane, rules.value_shift));
     }
 
     if (v0.y == v1.y) { // flat top: one half, from the leftmost top vertex down to vertex 2
         int left = (rules.outer_sort || v0.x < v1.x) ? 0 : 1;
-        IntEdge l = walk_int_edge(p[left], v2, 0);
-        walk_int_values(l, p[left], v2, rules);
-        IntEdge r = walk_int_edge(p[1 - left], v2, rules.right_extra);
+        const WalkHeight h = walk_height(v0, v2); // both sides are as high
+        IntEdge l = walk_int_edge(p[left], v2, 0, h);
+        walk_int_values(l, p[left], v2, rules, h);
+        IntEdge r = walk_int_edge(p[1 - left], v2, rules.right_extra, h);
         walk_int_rows(l, r, v0.y, v2.y, gradient, rules, target, span);
         return;
     }
-    IntEdge lng = walk_int_edge(v0, v2, 0);
-    IntEdge upper = walk_int_edge(v0, v1, 0);
+    const WalkHeight h02 = walk_height(v0, v2), h01 = walk_height(v0, v1);
+    IntEdge lng = walk_int_edge(v0, v2, 0, h02);
+    IntEdge upper = walk_int_edge(v0, v1, 0, h01);
     bool long_left;
     if (v1.y == v2.y)
         long_left = v2.x < v1.x; // flat bottom
     else
         long_left = rules.long_left_on_tie ? lng.dx <= upper.dx : lng.dx < upper.dx;
     if (long_left)
-        walk_int_values(lng, v0, v2, rules);
+        walk_int_values(lng, v0, v2, rules, h02);
     else
-        walk_int_values(upper, v0, v1, rules);
+        walk_int_values(upper, v0, v1, rules, h01);
     IntEdge &l = long_left ? lng : upper;
     IntEdge &r = long_left ? upper : lng;
     r.x += rules.right_extra;

@@ -1,4 +1,4 @@
-// The walkers' division through the floating-point divider against the plain 64-bit one.
+// The walkers' division through a shared reciprocal against the plain 64-bit one.
 
 #include "fillers/fill_walk.h"
 
@@ -14,9 +14,10 @@ TEST(WalkDiv, EqualsThePlainDivision) {
     std::mt19937_64 rng(11);
     const int shifts[] = {0, 8, 16};
     auto check = [](int64_t num, int64_t den, int shift) {
-        ASSERT_EQ(walk_div(num, den, shift), walk_div_plain(num, den, shift))
+        ASSERT_EQ(walk_div_by(num, walk_divisor(den), shift), walk_div_plain(num, den, shift))
             << num << " / " << den << " << " << shift;
     };
+    const int64_t edge = WALK_DIV_EXACT;
     for (int i = 0; i < 600; i++) {
         const int bits = 1 + static_cast<int>(rng() % 46);
         const int64_t num = static_cast<int64_t>(rng() >> (64 - bits)) * (rng() & 1 ? 1 : -1);
@@ -25,11 +26,13 @@ TEST(WalkDiv, EqualsThePlainDivision) {
         const int shift = shifts[rng() % 3];
         check(num, den, shift);
         // A dividend one off a multiple of the divisor: the quotient just below a whole number.
+        // Small ones, and the largest the reciprocal takes, where its rounding counts most.
         const int64_t q = static_cast<int64_t>(rng() % 65536);
-        check(q * den - 1, den, 0);
-        check(q * den + 1, den, 0);
+        const int64_t mag = den < 0 ? -den : den;
+        const int64_t big = static_cast<int64_t>(rng() % static_cast<uint64_t>(edge / mag));
+        for (int64_t m : {q, big, -big})
+            for (int64_t off : {-1, 0, 1}) check(m * den + off, den, 0);
     }
-    const int64_t edge = WALK_DIV_EXACT;
     for (int64_t num : {edge - 1, edge, edge + 1, -edge + 1, -edge, -edge - 1})
         for (int64_t den : {int64_t{1}, int64_t{-1}, int64_t{3}, int64_t{7}, edge - 1, edge})
             check(num, den, 0);
