@@ -93,8 +93,8 @@ void BM_grid_warp(benchmark::State &state) {
     Pictures &p = pictures();
     static GridPoint grid[GRID_COLUMNS * GRID_ROWS];
     static uint32_t shades[65536];
-    Image *texture = image_create(256, 256, 0);
-    for (int32_t i = 0; i < 256 * 256; i++) texture->pixels[i] = uint32_t(i * 31) & 255;
+    static uint8_t texture[256 * 256];
+    for (int32_t i = 0; i < 256 * 256; i++) texture[i] = uint8_t(i * 31);
     for (int32_t i = 0; i < 65536; i++) shades[i] = uint32_t(i) * 2654435761u;
     for (int32_t i = 0; i < GRID_COLUMNS; i++)
         for (int32_t j = 0; j < GRID_ROWS; j++)
@@ -103,7 +103,6 @@ void BM_grid_warp(benchmark::State &state) {
         grid_warp(grid, texture, shades, p.dst);
         benchmark::ClobberMemory();
     }
-    image_free(texture);
     finish(state);
 }
 BENCHMARK(BM_grid_warp);

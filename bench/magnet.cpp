@@ -20,13 +20,13 @@ struct Setup {
     Image *frame = image_create(512, 256, 0);
     Image *copy = image_create(512, 256, 0);
     Image *mask = image_create(512, 256, 0);
-    Image *texture = image_create(256, 256, 0);
+    std::vector<uint8_t> texture = std::vector<uint8_t>(256 * 256);
     std::vector<uint32_t> palette = std::vector<uint32_t>(256);
     std::vector<uint32_t> shades = std::vector<uint32_t>(65536);
     std::vector<GridPoint> grid = std::vector<GridPoint>(GRID_COLUMNS * GRID_ROWS);
 
     Setup() {
-        for (int n = 0; n < 256 * 256; n++) texture->pixels[n] = uint32_t(n * 7 % 251);
+        for (int n = 0; n < 256 * 256; n++) texture[n] = uint8_t(n * 7 % 251);
         for (int n = 0; n < 512 * 256; n++) {
             mask->pixels[n] = pixel_rgb(n * 13 % 256, 0, 0);
             frame->pixels[n] = copy->pixels[n] = pixel_rgb(n, n >> 3, n >> 5);
@@ -54,7 +54,7 @@ void BM_Background(benchmark::State &state) {
     float z = 0.0f;
     for (auto _ : state) {
         magnet_background_grid(s.grid.data(), Vec3{z * 3.0f, 0.0f, z}, 40.0f);
-        grid_warp(s.grid.data(), s.texture, s.shades.data(), s.frame);
+        grid_warp(s.grid.data(), s.texture.data(), s.shades.data(), s.frame);
         z += 1.0f;
         benchmark::DoNotOptimize(s.frame->pixels);
     }

@@ -260,7 +260,7 @@ void blit_average(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t 
 
 // ---- grid warp ----
 
-constexpr int32_t WARP_WIDTH = 512, WARP_HEIGHT = 256, WARP_TEXTURE_SIDE = 256;
+constexpr int32_t WARP_WIDTH = 512, WARP_HEIGHT = 256;
 constexpr int32_t WARP_BLOCK = 8; // pixels between grid points
 
 // A grid point's values truncated to whole numbers, in 16.16 fixed point.
@@ -305,11 +305,10 @@ static WarpValue warp_add(WarpValue a, const WarpValue &b) {
 
 // count pixels from out on, starting at `at` and moving by step per pixel.
 static void warp_span(uint32_t *out, int32_t count, WarpValue at, const WarpValue &step,
-                      const uint32_t *texels, const uint32_t *shades) {
+                      const uint8_t *texels, const uint32_t *shades) {
     for (int32_t i = 0; i < count; i++) {
         uint32_t texel = texels[((at.v >> 16) & 255) * WARP_TEXTURE_SIDE + ((at.u >> 16) & 255)];
-        // Masked to a byte each so that a stray texel or shade cannot index past the table.
-        out[i] = shades[(texel & 255) * 256 + ((at.s >> 16) & 255)];
+        out[i] = shades[texel * 256 + ((at.s >> 16) & 255)];
         at = warp_add(at, step);
     }
 }
@@ -317,7 +316,7 @@ static void warp_span(uint32_t *out, int32_t count, WarpValue at, const WarpValu
 // One 8 x 8 block between four grid points: the upper-left triangle (its rows shrink from 8 to
 // 1 pixels, the anti-diagonal included), then the lower-right one (rows grow from 0 to 7).
 static void warp_block(uint32_t *out, int32_t stride, const GridPoint *tl, const GridPoint *tr,
-                       const GridPoint *bl, const GridPoint *br, const uint32_t *texels,
+                       const GridPoint *bl, const GridPoint *br, const uint8_t *texels,
                        const uint32_t *shades) {
     WarpValue top_left = warp_value(*tl), top_right = warp_value(*tr);
     WarpValue bottom_left = warp_value(*bl), bottom_right = warp_value(*br);
@@ -334,17 +333,16 @@ static void warp_block(uint32_t *out, int32_t stride, const GridPoint *tl, const
     }
 }
 
-void grid_warp(const GridPoint *grid, const Image *texture, const uint32_t *shades, Image *dst) {
-    if (!grid || !texture || !shades || !dst) return;
+void grid_warp(const GridPoint *grid, const uint8_t *indices, const uint32_t *shades, Image *dst) {
+    if (!grid || !indices || !shades || !dst) return;
     // The texture is addressed modulo 256 in both directions, the destination is fixed.
-    if (texture->width != WARP_TEXTURE_SIDE || texture->height < WARP_TEXTURE_SIDE) return;
     if (dst->width != WARP_WIDTH || dst->height != WARP_HEIGHT) return;
     for (int32_t i = 0; i + 1 < GRID_COLUMNS; i++) {
         const GridPoint *left = grid + i * GRID_ROWS, *right = left + GRID_ROWS;
         for (int32_t j = 0; j + 1 < GRID_ROWS; j++) {
             uint32_t *out = dst->pixels + (j * WARP_BLOCK) * WARP_WIDTH + i * WARP_BLOCK;
-            warp_block(out, WARP_WIDTH, left + j, right + j, left + j + 1, right + j + 1,
-                       texture->pixels, shades);
+            warp_block(out, WARP_WIDTH, left + j, right + j, left + j + 1, right + j + 1, indices,
+                       shades);
         }
     }
 }

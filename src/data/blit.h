@@ -55,7 +55,12 @@ struct GridPoint {
     float u, v, s;
 };
 
-// Maps an indexed texture (256 words wide, words 0..255) through shades (65,536 pixel words,
-// index colour * 256 + shade) onto a 512 x 256 picture. grid holds GRID_COLUMNS x GRID_ROWS
-// points stored column by column: point (i, j) is grid[i * GRID_ROWS + j], at x = 8i, y = 8j.
-void grid_warp(const GridPoint *grid, const Image *texture, const uint32_t *shades, Image *dst);
+// Side of the indexed texture grid_warp maps, in texels.
+constexpr int32_t WARP_TEXTURE_SIDE = 256;
+
+// Maps an indexed texture (WARP_TEXTURE_SIDE x WARP_TEXTURE_SIDE colour indices, a byte each)
+// through shades (65,536 pixel words, index colour * 256 + shade) onto a 512 x 256 picture.
+// grid holds GRID_COLUMNS x GRID_ROWS points stored column by column: point (i, j) is
+// grid[i * GRID_ROWS + j], at x = 8i, y = 8j. The indices are bytes rather than pixel words so
+// that the texture keeps to a quarter of the cache.
+void grid_warp(const GridPoint *grid, const uint8_t *indices, const uint32_t *shades, Image *dst);

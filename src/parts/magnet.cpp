@@ -57,9 +57,10 @@ constexpr float MAGNET_MORPH_STEP = 200.0f;
 static Image *magnet_mask;
 static Image *magnet_flare;
 static Image *magnet_flare2;
-static Image *magnet_envmap;    // palette indices after the load
-static Image *magnet_highlight; // intensities after the load
-static Image *magnet_texture;   // palette indices after the load
+static Image *magnet_envmap;            // palette indices after the load
+static Image *magnet_highlight;         // intensities after the load
+static Image *magnet_texture;           // palette indices after the load
+static uint8_t *magnet_texture_indices; // the same, a byte each, for the grid warp
 static uint32_t *magnet_shades;
 static uint32_t *magnet_background_shades;
 static SceneObject *magnet_shapes[MAGNET_SHAPES];
@@ -214,14 +215,15 @@ static int prepare_maps() {
     for (int32_t n = 0; n < MAGNET_MAP_PIXELS; n++)
         magnet_highlight->pixels[n] = magnet_highlight->pixels[n] >> 24;
     auto *indices = static_cast<uint8_t *>(mem_alloc(MAGNET_MAP_PIXELS));
+    magnet_texture_indices = static_cast<uint8_t *>(mem_alloc(MAGNET_MAP_PIXELS));
     magnet_shades = new_table("shade table");
     magnet_background_shades = new_table("background shade table");
-    if (!indices || !magnet_shades || !magnet_background_shades) {
+    if (!indices || !magnet_texture_indices || !magnet_shades || !magnet_background_shades) {
         data_error("out of memory for the magnet part's tables");
         return 0;
     }
     int ok = index_picture(magnet_envmap, indices, "data\\magnenvm.jpg") &&
-             index_picture(magnet_texture, indices, "data\\magntxtr.jpg");
+             index_picture(magnet_texture, magnet_texture_indices, "data\\magntxtr.jpg");
     mem_free(indices);
     if (!ok) return 0;
     magnet_build_shade_table(reinterpret_cast<uint32_t *>(magnet_envmap->palette), magnet_shades);
@@ -372,7 +374,7 @@ static void draw_background(float ft) {
     magnet.plane_camera.x = scalar_sin(magnet.plane_angle_x) * 5000.0f;
     magnet.plane_angle_x += 0.008f * ft;
     magnet.plane_camera.y = 0.0f;
-    grid_warp(magnet_grid, magnet_texture, magnet_background_shades, WorkImageA);
+    grid_warp(magnet_grid, magnet_texture_indices, magnet_background_shades, WorkImageA);
 }
 
 static void draw_strip(const Image *picture, int32_t height, float x, int32_t y) {

@@ -130,18 +130,18 @@ TEST(BlitPaths, GiveTheSamePixelsOnRandomPicturesAndRectangles) {
     EXPECT_GT(drawn, 60) << "too few rectangles survived clipping to prove anything";
 }
 
-// The grid warp draws only from a 256 x 256 texture into a 512 x 256 picture; it leaves pictures
-// of any other size alone.
+// The grid warp draws only into a 512 x 256 picture and only with its indices; it leaves
+// pictures of any other size alone.
 TEST(GridWarp, PicturesOfTheWrongSizeAreLeftAlone) {
     std::vector<GridPoint> grid(GRID_COLUMNS * GRID_ROWS, GridPoint{3, 5, 7});
     Words shades(65536, 0x12345678);
-    Image *texture = image_create(256, 256, 0), *dst = image_create(512, 256, 0);
-    Image *narrow = image_create(128, 256, 0);
-    grid_warp(grid.data(), narrow, shades.data(), dst);
-    grid_warp(grid.data(), texture, shades.data(), narrow);
+    std::vector<uint8_t> indices(WARP_TEXTURE_SIDE * WARP_TEXTURE_SIDE, 0);
+    Image *dst = image_create(512, 256, 0), *narrow = image_create(128, 256, 0);
+    grid_warp(grid.data(), nullptr, shades.data(), dst);
+    grid_warp(grid.data(), indices.data(), shades.data(), narrow);
     EXPECT_EQ(Words(dst->pixels, dst->pixels + 512 * 256), Words(512 * 256, 0));
     EXPECT_EQ(Words(narrow->pixels, narrow->pixels + 128 * 256), Words(128 * 256, 0));
-    grid_warp(grid.data(), texture, shades.data(), dst);
+    grid_warp(grid.data(), indices.data(), shades.data(), dst);
     EXPECT_EQ(dst->pixels[0], 0x12345678u) << "the right sizes draw";
-    for (Image *image : {texture, dst, narrow}) image_free(image);
+    for (Image *image : {dst, narrow}) image_free(image);
 }
