@@ -9,8 +9,20 @@
 // Set by the part that builds the table, before its first frame.
 static const uint32_t *shade_table;
 
+// The byte copies of fill_set_shade_bytes.
+static struct {
+    const Image *index_picture, *level_picture;
+    const uint8_t *indices, *levels;
+} shade_bytes;
+
 void fill_set_shade_table(const uint32_t *table) {
     shade_table = table;
+    shade_bytes = {};
+}
+
+void fill_set_shade_bytes(const Image *index_picture, const uint8_t *indices,
+                          const Image *level_picture, const uint8_t *levels) {
+    shade_bytes = {index_picture, level_picture, indices, levels};
 }
 
 // Four coordinates in 24.8 fixed point; no extra pixel on the right; at the middle row the
@@ -31,6 +43,25 @@ static uint32_t texel_24_8(uint32_t u, uint32_t v) {
     return ((v >> 8) * 256 + (u >> 8)) & 0xffff;
 }
 
+// The triangle through the shade table, its texels words or their low bytes.
+template <class Texel>
+static void shaded_triangle(IntVertex p[3], const Texel *indices, const Texel *levels,
+                            Image *target) {
+    const uint32_t *table = shade_table;
+    walk_int(p, SHADED_RULES, target, [=](const IntSpan &s) {
+        uint32_t u = s.value[COLOUR_U], v = s.value[COLOUR_V];
+        uint32_t eu = s.value[ENV_U], ev = s.value[ENV_V];
+        for (int32_t x = s.first; x < s.last; x++) {
+            // Both texels are meant to hold 0..255; masking keeps other words inside the table.
+            uint32_t index = indices[texel_24_8(u, v)] & 255;
+            uint32_t level = levels[texel_24_8(eu, ev)] & 255;
+            s.row[x] = table[index << 8 | level];
+            u += s.step[COLOUR_U], v += s.step[COLOUR_V];
+            eu += s.step[ENV_U], ev += s.step[ENV_V];
+        }
+    });
+}
+
 void fill_table_shaded(const Face *face, Image *target) {
     int colour_layer = face->uv_layer[0], env_layer = face->uv_layer[1];
     if (shade_table == nullptr || !fill_target_ok(target) || !fill_texture_ok(face->texture[0]) ||
@@ -48,20 +79,12 @@ void fill_table_shaded(const Face *face, Image *target) {
         p[k].value[ENV_U] = walk_trunc(env_uv[0], WALK_VALUE_LIMIT);
         p[k].value[ENV_V] = walk_trunc(env_uv[1], WALK_VALUE_LIMIT);
     }
-    const uint32_t *indices = face->texture[0]->pixels, *levels = face->texture[1]->pixels;
-    const uint32_t *table = shade_table;
-    walk_int(p, SHADED_RULES, target, [=](const IntSpan &s) {
-        uint32_t u = s.value[COLOUR_U], v = s.value[COLOUR_V];
-        uint32_t eu = s.value[ENV_U], ev = s.value[ENV_V];
-        for (int32_t x = s.first; x < s.last; x++) {
-            // Both texels are meant to hold 0..255; masking keeps other words inside the table.
-            uint32_t index = indices[texel_24_8(u, v)] & 255;
-            uint32_t level = levels[texel_24_8(eu, ev)] & 255;
-            s.row[x] = table[index << 8 | level];
-            u += s.step[COLOUR_U], v += s.step[COLOUR_V];
-            eu += s.step[ENV_U], ev += s.step[ENV_V];
-        }
-    });
+    if (shade_bytes.indices && shade_bytes.levels &&
+        face->texture[0] == shade_bytes.index_picture &&
+        face->texture[1] == shade_bytes.level_picture)
+        shaded_triangle(p, shade_bytes.indices, shade_bytes.levels, target);
+    else
+        shaded_triangle(p, face->texture[0]->pixels, face->texture[1]->pixels, target);
 }
 
 void fill_unit_textured(const Face *face, Image *target) {

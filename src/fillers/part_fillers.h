@@ -16,6 +16,13 @@ constexpr int SHADE_TABLE_SIZE = 65536;
 // The table stays owned by the caller and must live as long as faces may be drawn with it.
 void fill_set_shade_table(const uint32_t *table);
 
+// Byte copies of the pictures the shaded faces use: the low byte of each of the first 65,536
+// texels of index_picture and of level_picture, which fill_table_shaded reads instead of their
+// words (a quarter of the cache) when a face has both pictures. The copies stay owned by the caller
+// and must match the pictures as long as they are set; fill_set_shade_table forgets them.
+void fill_set_shade_bytes(const Image *index_picture, const uint8_t *indices,
+                          const Image *level_picture, const uint8_t *levels);
+
 // Combines texture[0] (palette indices, coordinates at uv_layer[0]) and texture[1] (intensities,
 // coordinates at uv_layer[1]) through the shade table: pixel = table[index * 256 + intensity].
 // Coordinates in texels, carried in 24.8 fixed point. Draws nothing while no table is set.

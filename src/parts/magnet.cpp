@@ -61,6 +61,8 @@ static Image *magnet_envmap;            // palette indices after the load
 static Image *magnet_highlight;         // intensities after the load
 static Image *magnet_texture;           // palette indices after the load
 static uint8_t *magnet_texture_indices; // the same, a byte each, for the grid warp
+static uint8_t *magnet_envmap_indices;  // and those of the cube's two maps, for its filler
+static uint8_t *magnet_highlight_levels;
 static uint32_t *magnet_shades;
 static uint32_t *magnet_background_shades;
 static SceneObject *magnet_shapes[MAGNET_SHAPES];
@@ -212,24 +214,29 @@ static uint32_t *new_table(const char *what) {
 // The highlight map keeps one intensity per pixel; the environment map and the plane texture
 // become palette indices with their shade tables.
 static int prepare_maps() {
-    for (int32_t n = 0; n < MAGNET_MAP_PIXELS; n++)
-        magnet_highlight->pixels[n] = magnet_highlight->pixels[n] >> 24;
-    auto *indices = static_cast<uint8_t *>(mem_alloc(MAGNET_MAP_PIXELS));
     magnet_texture_indices = static_cast<uint8_t *>(mem_alloc(MAGNET_MAP_PIXELS));
+    magnet_envmap_indices = static_cast<uint8_t *>(mem_alloc(MAGNET_MAP_PIXELS));
+    magnet_highlight_levels = static_cast<uint8_t *>(mem_alloc(MAGNET_MAP_PIXELS));
     magnet_shades = new_table("shade table");
     magnet_background_shades = new_table("background shade table");
-    if (!indices || !magnet_texture_indices || !magnet_shades || !magnet_background_shades) {
+    if (!magnet_texture_indices || !magnet_envmap_indices || !magnet_highlight_levels ||
+        !magnet_shades || !magnet_background_shades) {
         data_error("out of memory for the magnet part's tables");
         return 0;
     }
-    int ok = index_picture(magnet_envmap, indices, "data\\magnenvm.jpg") &&
-             index_picture(magnet_texture, magnet_texture_indices, "data\\magntxtr.jpg");
-    mem_free(indices);
-    if (!ok) return 0;
+    for (int32_t n = 0; n < MAGNET_MAP_PIXELS; n++) {
+        magnet_highlight->pixels[n] = magnet_highlight->pixels[n] >> 24;
+        magnet_highlight_levels[n] = uint8_t(magnet_highlight->pixels[n]);
+    }
+    if (!index_picture(magnet_envmap, magnet_envmap_indices, "data\\magnenvm.jpg") ||
+        !index_picture(magnet_texture, magnet_texture_indices, "data\\magntxtr.jpg"))
+        return 0;
     magnet_build_shade_table(reinterpret_cast<uint32_t *>(magnet_envmap->palette), magnet_shades);
     magnet_build_background_table(reinterpret_cast<uint32_t *>(magnet_texture->palette),
                                   magnet_background_shades);
     fill_set_shade_table(magnet_shades);
+    fill_set_shade_bytes(magnet_envmap, magnet_envmap_indices, magnet_highlight,
+                         magnet_highlight_levels);
     return 1;
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 // Index texture: word = column; level texture: word = row. The table entry index * 256 + level
@@ -44,6 +46,38 @@ TEST_F(ShadedTest, SmallTriangleByHand) {
     for (int y = 0; y < 8; y++)
         for (int x = 0; x < 8; x++)
             EXPECT_EQ(t.at(x, y), x < 4 - y ? entry(16 * x, 8 + 8 * y) : 0u) << x << "," << y;
+}
+
+// Random triangles and coordinates, drawn from the pictures' words and from their low bytes:
+// the same pixels. Pictures other than the copied ones keep being read as words.
+TEST_F(ShadedTest, ByteCopiesDrawWhatTheWordsDraw) {
+    std::mt19937 rng(5);
+    std::vector<uint8_t> index_bytes(65536), level_bytes(65536), zeros(65536);
+    for (uint32_t i = 0; i < 65536; i++) {
+        indices.pixels[i] = rng(), levels.pixels[i] = rng();
+        index_bytes[i] = uint8_t(indices.pixels[i]), level_bytes[i] = uint8_t(levels.pixels[i]);
+    }
+    Target other{256, 256};
+    std::uniform_real_distribution<float> at(-20, 84), texel(-600, 600);
+    int drawn = 0;
+    for (int round = 0; round < 300; round++) {
+        Face f = shaded(at(rng), at(rng), at(rng), at(rng), at(rng), at(rng));
+        for (float &c : f.uv) c = texel(rng);
+        Target words(64, 64), bytes(64, 64), other_pictures(64, 64), forgotten(64, 64);
+        fill_table_shaded(&f, &words.image);
+        fill_set_shade_bytes(&indices.image, index_bytes.data(), &levels.image, level_bytes.data());
+        fill_table_shaded(&f, &bytes.image);
+        ASSERT_EQ(words.pixels, bytes.pixels) << "round " << round;
+        fill_set_shade_bytes(&other.image, zeros.data(), &levels.image, zeros.data());
+        fill_table_shaded(&f, &other_pictures.image);
+        ASSERT_EQ(words.pixels, other_pictures.pixels) << "round " << round;
+        fill_set_shade_bytes(&indices.image, zeros.data(), &levels.image, zeros.data());
+        fill_set_shade_table(table.data()); // forgets the copies
+        fill_table_shaded(&f, &forgotten.image);
+        ASSERT_EQ(words.pixels, forgotten.pixels) << "round " << round;
+        drawn += words.changed() > 0;
+    }
+    EXPECT_GT(drawn, 150);
 }
 
 // A right edge on a pixel boundary (x = 20.0) gives end = 20: columns 0 .. 18.
