@@ -36,26 +36,28 @@ constexpr int FACE_TEXTURES = 4;
 constexpr int FACE_UV_FLOATS = 36; // six floats (u, v of three vertices) per texture layer
 
 // One triangle: the unit the pipeline lights, clips and sorts and that every filler receives.
+// The fields every frame reads of a visible face come first, so that a face sorted far from its
+// neighbours costs as few cache lines as may be; the rest follow.
 struct Face {
-    int vertex_count;              // vertex count of the source polygon (3)
     int flags;                     // FACE_* bits (FACE_SOLID)
     uint32_t colour;               // colour word of its surface (white)
-    float flat_intensity;          // 0..255, flat lighting
-    float gouraud_intensity[3];    // 0..255 at each vertex
     Vec3 v[3];                     // camera space, then screen x, y and depth after projection
     int point_index[3];            // the vertices in the object's point array
-    Vec3 vertex_normal[3];         // camera-space normal at each vertex
-    Vec3 face_normal;              // camera-space face normal (flat lighting)
-    float projected_size;          // on-screen size of a flare
     int depth_key;                 // sort key
     int clip_stride;               // floats per clip vertex: 3 + 2 per texture layer (3)
-    int uv_layer[FACE_TEXTURES];   // start (in floats) of each texture's coordinates in uv
-    int surface_index;             // into the object's surfaces, -1 for none
-    Image *texture[FACE_TEXTURES]; // texture[0] is also the sprite of flares and particles
     int uv_count;                  // texture-coordinate floats in use, 6 per layer
-    float uv[FACE_UV_FLOATS];      // per layer: u, v of vertex 0, 1, 2 in texels
-    float env_scale;               // environment mapping scale (128.0)
+    int uv_layer[FACE_TEXTURES];   // start (in floats) of each texture's coordinates in uv
+    Image *texture[FACE_TEXTURES]; // texture[0] is also the sprite of flares and particles
     Filler draw_hook;              // when set, draws each clipped triangle instead of dispatch
+    float flat_intensity;          // 0..255, flat lighting
+    float gouraud_intensity[3];    // 0..255 at each vertex
+    float uv[FACE_UV_FLOATS];      // per layer: u, v of vertex 0, 1, 2 in texels
+    Vec3 vertex_normal[3];         // camera-space normal at each vertex
+    Vec3 face_normal;              // camera-space face normal (flat lighting)
+    float env_scale;               // environment mapping scale (128.0)
     Filler custom_filler;          // used when flags has FACE_CUSTOM
+    int vertex_count;              // vertex count of the source polygon (3)
+    float projected_size;          // on-screen size of a flare
+    int surface_index;             // into the object's surfaces, -1 for none
     float flare_radius;            // world-space radius of a flare
 };
