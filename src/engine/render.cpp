@@ -159,10 +159,15 @@ static void transform_points(SceneObject *obj, const Camera *cam, float near) {
 }
 
 static void copy_face_vertices(Face &f, const SceneObject *obj) {
-    for (int k = 0; k < 3; k++) {
-        f.v[k] = obj->view_points[f.point_index[k]];
-        f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
-    }
+    for (int k = 0; k < 3; k++) f.v[k] = obj->view_points[f.point_index[k]];
+}
+
+// Only lighting and environment mapping read the vertex normals, and only of faces that are
+// drawn, so they are copied as a face is about to be drawn rather than for every face. The view
+// normals change only where the points are transformed, so the copy is the one a copy at the
+// transform would have made.
+static void copy_face_normals(Face &f, const SceneObject *obj) {
+    for (int k = 0; k < 3; k++) f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
 }
 
 static void animate(Scene *scene, float ticks) {
@@ -316,6 +321,7 @@ static void collect_faces(const Scene *scene) {
             Face *f = &obj->faces[j];
             if (!object_face_visible(scene->view, i, f)) continue;
             if (depth_count == DEPTH_LIST_SIZE) return;
+            copy_face_normals(*f, obj);
             f->depth_key = depth_key_of(f);
             depth_list[depth_count++] = f;
         }
@@ -337,6 +343,7 @@ static void transform_and_collect(Scene *scene) {
             Face *f = &obj->faces[j];
             copy_face_vertices(*f, obj);
             if (depth_count == DEPTH_LIST_SIZE || !object_face_visible(scene->view, i, f)) continue;
+            copy_face_normals(*f, obj);
             f->depth_key = depth_key_of(f);
             depth_list[depth_count++] = f;
         }
@@ -385,9 +392,11 @@ void render_scene_ticks(Scene *scene, float ticks) {
         forget_projections(scene);
     for (int i = 0; i < scene->object_count; i++) {
         SceneObject *obj = scene->objects[i];
-        for (int j = 0; j < obj->face_count; j++)
-            if (object_face_visible(view, i, &obj->faces[j]))
-                submit_face(view, &obj->faces[j], scene->target);
+        for (int j = 0; j < obj->face_count; j++) {
+            if (!object_face_visible(view, i, &obj->faces[j])) continue;
+            copy_face_normals(obj->faces[j], obj);
+            submit_face(view, &obj->faces[j], scene->target);
+        }
     }
 }
 
