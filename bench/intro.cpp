@@ -22,12 +22,13 @@ struct Frame {
     Image *background = image_create(W, H, 0);
     Image *bob = image_create(128, 128, 0);
     Image *dst = image_create(W, H, 0);
-    std::vector<uint32_t> table = std::vector<uint32_t>(size_t(W) * H);
+    std::vector<uint16_t> table = std::vector<uint16_t>(size_t(W) * H);
     Frame() {
         for (int32_t i = 0; i < 65536; i++) texture->pixels[i] = uint32_t(i) * 2654435761u;
         for (int32_t i = 0; i < 128 * 128; i++) bob->pixels[i] = uint32_t(i & 0xFF) << 8;
         for (int32_t r = 0; r < H; r++)
-            for (int32_t c = 0; c < W; c++) table[size_t(r) * W + c] = intro_tunnel_entry(c, r);
+            for (int32_t c = 0; c < W; c++)
+                table[size_t(r) * W + c] = uint16_t(intro_tunnel_entry(c, r));
     }
 };
 

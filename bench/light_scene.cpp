@@ -22,13 +22,14 @@ struct Setup {
     Image *frame = image_create(512, 256, IMG_DEPTH);
     Image *copy = image_create(512, 256, 0);
     Image *texture = image_create(256, 256, 0);
-    std::vector<uint32_t> table = std::vector<uint32_t>(512 * 256);
+    std::vector<uint16_t> table = std::vector<uint16_t>(512 * 256);
 
     Setup() {
         for (int n = 0; n < 256 * 256; n++) texture->pixels[n] = uint32_t(n) << 8;
         for (int n = 0; n < 512 * 256; n++) copy->pixels[n] = uint32_t(n * 2654435761u) & ~0xffu;
         for (int r = 0; r < 256; r++)
-            for (int c = 0; c < 512; c++) table[r * 512 + c] = light_scene_tunnel_entry(c, r);
+            for (int c = 0; c < 512; c++)
+                table[r * 512 + c] = uint16_t(light_scene_tunnel_entry(c, r));
     }
 };
 
@@ -80,7 +81,8 @@ void BM_tunnel_table(benchmark::State &state) {
     Setup &s = setup();
     for (auto _ : state) {
         for (int r = 0; r < 256; r++)
-            for (int c = 0; c < 512; c++) s.table[r * 512 + c] = light_scene_tunnel_entry(c, r);
+            for (int c = 0; c < 512; c++)
+                s.table[r * 512 + c] = uint16_t(light_scene_tunnel_entry(c, r));
         benchmark::ClobberMemory();
     }
 }

@@ -60,7 +60,7 @@ static Image *base_alpha;
 static Image *texture_a;
 static Image *texture_b;
 static Image *tunnel_texture;
-static uint32_t *tunnel_table;
+static uint16_t *tunnel_table;
 
 const IntroState *intro_state() {
     return &intro;
@@ -127,16 +127,16 @@ uint32_t intro_tunnel_entry(int32_t column, int32_t row) {
     return v << 8 | u;
 }
 
-static void build_tunnel_table(uint32_t *table) {
+static void build_tunnel_table(uint16_t *table) {
     for (int32_t r = 0; r < INTRO_TUNNEL_HEIGHT; r++)
         for (int32_t c = 0; c < INTRO_TUNNEL_WIDTH; c++)
-            table[r * INTRO_TUNNEL_WIDTH + c] = intro_tunnel_entry(c, r);
+            table[r * INTRO_TUNNEL_WIDTH + c] = uint16_t(intro_tunnel_entry(c, r));
 }
 
 static int load_tunnel() {
     logo = load_jpeg_sized("data\\vandrel.jpg", LOGO_WIDTH, LOGO_HEIGHT, 1);
     if (!logo) return 0;
-    tunnel_table = static_cast<uint32_t *>(mem_alloc(sizeof(uint32_t) * FRAME_PIXELS));
+    tunnel_table = static_cast<uint16_t *>(mem_alloc(sizeof(uint16_t) * FRAME_PIXELS));
     if (!tunnel_table) {
         data_error("the intro's tunnel table: out of memory");
         return 0;
@@ -181,7 +181,7 @@ int intro_load() {
 
 // ---- the composite: tunnel behind the background, revealed through the bobs -------------
 
-void intro_draw_tunnel(const uint32_t *table, const Image *texture, float phase, Image *dst) {
+void intro_draw_tunnel(const uint16_t *table, const Image *texture, float phase, Image *dst) {
     int32_t su = int32_t(intro_sin(1.8f * phase) * 199.9f);
     int32_t sv = int32_t(intro_sin(1.5f * phase) * 128.0f);
     uint32_t offset = uint32_t(sv & 255) << 8 | uint32_t(su & 255);

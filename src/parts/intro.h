@@ -65,8 +65,9 @@ const IntroState *intro_state();
 uint32_t intro_tunnel_entry(int32_t column, int32_t row);
 
 // Fills dst (512 x 256) with texture (256 x 256) seen through the tunnel table, the texture
-// shifted by an offset that swings with phase.
-void intro_draw_tunnel(const uint32_t *table, const Image *texture, float phase, Image *dst);
+// shifted by an offset that swings with phase. The table holds the entries in 16 bits, all they
+// have, which halves what a frame reads of it.
+void intro_draw_tunnel(const uint16_t *table, const Image *texture, float phase, Image *dst);
 
 // Adds the bob's red bytes (128 x 128) into the mask bytes of background with the bob's corner at
 // (x, y), saturating at 255. Rows and columns outside background are skipped.

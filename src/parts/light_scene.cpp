@@ -86,7 +86,7 @@ static LightSceneState light;
 static Image *background;
 static Image *lettering;
 static Scene *scene;
-static uint32_t *tunnel_table;
+static uint16_t *tunnel_table;
 
 const LightSceneState *light_scene_state() {
     return &light;
@@ -124,10 +124,10 @@ uint32_t light_scene_tunnel_entry(int32_t column, int32_t row) {
     return (v & 255u) << 8 | (u & 255u);
 }
 
-static void build_tunnel_table(uint32_t *table) {
+static void build_tunnel_table(uint16_t *table) {
     for (int32_t r = 0; r < FRAME_HEIGHT; r++)
         for (int32_t c = 0; c < FRAME_WIDTH; c++)
-            table[r * FRAME_WIDTH + c] = light_scene_tunnel_entry(c, r);
+            table[r * FRAME_WIDTH + c] = uint16_t(light_scene_tunnel_entry(c, r));
 }
 
 uint32_t light_scene_tunnel_offset(float phase) {
@@ -137,7 +137,7 @@ uint32_t light_scene_tunnel_offset(float phase) {
     return ((row << 8) & 0xffffu) | (column & 255u);
 }
 
-void light_scene_draw_tunnel(const uint32_t *table, const Image *texture, uint32_t offset,
+void light_scene_draw_tunnel(const uint16_t *table, const Image *texture, uint32_t offset,
                              Image *dst) {
     const uint32_t *texels = texture->pixels;
     uint32_t *out = dst->pixels;
@@ -211,7 +211,7 @@ int light_scene_load() {
     scene->target = FrameBuffer;
     scene->speed = SCENE_SPEED;
     if (!light_scene_dress(scene, lettering, SCENE_NAME)) return 0;
-    tunnel_table = static_cast<uint32_t *>(mem_alloc(sizeof(uint32_t) * FRAME_PIXELS));
+    tunnel_table = static_cast<uint16_t *>(mem_alloc(sizeof(uint16_t) * FRAME_PIXELS));
     if (!tunnel_table) {
         data_error("the light scene's tunnel table: out of memory");
         return 0;

@@ -40,8 +40,9 @@ uint32_t light_scene_tunnel_entry(int32_t column, int32_t row);
 uint32_t light_scene_tunnel_offset(float phase);
 
 // Fills dst (512 x 256) with the texels of texture (256 x 256) named by table entry + offset,
-// the sum taken modulo 65,536 (a column that carries over moves one row down).
-void light_scene_draw_tunnel(const uint32_t *table, const Image *texture, uint32_t offset,
+// the sum taken modulo 65,536 (a column that carries over moves one row down). The table holds
+// the entries in 16 bits, all they have, which halves what a frame reads of it.
+void light_scene_draw_tunnel(const uint16_t *table, const Image *texture, uint32_t offset,
                              Image *dst);
 
 // Dresses a loaded scene as the part plays it: its first light as a fixed lamp before the
