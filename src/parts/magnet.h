@@ -46,5 +46,8 @@ void magnet_build_background_table(const uint32_t *palette, uint32_t *table);
 // fog (at least 0). Rays parallel to the planes (the middle row) see the far, white horizon.
 void magnet_background_grid(GridPoint *grid, const Vec3 &camera, float fog);
 
-// Copies the pixels of src whose mask red byte is below threshold into dst (all 512 x 256).
+// Copies the pixels of src whose mask red byte is below threshold into dst (all 512 x 256):
+// four pixels at a time with SSE2 where there is SSE2, else magnet_dissolve_plain, whose pixels
+// it gives.
 void magnet_dissolve(const Image *src, const Image *mask, Image *dst, int32_t threshold);
+void magnet_dissolve_plain(const Image *src, const Image *mask, Image *dst, int32_t threshold);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <random>
 #include <string>
 
 namespace {
@@ -21,6 +24,24 @@ struct MagnetTest : PartFixture {
         PartFixture::TearDown();
     }
 };
+
+// The packed dissolve against the plain one: random pictures and masks, thresholds around the
+// byte's range and past it either way.
+TEST(MagnetDissolve, PackedEqualsPlain) {
+    std::mt19937 rng(3);
+    Image *src = image_create(512, 256, 0), *mask = image_create(512, 256, 0);
+    Image *packed = image_create(512, 256, 0), *plain = image_create(512, 256, 0);
+    for (int32_t threshold : {INT_MIN, -1, 0, 1, 77, 128, 255, 256, 257, 1000, INT_MAX}) {
+        for (Image *p : {src, mask, packed})
+            for (int32_t n = 0; n < 512 * 256; n++) p->pixels[n] = rng();
+        std::copy(packed->pixels, packed->pixels + 512 * 256, plain->pixels);
+        magnet_dissolve(src, mask, packed, threshold);
+        magnet_dissolve_plain(src, mask, plain, threshold);
+        ASSERT_TRUE(std::equal(packed->pixels, packed->pixels + 512 * 256, plain->pixels))
+            << threshold;
+    }
+    for (Image *p : {src, mask, packed, plain}) image_free(p);
+}
 
 TEST_F(MagnetTest, StripsSlideInAndStopAtTheirPlacesWhateverTheFrameLength) {
     image_fill_rect(BarLeft, 0, 0, 0, 24, 307);
