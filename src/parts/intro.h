@@ -70,8 +70,10 @@ uint32_t intro_tunnel_entry(int32_t column, int32_t row);
 void intro_draw_tunnel(const uint16_t *table, const Image *texture, float phase, Image *dst);
 
 // Adds the bob's red bytes (128 x 128) into the mask bytes of background with the bob's corner at
-// (x, y), saturating at 255. Rows and columns outside background are skipped.
+// (x, y), saturating at 255. Rows and columns outside background are skipped. Four pixels at a
+// time with SSE2 where there is SSE2, giving the pixels of intro_add_bob_plain.
 void intro_add_bob(Image *background, const Image *bob, int32_t x, int32_t y);
+void intro_add_bob_plain(Image *background, const Image *bob, int32_t x, int32_t y);
 
 // Marks the colour key of a credits picture: mask byte 1 where the pixel has the colours of the
 // top-left pixel, 0 elsewhere.

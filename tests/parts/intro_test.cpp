@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 
 namespace {
@@ -37,6 +39,25 @@ TEST(IntroBobs, AddIntoTheMaskBytesSaturatingAndStopAtTheFramesEdges) {
     EXPECT_EQ(low->pixels[255 * 512 + 511] & 0xFF, 40u);
     EXPECT_EQ(low->pixels[201 * 512] & 0xFF, 0u);
     for (int32_t x = 0; x < 512; x++) ASSERT_EQ(low->pixels[x], 0u) << x;
+    mem_free_all();
+}
+
+// The packed bob against the plain one: random pictures, corners inside, across every edge and
+// wholly outside.
+TEST(IntroBobs, PackedEqualsPlain) {
+    std::mt19937 rng(9);
+    Image *bob = flat_image(128, 128, 0), *packed = flat_image(512, 256, 0);
+    Image *plain = flat_image(512, 256, 0);
+    std::uniform_int_distribution<int32_t> x(-200, 600), y(-200, 330);
+    for (int round = 0; round < 200; round++) {
+        for (int32_t n = 0; n < 128 * 128; n++) bob->pixels[n] = rng();
+        for (int32_t n = 0; n < 512 * 256; n++) packed->pixels[n] = plain->pixels[n] = rng();
+        const int32_t at_x = x(rng), at_y = y(rng);
+        intro_add_bob(packed, bob, at_x, at_y);
+        intro_add_bob_plain(plain, bob, at_x, at_y);
+        ASSERT_TRUE(std::equal(packed->pixels, packed->pixels + 512 * 256, plain->pixels))
+            << at_x << ", " << at_y;
+    }
     mem_free_all();
 }
 
