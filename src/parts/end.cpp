@@ -147,13 +147,20 @@ static int fade_out(float dt) {
     return 0;
 }
 
+// The scene averaged with the night picture, then the credits over it, keyed on black: only
+// pixels with all three colour bytes non-zero are copied. Rows above the picture's top move the
+// destination down, so the text enters at the bottom. Both blits go a row at a time, one after
+// the other, so that each row is still at hand for the second: the same rectangles cut into
+// rows, each clipped as the whole one clips it.
 static void draw_frame() {
     render_scene(end_data.scene);
-    blit_average(end_data.back, FrameBuffer, 0, 0, 512, 256, 0, 0);
-    // Key black: only pixels with all three colour bytes non-zero are copied. Rows above the
-    // picture's top move the destination down, so the text enters at the bottom.
     const float s = state.scroll;
-    blit_key(end_data.scroller, FrameBuffer, 0, int32_t(s), 512, int32_t(s + 256.0f), 0, 0, 0);
+    const int32_t top = int32_t(s), bottom = int32_t(s + 256.0f);
+    for (int32_t row = 0; row < 256; row++) {
+        blit_average(end_data.back, FrameBuffer, 0, row, 512, row + 1, 0, row);
+        if (int64_t(top) + row < bottom)
+            blit_key(end_data.scroller, FrameBuffer, 0, top + row, 512, top + row + 1, 0, row, 0);
+    }
 }
 
 int end_run() {
