@@ -159,9 +159,15 @@ TEST(RenderPaths, TheBackFaceTestOnProjectedPointsIsFaceVisible) {
         EXPECT_LT(visible, 400) << frame;
     };
     for (int f = 0; f < obj->face_count; f++) obj->faces[f].depth_key = UNSEEN;
+    seen.clear();
     render_scene_ticks(scene, 1.0f);
     check("animated");
+    // Frozen, nothing moved: the same faces, nothing left over from the list of the frame before.
+    const size_t drawn = seen.size();
     scene->flags = (scene->flags & ~SCENE_ANIMATE) | SCENE_FROZEN;
+    seen.clear();
+    render_scene_ticks(scene, 1.0f);
+    EXPECT_EQ(seen.size(), drawn);
     for (int f = 0; f < obj->face_count; f++) {
         Face &face = obj->faces[f];
         face.depth_key = UNSEEN;
