@@ -69,12 +69,13 @@ TEST_F(MotionTest, TensionContinuityAndBiasByHand) {
     tense->first->tension = 0.5f;
     motion_evaluate(tense, 12.5f);
     EXPECT_FLOAT_EQ(tense->value[0], 1.046875f);
-    // Tension on the next key scales its two weights instead: out = (10 + (0-4))*-1 = -6,
-    // in = (10*0.5 + (4-10)*0.5)*0.5 = 1, value = 1.5625 - 0.84375 - 0.046875 = 0.671875.
-    Motion *next_tense = motion_of({{0, 0}, {50, 10}, {100, 4}});
-    next_tense->first->next->tension = 0.5f;
-    motion_evaluate(next_tense, 12.5f);
-    EXPECT_FLOAT_EQ(next_tense->value[0], 0.671875f);
+    // Tension and bias on the next key weigh the incoming tangent alone: out = (10 + (0-4))*-1
+    // = -6, in = (10*1.5*0.5 + (4-10)*0.5*0.5)*0.5 = 3, value = 1.5625 - 0.84375 - 0.140625.
+    Motion *next_key = motion_of({{0, 0}, {50, 10}, {100, 4}});
+    next_key->first->next->tension = 0.5f;
+    next_key->first->next->bias = 0.5f;
+    motion_evaluate(next_key, 12.5f);
+    EXPECT_FLOAT_EQ(next_key->value[0], 0.578125f);
     // Before the first key but not below zero, the first segment runs backwards: s = -0.5,
     // h2 = 1, h3 = -1.125, out tangent -10, so 10 + 11.25.
     Motion *late = motion_of({{20, 0}, {40, 10}, {60, 0}});
