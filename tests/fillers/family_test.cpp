@@ -34,14 +34,18 @@ TEST(DispatchTest, DrawsWithTheFillerOfTheMaskedFlags) {
         EXPECT_EQ(via.pixels, direct.pixels) << std::hex << c.flags;
         EXPECT_EQ(via.changed() > 0, c.direct != nullptr) << std::hex << c.flags;
     }
-    // A dot is the pixel at the truncated vertex; the pipeline's test lets x = width through.
+    // A dot is the pixel at the truncated vertex, corners included; the pipeline's test lets
+    // x = width through.
     Target t(32, 24);
     Face dot = make_face(FACE_POINT, 31.9f, 23.9f, 0, 0, 0, 0);
     dispatch_fill(&dot, &t.image);
     dot.v[0] = {32.0f, 5.0f, 0};
     dispatch_fill(&dot, &t.image);
+    dot.v[0] = {0.0f, 0.0f, 0};
+    dispatch_fill(&dot, &t.image);
     EXPECT_EQ(t.at(31, 23), COLOUR_WHITE);
-    EXPECT_EQ(t.changed(), 1);
+    EXPECT_EQ(t.at(0, 0), COLOUR_WHITE);
+    EXPECT_EQ(t.changed(), 2);
 }
 
 const Face *seen_face;
