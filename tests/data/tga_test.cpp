@@ -46,7 +46,11 @@ void expect_small(const Image *image) {
 // Bottom-up with mask bytes 0, whatever the origin bits say (a top-left picture comes out
 // upside down); the identification field is skipped.
 TEST(TgaDecode, ReadsPacketsBottomUpWithMaskByteZero) {
-    for (Bytes file : {small_picture(), small_picture(0x20), small_picture(0, 7)}) {
+    // A colour map of three 24-bit entries before the pixels is skipped too.
+    Bytes mapped = small_picture();
+    mapped[1] = 1, mapped[5] = 3, mapped[7] = 24;
+    mapped.insert(mapped.begin() + 18, 9, 0x77);
+    for (Bytes file : {small_picture(), small_picture(0x20), small_picture(0, 7), mapped}) {
         Image *image = tga_decode("x.tga", file.data(), file.size(), 0);
         expect_small(image);
         image_free(image);
@@ -63,6 +67,9 @@ TEST(TgaDecode, RefusesOtherKindsAbsurdSizesAndDamagedPixelDataNamingTheFile) {
     past_end[25] = 0x84; // the run holds one pixel more than the picture
     Bytes huge_claim = header(10, 24, 8000, 8000);
     huge_claim.insert(huge_claim.end(), {0xFF, 1, 2, 3});
+    // 4,000 bytes of full runs hold 128,000 pixels: not the 1024 x 1024 it claims.
+    Bytes short_claim = header(10, 24, 1024, 1024);
+    short_claim.resize(short_claim.size() + 4000, 0xFF);
     const std::pair<Bytes, const char *> cases[] = {
         {uncompressed, "type 2"},
         {deep, "32 bits"},
@@ -76,7 +83,8 @@ TEST(TgaDecode, RefusesOtherKindsAbsurdSizesAndDamagedPixelDataNamingTheFile) {
         {Bytes(whole.begin(), whole.begin() + 18), "ends early"}, // header alone
         {id_over, "ends early"},
         {past_end, "past the end"},
-        {huge_claim, "ends early"}}; // refused before 256 MB are allocated
+        {huge_claim, "cannot hold"}, // refused before 256 MB are allocated
+        {short_claim, "cannot hold"}};
     for (const auto &[file, reason] : cases) expect_refused(tga_decode, file, reason);
     // Bytes after the last pixel (a footer) are no harm.
     whole.insert(whole.end(), 26, 0x55);
