@@ -5,6 +5,7 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
+#include "picture_write.h"
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/faults.h"
@@ -85,7 +86,9 @@ void PartFixture::restore_data(const std::string &name) const {
 }
 
 void PartFixture::write_flat_jpeg(const std::string &name, int width, int height) const {
-    write_jpeg(data + "/" + name, width, height, [](int, int) { return Rgb{1, 2, 3}; });
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < width * height; i++) rgb.insert(rgb.end(), {1, 2, 3});
+    ASSERT_TRUE(jpeg_save((data + "/" + name).c_str(), width, height, rgb.data(), 95));
 }
 
 int PartFixture::frame(PartRun run, float dt) {

@@ -9,6 +9,7 @@
 #include "parts/magnet.h"
 #include "parts/metaball.h"
 #include "parts/title.h"
+#include "picture_write.h"
 #include "stage/display.h"
 #include "stage/faults.h"
 
@@ -96,7 +97,8 @@ TEST_F(PartTest, PicturesOfTheWrongSizeAreRefusedNamingTheFile) {
         restore_data(c.file);
     }
     // A credits picture of the wrong size is refused too, whatever its format.
-    write_tga(data + "/c_case.tga", 320, 63, [](int, int) { return Rgb{1, 2, 3}; });
+    std::vector<uint8_t> rgb(320 * 63 * 3, 1);
+    ASSERT_TRUE(tga_save((data + "/c_case.tga").c_str(), 320, 63, rgb.data()));
     EXPECT_EQ(intro_load(), 0);
     EXPECT_NE(error().find("c_case.tga"), std::string::npos);
 }

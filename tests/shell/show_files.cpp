@@ -9,7 +9,6 @@
 #include "stage/stage.h"
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,58 +33,6 @@ std::string make_temp_dir() {
 void remove_tree(const std::string &dir) {
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
-}
-
-void write_tga(const std::string &path, int width, int height, const PixelSource &pixel) {
-    std::vector<uint8_t> out(18, 0);
-    out[2] = 10;
-    out[12] = uint8_t(width), out[13] = uint8_t(width >> 8);
-    out[14] = uint8_t(height), out[15] = uint8_t(height >> 8);
-    out[16] = 24;
-    // Raw packets of up to 128 pixels, never crossing a row; rows bottom-up.
-    for (int y = height - 1; y >= 0; y--) {
-        for (int x = 0; x < width; x += 128) {
-            int n = std::min(128, width - x);
-            out.push_back(uint8_t(n - 1));
-            for (int i = 0; i < n; i++) {
-                Rgb c = pixel(x + i, y);
-                out.insert(out.end(), {c.blue, c.green, c.red});
-            }
-        }
-    }
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot write " + path);
-    std::fwrite(out.data(), 1, out.size(), f);
-    std::fclose(f);
-}
-
-void write_jpeg(const std::string &path, int width, int height, const PixelSource &pixel) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot write " + path);
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    for (int y = 0; y < height; y++) {
-        for (int x = 0; x < width; x++) {
-            Rgb p = pixel(x, y);
-            std::memcpy(&row[size_t(x) * 3], &p, 3); // red, green, blue
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
 }
 
 void write_points_object(const std::string &path, int points) {

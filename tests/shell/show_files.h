@@ -4,29 +4,15 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
-
-// A colour as (red, green, blue) for the writers.
-struct Rgb {
-    uint8_t red, green, blue;
-};
-
-using PixelSource = std::function<Rgb(int x, int y)>;
 
 // A fresh folder under the system's temporary folder; removed by remove_tree.
 std::string make_temp_dir();
 
 // Removes a folder and everything in it.
 void remove_tree(const std::string &dir);
-
-// Writes a run-length-encoded 24-bit TGA (type 10, rows bottom-up).
-void write_tga(const std::string &path, int width, int height, const PixelSource &pixel);
-
-// Writes a JPEG of quality 95.
-void write_jpeg(const std::string &path, int width, int height, const PixelSource &pixel);
 
 // Writes a LightWave object (LWOB) of `points` points at the origin and nothing else.
 void write_points_object(const std::string &path, int points);
