@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <random>
-#include <string>
 
 namespace {
 

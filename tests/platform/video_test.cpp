@@ -2,7 +2,6 @@
 // the SDL window under a private X server.
 
 #include <gtest/gtest.h>
-#include <string>
 #include <utility>
 #include <vector>
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <vector>

@@ -7,7 +7,6 @@
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 

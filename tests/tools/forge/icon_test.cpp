@@ -7,7 +7,6 @@
 #include <fstream>
 #include <png.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
