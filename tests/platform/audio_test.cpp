@@ -5,14 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "data/error.h"
+#include "helpers.h"
 #include "platform/audio.h"
 
 #if QM_HAVE_SDL
@@ -22,13 +21,12 @@
 // The fuzzing seed tiny.xm: one pattern with a looped 32-sample sine on C-4 in channel 0 from
 // row 0, 16 rows at speed 6 and 125 BPM (1.92 s), restarting at order 0.
 static std::string tiny_xm() {
-    std::ifstream in(QM_TEST_DIR "/../fuzz/seeds/music_module/tiny.xm", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return read_text(QM_TEST_DIR "/../fuzz/seeds/music_module/tiny.xm");
 }
 
 static std::string write_temp(const std::string &bytes, const char *suffix) {
     std::string path = ::testing::TempDir() + "platform_" + std::to_string(getpid()) + suffix;
-    std::ofstream(path, std::ios::binary) << bytes;
+    write_text(path, bytes);
     return path;
 }
 

@@ -1,28 +1,23 @@
 // icon_test.cpp -- the icon file: read back exactly, and any fault in it means no icon
 
+#include "helpers.h"
 #include "platform/icon.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <png.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 struct TempDir {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("icon_test_" + std::to_string(getpid()));
-    TempDir() { std::filesystem::create_directories(path); }
+    std::string path = make_temp_dir();
     ~TempDir() {
         icon_set_file(nullptr);
-        std::filesystem::remove_all(path);
+        remove_tree(path);
     }
-    std::string file(const char *name) const { return path / name; }
+    std::string file(const char *name) const { return path + "/" + name; }
 };
 
 void write_png(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba) {
@@ -32,15 +27,6 @@ void write_png(const std::string &path, int width, int height, const std::vector
     image.height = uint32_t(height);
     image.format = PNG_FORMAT_RGBA;
     ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr));
-}
-
-void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream(path, std::ios::binary).write((const char *)bytes.data(), long(bytes.size()));
-}
-
-std::vector<uint8_t> read_bytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(Icon, ReadsThePixelsOfTheNamedFile) {
@@ -62,12 +48,11 @@ TEST(Icon, NoFileMissingDamagedOrTooLargeMeansNoIcon) {
     TempDir dir;
     std::vector<uint8_t> rgba(64 * 64 * 4, 200);
     write_png(dir.file("good.png"), 64, 64, rgba);
-    std::vector<uint8_t> good = read_bytes(dir.file("good.png"));
-    write_bytes(dir.file("truncated.png"), std::vector<uint8_t>(good.begin(), good.begin() + 60));
-    std::vector<uint8_t> flipped = good;
+    std::string good = read_text(dir.file("good.png")), flipped = good;
+    write_text(dir.file("truncated.png"), good.substr(0, 60));
     flipped[flipped.size() / 2] ^= 0xFF; // a damaged compressed stream
-    write_bytes(dir.file("flipped.png"), flipped);
-    write_bytes(dir.file("text.png"), {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
+    write_text(dir.file("flipped.png"), flipped);
+    write_text(dir.file("text.png"), "not a png");
     write_png(dir.file("wide.png"), 1025, 1, std::vector<uint8_t>(1025 * 4, 1));
     write_png(dir.file("tall.png"), 1, 1025, std::vector<uint8_t>(1025 * 4, 1));
     write_png(dir.file("largest.png"), 1024, 1, std::vector<uint8_t>(1024 * 4, 1));

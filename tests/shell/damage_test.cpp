@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -37,10 +36,6 @@ struct Entry {
     Bytes stored;
     Bytes content; // unpacked
 };
-
-void write_file(const std::string &path, const Bytes &b) {
-    std::ofstream(path, std::ios::binary) << b;
-}
 
 std::vector<Entry> read_archive(const std::string &path) {
     std::vector<Entry> entries;
@@ -138,7 +133,7 @@ struct DamageTest : testing::Test {
         return run(dir, args);
     }
     CommandResult play_archive(const Bytes &archive, int part) {
-        write_file(dir + "/quellmor.dat", archive);
+        write_text(dir + "/quellmor.dat", archive);
         return play(part);
     }
 };
@@ -222,7 +217,7 @@ TEST_F(DamageTest, TheArchivesTrailerCountAndHeadersDamaged) {
 // A damaged tune is reported and the show goes on silent. The tunes are read by the recorder's
 // offline mixer; the end part opens the second one.
 TEST_F(DamageTest, DamagedTunesAreReportedAndTheShowGoesOn) {
-    write_file(dir + "/quellmor.dat", write_archive(entries));
+    write_text(dir + "/quellmor.dat", write_archive(entries));
     for (const char *tune : {"quellmor.xm", "end.xm"}) {
         Bytes good = read_text(std::string(QM_BUILD_DIR "/") + tune);
         ASSERT_FALSE(good.empty());
@@ -235,8 +230,8 @@ TEST_F(DamageTest, DamagedTunesAreReportedAndTheShowGoesOn) {
             if (!chosen()) continue;
             SCOPED_TRACE(std::string(tune) + " damaged, case " + std::to_string(cases - 1));
             for (const char *t : {"quellmor.xm", "end.xm"})
-                write_file(dir + "/" + t, read_text(std::string(QM_BUILD_DIR "/") + t));
-            write_file(dir + "/" + tune, *b);
+                write_text(dir + "/" + t, read_text(std::string(QM_BUILD_DIR "/") + t));
+            write_text(dir + "/" + tune, *b);
             CommandResult r = play(12, {"--record", dir + "/show.mp4"});
             expect_plays_or_names(r, tune);
         }

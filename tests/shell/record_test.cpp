@@ -36,17 +36,6 @@ struct Stream {
     double seconds = 0.0;
 };
 
-std::string run_output(const std::string &cmd) {
-    std::string text;
-    FILE *pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return text;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-    pclose(pipe);
-    return text;
-}
-
 std::vector<Stream> probe(const std::string &path) {
     std::istringstream lines(run_output("ffprobe -v error -count_frames -show_entries "
                                         "stream=codec_type,width,height,nb_read_frames,duration "

@@ -15,24 +15,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <signal.h>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-std::string make_temp_dir() {
-    char name[] = "/tmp/quellmoor-test-XXXXXX";
-    if (!mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
-    return name;
-}
-
-void remove_tree(const std::string &dir) {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-}
 
 void write_points_object(const std::string &path, int points) {
     auto be32 = [](uint32_t v) {
@@ -53,11 +40,6 @@ bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
         if (entry.path().filename() != skip)
             fs::copy_file(entry.path(), fs::path(dir) / "data" / entry.path().filename());
     return true;
-}
-
-std::string read_text(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 CommandResult run_command(const std::string &command, const std::string &err_path) {

@@ -2,16 +2,12 @@
 // real data.
 #pragma once
 
+#include "helpers.h"
+
 #include <chrono>
 #include <string>
 #include <sys/types.h>
 #include <vector>
-
-// A fresh folder under the system's temporary folder; removed by remove_tree.
-std::string make_temp_dir();
-
-// Removes a folder and everything in it.
-void remove_tree(const std::string &dir);
 
 // Writes a LightWave object (LWOB) of `points` points at the origin and nothing else.
 void write_points_object(const std::string &path, int points);
@@ -20,9 +16,6 @@ void write_points_object(const std::string &path, int points);
 // leaving out the file named `skip`. Returns false when the forge has not made it.
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
                      const std::string &skip = "");
-
-// The whole of a file ("" when it cannot be read).
-std::string read_text(const std::string &path);
 
 // What a command said on stderr, and its exit status (-1 when a signal ended it).
 struct CommandResult {

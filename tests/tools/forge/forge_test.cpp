@@ -1,10 +1,10 @@
 // forge_test.cpp -- the forge program's failures. What it writes is pinned, picture by picture,
 // by the digests of the show's frames.
+#include "helpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/wait.h>
 
@@ -19,17 +19,15 @@ TEST(ForgeProgram, BadArgumentsAndUnwritableFoldersFailWithAMessage) {
     std::string prog = FORGE_PROGRAM;
     EXPECT_NE(run(prog + " 2>/dev/null"), 0);
     EXPECT_NE(run(prog + " --out 2>/dev/null"), 0);
-    char name[] = "/tmp/forge_ro_XXXXXX";
-    std::string dir = mkdtemp(name);
+    std::string dir = make_temp_dir();
     std::string blocked = dir + "/file";
-    std::ofstream(blocked) << "x";
+    write_text(blocked, "x");
     // A plain file where the output folder should be.
     std::string err = dir + "/err.txt";
     EXPECT_NE(run(prog + " --out " + blocked + " 2>" + err), 0);
-    std::ifstream in(err);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::string text = read_text(err);
     EXPECT_NE(text.find(blocked), std::string::npos) << text;
-    run("rm -rf " + dir);
+    remove_tree(dir);
 }
 
 } // namespace

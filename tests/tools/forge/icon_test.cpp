@@ -1,4 +1,5 @@
 // icon_test.cpp -- the program's icon: the SVG, drawn by another program, matches the picture
+#include "helpers.h"
 #include "icon.h"
 
 #include <gtest/gtest.h>
@@ -31,14 +32,12 @@ std::vector<uint8_t> read_png(const std::string &path, int *size) {
 
 TEST(Icon, SvgRendersLikeThePicture) {
     if (system("command -v rsvg-convert >/dev/null") != 0) GTEST_SKIP() << "no rsvg-convert";
-    char dir[] = "/tmp/icon_test_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string svg = std::string(dir) + "/icon.svg", png = std::string(dir) + "/icon.png";
+    std::string dir = make_temp_dir(), svg = dir + "/icon.svg", png = dir + "/icon.png";
     std::ofstream(svg) << icon_svg();
     ASSERT_EQ(system(("rsvg-convert -w 256 -h 256 -o " + png + " " + svg).c_str()), 0);
     int size = 0;
     std::vector<uint8_t> rendered = read_png(png, &size);
-    system(("rm -rf " + std::string(dir)).c_str());
+    remove_tree(dir);
     ASSERT_EQ(size, 256);
     EXPECT_LT(mean_difference(rendered, icon_render(256)), 0.8);
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 const float tri_points[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0.5f};

@@ -1,6 +1,7 @@
 // music_test.cpp -- the two modules as files: written the same every time, and loaded, timed and
 // rendered by another player without warnings, silence or clipping
 
+#include "helpers.h"
 #include "music.h"
 
 #include <gtest/gtest.h>
@@ -9,28 +10,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 
 namespace {
-
-std::string slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Runs a shell command; gives back its exit status and puts its output (stdout and stderr) in
 // *output.
 int run(const std::string &command, std::string *output) {
-    FILE *p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    size_t n;
-    output->clear();
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output->append(buf, n);
-    return pclose(p);
+    int status = 0;
+    *output = run_output(command + " 2>&1", &status);
+    return status;
 }
 
 // A number after `label` in text (the first of the columns sox stats prints), or NAN.
@@ -44,11 +33,11 @@ double number_after(const std::string &text, const std::string &label) {
 class Modules : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        dir_ = std::filesystem::temp_directory_path() / ("music_test_" + std::to_string(getpid()));
+        dir_ = make_temp_dir();
         std::filesystem::create_directories(dir_ + "/again");
         written_ = forge_music_write(dir_.c_str());
     }
-    static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
+    static void TearDownTestSuite() { remove_tree(dir_); }
     static std::string path(const char *name) { return dir_ + "/" + name; }
 
     // Renders with a player's command and checks what sox measures: peak at most -1 dBFS and
@@ -78,7 +67,7 @@ TEST_F(Modules, AreWrittenTheSameEveryTime) {
     std::string again = path("again");
     ASSERT_TRUE(forge_music_write((again + "/").c_str())); // a trailing slash is fine
     for (const char *name : {"quellmor.xm", "end.xm"}) {
-        std::string first = slurp(path(name)), second = slurp(again + "/" + name);
+        std::string first = read_text(path(name)), second = read_text(again + "/" + name);
         EXPECT_GT(first.size(), 100000u) << name;
         EXPECT_TRUE(first == second) << name;
         EXPECT_EQ(first.compare(0, 17, "Extended Module: "), 0) << name;

@@ -1,11 +1,11 @@
 // Tests of the quellmoor-pack program: its commands, exit statuses and messages.
 
+#include "helpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,22 +33,17 @@ struct ToolTest : ::testing::Test {
         uint32_t s = 1;
         for (char &b : noise) b = char((s = s * 1664525u + 1013904223u) >> 24);
         inputs = {{"scene.lws", text}, {"noise.tga", noise}, {"empty.lwo", {}}, {"one.bin", {'!'}}};
-        for (auto &[name, bytes] : inputs) spit(dir / "in" / name, bytes);
+        for (auto &[name, bytes] : inputs) write_text(dir / "in" / name, bytes);
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    static Bytes slurp(const fs::path &p) {
-        std::ifstream f(p, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(f), {});
-    }
-    static void spit(const fs::path &p, const Bytes &b) { std::ofstream(p, std::ios::binary) << b; }
     // Runs the tool in dir; returns its exit status, keeping what it printed in out and err.
     int run(const std::string &args) {
         std::string cmd =
             "cd '" + dir.string() + "' && '" + QM_PACK_BIN + "' " + args + " >stdout 2>stderr";
         int rc = std::system(cmd.c_str());
-        out = slurp(dir / "stdout");
-        err = slurp(dir / "stderr");
+        out = read_text(dir / "stdout");
+        err = read_text(dir / "stderr");
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
     }
     bool printed(const std::string &what) { return (out + err).find(what) != std::string::npos; }
@@ -63,7 +58,7 @@ TEST_F(ToolTest, CreateListExtractAndVerifyNamesTheDamage) {
     EXPECT_EQ(run("verify a.dat"), 0) << err;
 
     ASSERT_EQ(run("extract a.dat -C out"), 0) << err;
-    for (auto &[name, bytes] : inputs) EXPECT_TRUE(slurp(dir / "out" / name) == bytes) << name;
+    for (auto &[name, bytes] : inputs) EXPECT_TRUE(read_text(dir / "out" / name) == bytes) << name;
     fs::remove_all(dir / "out");
     fs::create_directories(dir / "out");
     ASSERT_EQ(run("extract a.dat 'data\\SCENE.LWS' -C out"), 0) << err;
@@ -74,12 +69,12 @@ TEST_F(ToolTest, CreateListExtractAndVerifyNamesTheDamage) {
 
     // Verify names the damage: the archive cut in half, one bit in the last entry's data (just
     // before the 23-byte trailer).
-    Bytes good = slurp(dir / "a.dat"), bad = good;
-    spit(dir / "a.dat", Bytes(good.begin(), good.begin() + long(good.size() / 2)));
+    Bytes good = read_text(dir / "a.dat"), bad = good;
+    write_text(dir / "a.dat", Bytes(good.begin(), good.begin() + long(good.size() / 2)));
     EXPECT_NE(run("verify a.dat"), 0);
     EXPECT_TRUE(printed("a.dat")) << err;
     bad[bad.size() - 24] ^= 0x20;
-    spit(dir / "a.dat", bad);
+    write_text(dir / "a.dat", bad);
     EXPECT_NE(run("verify a.dat"), 0);
     EXPECT_TRUE(printed("one.bin")) << err;
 
@@ -90,13 +85,13 @@ TEST_F(ToolTest, CreateListExtractAndVerifyNamesTheDamage) {
 
 TEST_F(ToolTest, RefusesBadRequests) {
     std::string long_name(128, 'n');
-    spit(dir / "in" / long_name, {1, 2, 3});
+    write_text(dir / "in" / long_name, {1, 2, 3});
     EXPECT_NE(run("create a.dat in/" + long_name), 0);
     EXPECT_TRUE(printed("127"));
     EXPECT_FALSE(fs::exists(dir / "a.dat"));
 
     fs::create_directories(dir / "in" / "sub");
-    spit(dir / "in" / "sub" / "SCENE.lws", {1});
+    write_text(dir / "in" / "sub" / "SCENE.lws", {1});
     EXPECT_NE(run("create a.dat in/scene.lws in/sub/SCENE.lws"), 0);
     EXPECT_TRUE(printed("SCENE.lws"));
     EXPECT_NE(run("create a.dat in/missing.tga"), 0);
@@ -114,7 +109,7 @@ TEST_F(ToolTest, RefusesBadRequests) {
     put32(2), put32(2), b += "hi";
     for (uint32_t v : {0u, 0u, 1u, 0u}) put32(v); // reserved, first offset, count, reserved
     b += "QVX.VFS";
-    spit(dir / "a.dat", b);
+    write_text(dir / "a.dat", b);
     EXPECT_NE(run("extract a.dat -C out"), 0);
     EXPECT_TRUE(printed("escaped.txt"));
     EXPECT_FALSE(fs::exists(dir / "escaped.txt"));

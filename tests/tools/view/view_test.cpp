@@ -1,6 +1,7 @@
 // Tests of quellmoor-view: a scene of two balls written with the forge's writers, read from plain
 // files and from an archive, rendered at several ticks; options and failures.
 
+#include "helpers.h"
 #include "lwo_write.h"
 #include "lws_write.h"
 #include "pack.h"
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -100,8 +100,7 @@ struct ViewTest : ::testing::Test {
         const std::string cmd =
             "cd '" + dir.string() + "' && '" + QM_VIEW_BIN + "' " + args + " >stdout 2>stderr";
         const int rc = std::system(cmd.c_str());
-        std::ifstream e(dir / "stderr");
-        err.assign(std::istreambuf_iterator<char>(e), {});
+        err = read_text(dir / "stderr");
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
     }
     Picture frame(int tick) {

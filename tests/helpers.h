@@ -1,0 +1,46 @@
+// helpers.h -- temporary folders, whole files and a command's output, for every test program
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+
+// A fresh folder under /tmp; removed by remove_tree.
+inline std::string make_temp_dir() {
+    char name[] = "/tmp/quellmoor-test-XXXXXX";
+    if (!mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
+    return name;
+}
+
+// Removes a folder and everything in it.
+inline void remove_tree(const std::string &dir) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+}
+
+// The whole of a file ("" when it cannot be read).
+inline std::string read_text(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void write_text(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// What a shell command line writes on stdout; *status gets its exit status (-1 when it could
+// not run or a signal ended it).
+inline std::string run_output(const std::string &command, int *status = nullptr) {
+    std::string text;
+    FILE *pipe = popen(command.c_str(), "r");
+    char buf[4096];
+    for (size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) text.append(buf, n);
+    int raw = pipe ? pclose(pipe) : -1;
+    if (status) *status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return text;
+}
