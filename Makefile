@@ -57,9 +57,10 @@ fuzz-campaign: deps
 	@cmake --build --preset fuzz
 	@bash scripts/fuzz-campaign.sh build/fuzz
 
-# Rewrites the committed digests of the show's frames; only when pixels are meant to change.
+# Rewrites the committed digests of the show's frames and the forge's tunes; only when they are
+# meant to change.
 digests: build
-	@QM_UPDATE_DIGESTS=1 ctest --preset release -R ShowDigests
+	@QM_UPDATE_DIGESTS=1 ctest --preset release -R 'ShowDigests|Modules'
 
 record: build
 	@bash scripts/record.sh $(BUILD)
