@@ -1,4 +1,5 @@
-// helpers.h -- temporary folders, whole files and a command's output, for every test program
+// helpers.h -- temporary folders, whole files, a command's output and PNG pictures, for every test
+// program
 #pragma once
 
 #include <cstdio>
@@ -6,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <png.h>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 // A fresh folder under /tmp; removed by remove_tree.
 inline std::string make_temp_dir() {
@@ -43,4 +46,22 @@ inline std::string run_output(const std::string &command, int *status = nullptr)
     int raw = pipe ? pclose(pipe) : -1;
     if (status) *status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return text;
+}
+
+// A PNG file's pixels as 8-bit RGB, or RGBA with alpha; no pixels when it cannot be read.
+struct PngPicture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+inline PngPicture read_png(const std::string &path, bool alpha = false) {
+    PngPicture p;
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
+    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    p.pixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, p.pixels.data(), 0, nullptr)) return PngPicture{};
+    p.width = int(image.width), p.height = int(image.height);
+    return p;
 }

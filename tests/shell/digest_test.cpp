@@ -12,12 +12,10 @@
 #include "show_files.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -189,18 +187,6 @@ TEST_F(ShowDigests, EveryFrameOfTheWholeShowIsAsRecorded) {
                   << " of the build that wrote " << SHOW_RECORD << ")";
 }
 
-// The pixels of a PNG written by --frames, as 8-bit RGB; empty when it cannot be read.
-std::vector<uint8_t> png_pixels(const std::string &path) {
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-    if (image.width != 512 || image.height != 384) return {};
-    return rgb;
-}
-
 // The loading screen's dissolve (whose last rows stay below the show), the portrait in its
 // flash (brightness above neutral) and at rest; --ticks ends the run after the last of them.
 const int SCREEN_TICKS[] = {100, 250, 400};
@@ -213,8 +199,9 @@ TEST_F(ShowDigests, PresentShowsTheFramesAsRecordedAtBothDepths) {
                             " --frames " + frames + " --at 100,250,400"),
                     dir + "/frames.txt");
         for (int tick : SCREEN_TICKS) {
-            std::vector<uint8_t> rgb = png_pixels(frame_file(frames, tick));
-            ASSERT_FALSE(rgb.empty()) << frame_file(frames, tick);
+            PngPicture screen = read_png(frame_file(frames, tick));
+            ASSERT_TRUE(screen.width == 512 && screen.height == 384) << frame_file(frames, tick);
+            const std::vector<uint8_t> &rgb = screen.pixels;
             got.push_back(std::to_string(depth) + " " + std::to_string(tick) + " " +
                           hex(digest_bytes(rgb.data(), rgb.size(), 0)));
         }

@@ -8,12 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <png.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,26 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A picture read back: 8-bit RGB.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    int at(int x, int y, int c) const { return rgb[3 * (y * width + x) + c]; }
+// A frame read back: 8-bit RGB.
+struct Picture : PngPicture {
+    int at(int x, int y, int c) const { return pixels[3 * (y * width + x) + c]; }
     int sum(int x, int y) const { return at(x, y, 0) + at(x, y, 1) + at(x, y, 2); }
 };
-
-Picture read_png(const fs::path &path) {
-    Picture p;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
-    image.format = PNG_FORMAT_RGB;
-    p.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, p.rgb.data(), 0, nullptr)) return Picture{};
-    p.width = static_cast<int>(image.width);
-    p.height = static_cast<int>(image.height);
-    return p;
-}
 
 // A ball of radius 60 in one colour: 8 bands of 12 sectors.
 void save_ball(const fs::path &path, const LwoSurface &surface) {
@@ -106,7 +88,7 @@ struct ViewTest : ::testing::Test {
     Picture frame(int tick) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%06d.png", tick);
-        return read_png(dir / "out" / name);
+        return {read_png(dir / "out" / name)};
     }
 };
 
@@ -143,19 +125,19 @@ TEST_F(ViewTest, RendersTheSceneFromFilesOrArchiveWithItsOptions) {
     }
     ASSERT_TRUE(pack_write_file((dir / "show.dat").string(), pack_archive(entries), &error));
     ASSERT_EQ(run("show.lws --archive show.dat --ticks 0 --out out"), 0) << err;
-    EXPECT_EQ(frame(0).rgb, f0.rgb);
+    EXPECT_EQ(frame(0).pixels, f0.pixels);
     // A light straight below the ball lights its underside instead of its top.
     ASSERT_EQ(run("show.lws --archive show.dat --ticks 0 --out out --light 110,-400,350"), 0)
         << err;
     EXPECT_LT(frame(0).sum(blue_x, 128 - 40), frame(0).sum(blue_x, 128 + 40));
     ASSERT_EQ(run("show.lws --archive show.dat --ticks 0 --out out --shade gouraud"), 0) << err;
-    EXPECT_NE(frame(0).rgb, f0.rgb);
+    EXPECT_NE(frame(0).pixels, f0.pixels);
 }
 
 TEST_F(ViewTest, FailuresNameTheFileAndExitWithOne) {
     EXPECT_EQ(run("none.lws --data data --ticks 0 --out out"), 1);
     EXPECT_NE(err.find("none.lws"), std::string::npos) << err;
-    std::ofstream(dir / "data" / "cube.lwo", std::ios::binary) << "FORM\0\0\0\4LWOX";
+    write_text(dir / "data" / "cube.lwo", std::string("FORM\0\0\0\4LWOX", 12));
     EXPECT_EQ(run("show.lws --data data --ticks 0 --out out"), 1);
     EXPECT_NE(err.find("cube.lwo"), std::string::npos) << err;
     EXPECT_EQ(run("show.lws --archive missing.dat --ticks 0 --out out"), 1);
