@@ -30,16 +30,18 @@ struct Screen {
     }
 };
 
-// Arguments: the depth, and 0 for the table path or 1 for the packed one.
+// Arguments: the depth, and 0 for the table path, 1 for SSE2, 2 for SSSE3's byte shuffle.
 void present_frame(benchmark::State &state) {
     Screen screen(int(state.range(0)));
-    int32_t saved = has_mmx;
-    has_mmx = int32_t(state.range(1));
+    int32_t saved[2] = {has_mmx, has_ssse3};
+    has_mmx = state.range(1) > 0;
+    has_ssse3 = state.range(1) > 1 && __builtin_cpu_supports("ssse3");
     for (auto _ : state) display_device->present(FrameBuffer, 0, 1, 511, 254, 0, 64);
-    has_mmx = saved;
+    has_mmx = saved[0];
+    has_ssse3 = saved[1];
     state.SetBytesProcessed(state.iterations() * 511 * 253 * 4);
 }
-BENCHMARK(present_frame)->ArgsProduct({{16, 24}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(present_frame)->ArgsProduct({{16, 24, 32}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 
 // The same source bytes copied, no conversion: the floor for present.
 void copy_frame(benchmark::State &state) {

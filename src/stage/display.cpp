@@ -11,6 +11,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
 int32_t display_brightness = BRIGHTNESS_NEUTRAL;
@@ -45,11 +46,30 @@ static void channel_build(uint32_t *table, uint32_t mask) {
     for (int i = 512; i < 768; i++) table[i] = table[511];
 }
 
+// What a byte channel's table gives for byte i at brightness b: i moved by b - 256 and held to
+// 0..255, then scaled by 255 / 256, truncated (one less, except at 0).
+static uint32_t byte_channel_value(int32_t i, int32_t b) {
+    int32_t v = std::clamp(i + b - BRIGHTNESS_NEUTRAL, 0, 255);
+    return uint32_t(v > 0 ? v - 1 : 0);
+}
+
+// 1 when the tables are those of 8-bit channels with red in bits 16..23, green in 8..15 and
+// blue in 0..7, which convert_row_bytes computes: entry j is byte j - 256 at the neutral
+// brightness, so the whole table holds every brightness.
+static int byte_channels(const ChannelTables *t) {
+    for (int32_t j = 0; j < 768; j++) {
+        uint32_t v = byte_channel_value(j - BRIGHTNESS_NEUTRAL, BRIGHTNESS_NEUTRAL);
+        if (t->red[j] != v << 16 || t->green[j] != v << 8 || t->blue[j] != v) return 0;
+    }
+    return 1;
+}
+
 void channel_tables_build(ChannelTables *tables, uint32_t red_mask, uint32_t green_mask,
                           uint32_t blue_mask) {
     channel_build(tables->red, red_mask);
     channel_build(tables->green, green_mask);
     channel_build(tables->blue, blue_mask);
+    tables->bytes = byte_channels(tables);
 }
 
 void display_reset_input() {
@@ -150,24 +170,6 @@ static void convert_row(const ChannelTables *t, int32_t b, const uint32_t *src, 
     }
 }
 
-// What a byte channel's table gives for byte i at brightness b: i moved by b - 256 and held to
-// 0..255, then scaled by 255 / 256, truncated (one less, except at 0).
-static uint32_t byte_channel_value(int32_t i, int32_t b) {
-    int32_t v = std::clamp(i + b - BRIGHTNESS_NEUTRAL, 0, 255);
-    return uint32_t(v > 0 ? v - 1 : 0);
-}
-
-// 1 when the tables at brightness b are those of 8-bit channels with red in bits 16..23, green
-// in 8..15 and blue in 0..7 (the 24- and 32-bit screens), which convert_row_bytes computes.
-static int byte_channels(const ChannelTables *t, int32_t b) {
-    if (b < BRIGHTNESS_BLACK || b > BRIGHTNESS_WHITE) return 0;
-    for (int32_t i = 0; i < 256; i++) {
-        uint32_t v = byte_channel_value(i, b);
-        if (t->red[b + i] != v << 16 || t->green[b + i] != v << 8 || t->blue[b + i] != v) return 0;
-    }
-    return 1;
-}
-
 #if defined(__SSE2__)
 // Every byte moved by the brightness with saturation, less one held at 0. At the neutral
 // brightness (moved is false) only the one comes off.
@@ -196,18 +198,76 @@ static __m128i three_byte_pixels(__m128i v) {
                         _mm_andnot_si128(first_six, _mm_srli_si128(six, 2)));
 }
 
+// The byte shuffles that make 3-byte screen pixels (blue, green, red) of sixteen pixel words
+// (four vectors): output vector o takes its bytes from source vectors o and o + 1, through
+// mask 2o and mask 2o + 1 (-128 leaves a byte zero for the other one to fill).
+struct ShuffleMasks {
+    alignas(16) int8_t mask[6][16];
+};
+static constexpr ShuffleMasks three_byte_masks() {
+    ShuffleMasks s{};
+    for (int o = 0; o < 3; o++) {
+        for (int j = 0; j < 16; j++) {
+            int pixel = (16 * o + j) / 3, channel = (16 * o + j) % 3, from = pixel / 4;
+            int8_t byte = int8_t(4 * (pixel % 4) + 3 - channel);
+            s.mask[2 * o][j] = from == o ? byte : -128;
+            s.mask[2 * o + 1][j] = from == o + 1 ? byte : -128;
+        }
+    }
+    return s;
+}
+static constexpr ShuffleMasks three_byte_shuffle = three_byte_masks();
+
+// The start of a row for byte channels with SSSE3's byte shuffle, which reverses and packs the
+// bytes in one step: sixteen pixels into three stores at 24 bits, four into one at 32 (the
+// bytes are moved first there, and the shuffle clears the mask byte). Returns the pixels done;
+// convert_row_bytes does the rest.
+template <bool moved>
+__attribute__((target("ssse3"))) static int32_t
+convert_row_shuffled(const uint32_t *src, uint8_t *dst, int32_t width, int32_t bytes_per_pixel,
+                     __m128i up, __m128i down) {
+    const __m128i *in = reinterpret_cast<const __m128i *>(src);
+    __m128i *out = reinterpret_cast<__m128i *>(dst);
+    int32_t x = 0;
+    if (bytes_per_pixel == 4) {
+        const __m128i order =
+            _mm_setr_epi8(3, 2, 1, -128, 7, 6, 5, -128, 11, 10, 9, -128, 15, 14, 13, -128);
+        for (; x + 4 <= width; x += 4, in++, out++)
+            _mm_storeu_si128(
+                out, _mm_shuffle_epi8(move_bytes<moved>(_mm_loadu_si128(in), up, down), order));
+        return x;
+    }
+    const __m128i *m = reinterpret_cast<const __m128i *>(three_byte_shuffle.mask);
+    const __m128i m0 = _mm_load_si128(m), m1 = _mm_load_si128(m + 1);
+    const __m128i m2 = _mm_load_si128(m + 2), m3 = _mm_load_si128(m + 3);
+    const __m128i m4 = _mm_load_si128(m + 4), m5 = _mm_load_si128(m + 5);
+    for (; x + 16 <= width; x += 16, in += 4, out += 3) {
+        __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
+        __m128i c = _mm_loadu_si128(in + 2), d = _mm_loadu_si128(in + 3);
+        __m128i out0 = _mm_or_si128(_mm_shuffle_epi8(a, m0), _mm_shuffle_epi8(b, m1));
+        __m128i out1 = _mm_or_si128(_mm_shuffle_epi8(b, m2), _mm_shuffle_epi8(c, m3));
+        __m128i out2 = _mm_or_si128(_mm_shuffle_epi8(c, m4), _mm_shuffle_epi8(d, m5));
+        _mm_storeu_si128(out, move_bytes<moved>(out0, up, down));
+        _mm_storeu_si128(out + 1, move_bytes<moved>(out1, up, down));
+        _mm_storeu_si128(out + 2, move_bytes<moved>(out2, up, down));
+    }
+    return x;
+}
+
 // convert_row for byte channels, four pixels at a time (sixteen into three whole stores on the
-// 24-bit screen): red, green and blue moved into the screen's order, then every byte moved by
-// the brightness (the bytes keep their values wherever they are moved to).
+// 24-bit screen; with SSSE3 convert_row_shuffled does most of the row): red, green and blue moved
+// into the screen's order, then every byte moved by the brightness (the bytes keep their values
+// wherever they are moved to).
 template <bool moved>
 static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int32_t width,
                               int32_t bytes_per_pixel) {
     const int32_t lift = std::min(b - BRIGHTNESS_NEUTRAL, 255), drop = std::min(-lift, 255);
     const __m128i up = _mm_set1_epi8(int8_t(lift > 0 ? lift : 0));
     const __m128i down = _mm_set1_epi8(int8_t(drop > 0 ? drop : 0));
-    const __m128i *in = reinterpret_cast<const __m128i *>(src);
     int32_t x = 0;
-    if (bytes_per_pixel == 3) {
+    if (has_ssse3) x = convert_row_shuffled<moved>(src, dst, width, bytes_per_pixel, up, down);
+    const __m128i *in = reinterpret_cast<const __m128i *>(src + x);
+    if (bytes_per_pixel == 3 && !has_ssse3) {
         for (; x + 16 <= width; x += 16, in += 4) {
             __m128i a = three_byte_pixels(reversed_words(_mm_loadu_si128(in)));
             __m128i b1 = three_byte_pixels(reversed_words(_mm_loadu_si128(in + 1)));
@@ -250,7 +310,8 @@ void present_convert(const ChannelTables *t, int32_t b, const Image *image, cons
     int bytes = 0;
 #if defined(__SSE2__)
     // The screens of 24 and 32 bits have 8-bit channels: arithmetic instead of table reads.
-    bytes = has_mmx && bytes_per_pixel >= 3 && byte_channels(t, b);
+    bytes = has_mmx && bytes_per_pixel >= 3 && t->bytes && b >= BRIGHTNESS_BLACK &&
+            b <= BRIGHTNESS_WHITE;
 #endif
     for (int32_t y = r->y0; y < r->y1; y++) {
         const uint32_t *src = image->pixels + size_t(y) * size_t(image->width) + size_t(r->x0);

@@ -76,6 +76,9 @@ struct ChannelTables {
     uint32_t red[768];
     uint32_t green[768];
     uint32_t blue[768];
+    // 1 when these are the tables of 8-bit channels, red in bits 16..23, green in 8..15 and blue
+    // in 0..7 (the 24- and 32-bit screens), at every brightness: present may compute them.
+    int32_t bytes;
 };
 
 // Builds the tables for a pixel format given by its channel bit masks. The top value of a

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <vector>
 
@@ -44,32 +45,39 @@ struct DisplayTest : testing::Test {
     }
 };
 
-// Random pixels at every depth, brightnesses from black to white and rows of odd widths: the
-// packed conversion writes the same screen bytes as the tables, and none past the row.
+// Random pixels at every depth, brightnesses from black to white and rows of random widths
+// (odd, below 16, not a multiple of 16): the SSE2 and SSSE3 conversions write the same screen
+// bytes as the tables, and none past the row.
 TEST(PresentConvert, PackedRowsEqualTheTableOnes) {
     std::mt19937 rng(3);
-    Image *image = image_create(37, 5, 0);
-    for (int i = 0; i < 37 * 5; i++) image->pixels[i] = rng();
+    Image *image = image_create(70, 5, 0);
+    for (int i = 0; i < 70 * 5; i++) image->pixels[i] = rng();
     const uint32_t masks[3][3] = {
         {0xF800, 0x07E0, 0x001F}, {0xFF0000, 0x00FF00, 0x0000FF}, {0xFF0000, 0x00FF00, 0x0000FF}};
-    const int32_t saved = has_mmx;
+    const int32_t saved[2] = {has_mmx, has_ssse3};
+    const int paths = __builtin_cpu_supports("ssse3") ? 3 : 2; // table, SSE2, SSSE3
     for (int depth = 0; depth < 3; depth++) {
         ChannelTables t;
         channel_tables_build(&t, masks[depth][0], masks[depth][1], masks[depth][2]);
-        for (int32_t b : {0, 1, 100, 255, 256, 257, 300, 511, 512}) {
-            for (int32_t x1 = 1; x1 <= 37; x1 += 3) {
-                PresentRect r{x1 > 20 ? 2 : 0, 1, x1, 5, 1, 0};
-                std::vector<uint8_t> screen[2];
-                for (int packed = 0; packed < 2; packed++) {
-                    screen[packed].assign(40 * 4 * 5, 0xA5);
-                    has_mmx = packed;
-                    present_convert(&t, b, image, &r, screen[packed].data(), 40 * 4, depth + 2);
-                }
-                ASSERT_EQ(screen[0], screen[1]) << depth << " " << b << " " << x1;
+        EXPECT_EQ(t.bytes, depth > 0); // the 8-bit channels are computed, not read
+        for (int trial = 0; trial < 200; trial++) {
+            int32_t b = trial < 9 ? std::array{0, 1, 100, 255, 256, 257, 300, 511, 512}[trial]
+                                  : int32_t(rng() % 513);
+            int32_t x0 = int32_t(rng() % 4), x1 = x0 + 1 + int32_t(rng() % 66);
+            PresentRect r{x0, 1, x1, 5, 1, 0};
+            std::vector<uint8_t> screen[3];
+            for (int path = 0; path < paths; path++) {
+                screen[path].assign(72 * 4 * 5, 0xA5);
+                has_mmx = path > 0;
+                has_ssse3 = path > 1;
+                present_convert(&t, b, image, &r, screen[path].data(), 72 * 4, depth + 2);
+                ASSERT_EQ(screen[0], screen[path])
+                    << depth << " " << b << " " << x0 << " " << x1 << " path " << path;
             }
         }
     }
-    has_mmx = saved;
+    has_mmx = saved[0];
+    has_ssse3 = saved[1];
     image_free(image);
 }
 
