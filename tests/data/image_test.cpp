@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 static bool aligned_32k(const void *p) {
@@ -59,6 +61,13 @@ TEST(ImageDrawing, StaysInsideThePicture) {
     expect_fill(INT32_MAX - 1, INT32_MAX - 1, INT32_MAX, INT32_MAX, 0, 0, 0, 0);
     expect_fill(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 0, 0, 0);
     image_fill_rect(nullptr, 1, 0, 0, 1, 1);
+    std::mt19937 rng(5); // widths around the four-word stores
+    for (int i = 0; i < 100; i++) {
+        int32_t x = int32_t(rng() % 12) - 2, y = int32_t(rng() % 8) - 1;
+        int32_t w = int32_t(rng() % 14), h = int32_t(rng() % 8);
+        expect_fill(x, y, w, h, std::clamp(x, 0, 8), std::clamp(y, 0, 6), std::clamp(x + w, 0, 8),
+                    std::clamp(y + h, 0, 6));
+    }
 
     Image *image = image_create(4, 3, 0);
     for (auto [x, y] : {std::pair{4, 0}, {0, -1}, {-1, 0}, {0, 3}, {INT32_MIN, INT32_MAX}})
