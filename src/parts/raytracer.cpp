@@ -118,7 +118,7 @@ static Vec3 surface_normal(const TraceObject *o, const Vec3 &p) {
 
 // The scene's own routines are inlined; a plane's quotient is only worked out when its sign
 // can be positive.
-int tracer_blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist) {
+static inline int blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist) {
     float t;
     if (o->intersect == plane_intersect) {
         float along = axis_value(l, o->shape);
@@ -133,13 +133,17 @@ int tracer_blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist
     return t > 0.0f && t < dist;
 }
 
+int tracer_blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist) {
+    return blocks_light(o, p, l, dist);
+}
+
 // 1 when an object other than number self lies on the ray from p within dist.
 static int shadowed(TraceScene *sc, int32_t self, const Vec3 &p, const Vec3 &l, float dist) {
     for (int32_t i = 0; i < sc->object_count; i++) {
         if (i == self) continue;
         TraceObject *o = &sc->objects[i];
         o->recompute = 1; // the cached constant belongs to the camera
-        int blocked = tracer_blocks_light(o, p, l, dist);
+        int blocked = blocks_light(o, p, l, dist);
         o->recompute = 1;
         if (blocked) return 1;
     }
@@ -455,7 +459,7 @@ void tracer_fill_block(uint32_t *out, int32_t w, const TraceMaterial *m,
 }
 
 struct BlockCorners {
-    int32_t x[4], y[4];
+    int32_t at[4];     // pixel numbers, y * TRACE_WIDTH + x
     int32_t status[4]; // object number, or 0 for a miss
     int32_t hits;
 };
@@ -472,8 +476,7 @@ static void block_corners(TraceScene *sc, int32_t x, int32_t y, int32_t w,
             Vec3 d = camera_ray(cam, py, float(px) / float(TRACE_WIDTH));
             trace_pixel(sc, px, py, d, cand->index, cand->count, nullptr);
         }
-        bc->x[i] = px;
-        bc->y[i] = py;
+        bc->at[i] = at;
         bc->status[i] = sc->status[at] == TRACE_MISS ? 0 : sc->status[at];
         if (bc->status[i]) bc->hits++;
     }
@@ -484,7 +487,7 @@ static int block_must_split(const TraceScene *sc, const BlockCorners *bc, int32_
     int32_t lo = 32767, hi = -32768;
     for (int i = 0; i < 4; i++) {
         if (bc->status[i] != bc->status[0]) return 1;
-        int32_t light = sc->samples[bc->y[i] * TRACE_WIDTH + bc->x[i]].light;
+        int32_t light = sc->samples[bc->at[i]].light;
         lo = light < lo ? light : lo;
         hi = light > hi ? light : hi;
     }
@@ -520,8 +523,8 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
     if (w == 1) {
         for (int i = 0; i < 4; i++) {
             if (!bc.status[i]) continue;
-            int32_t at = bc.y[i] * TRACE_WIDTH + bc.x[i];
-            output[at] = sample_pixel(sc->objects[bc.status[i] - 1].material, &sc->samples[at]);
+            output[bc.at[i]] =
+                sample_pixel(sc->objects[bc.status[i] - 1].material, &sc->samples[bc.at[i]]);
         }
     } else if (split && w == 2 && has_mmx) {
         refine_pixels(sc, x, y, cand);
@@ -533,7 +536,7 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
         refine(sc, x + h, y + h, h, level + 1, cand);
     } else {
         const TraceSample *corner[4];
-        for (int i = 0; i < 4; i++) corner[i] = &sc->samples[bc.y[i] * TRACE_WIDTH + bc.x[i]];
+        for (int i = 0; i < 4; i++) corner[i] = &sc->samples[bc.at[i]];
         tracer_fill_block(output + y * TRACE_WIDTH + x, w, sc->objects[bc.status[0] - 1].material,
                           corner);
     }
