@@ -356,16 +356,37 @@ static inline BlockLane block_lane(int32_t tl, int32_t tr, int32_t bl, int32_t b
                      int16_t(wrap_difference(br - tr) * scale)};
 }
 
-// The lane's values along the current row, pixel k in lane k (k * step wraps in 16 bits as
-// the running sum does), then both edges one row down.
-static __m128i lane_row(BlockLane *l, int32_t scale) {
+// Every row's left edge value and step along the row, row r in 16-bit lane r (r * down wraps in
+// 16 bits as the running sum does; wrap_difference is worked out lane by lane).
+struct LaneRows {
+    __m128i left, step;
+};
+
+static LaneRows lane_rows(const BlockLane &l, int32_t scale) {
+    const __m128i ramp = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), turn = _mm_set1_epi16(256);
+    __m128i left =
+        _mm_add_epi16(_mm_set1_epi16(l.left), _mm_mullo_epi16(ramp, _mm_set1_epi16(l.down_left)));
+    __m128i right =
+        _mm_add_epi16(_mm_set1_epi16(l.right), _mm_mullo_epi16(ramp, _mm_set1_epi16(l.down_right)));
+    __m128i d = _mm_sub_epi16(_mm_srai_epi16(right, 8), _mm_srai_epi16(left, 8));
+    __m128i above = _mm_and_si128(_mm_cmpgt_epi16(d, _mm_set1_epi16(127)), turn);
+    __m128i below = _mm_and_si128(_mm_cmplt_epi16(d, _mm_set1_epi16(-127)), turn);
+    d = _mm_add_epi16(_mm_sub_epi16(d, above), below);
+    return LaneRows{left, _mm_mullo_epi16(d, _mm_set1_epi16(int16_t(scale)))};
+}
+
+// 16-bit lane r of v in every lane.
+template <int r> static __m128i lane_broadcast(__m128i v) {
+    if constexpr (r < 4) return _mm_shuffle_epi32(_mm_shufflelo_epi16(v, r * 0x55), 0x00);
+    return _mm_shuffle_epi32(_mm_shufflehi_epi16(v, (r - 4) * 0x55), 0xAA);
+}
+
+// The lane's values along row r, pixel k in lane k (k * step wraps in 16 bits as the running
+// sum does).
+template <int r> static __m128i lane_row(const LaneRows &l) {
     const __m128i ramp = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-    int16_t step = int16_t(wrap_difference((l->right >> 8) - (l->left >> 8)) * scale);
-    __m128i row =
-        _mm_add_epi16(_mm_set1_epi16(l->left), _mm_mullo_epi16(ramp, _mm_set1_epi16(step)));
-    l->left = int16_t(l->left + l->down_left);
-    l->right = int16_t(l->right + l->down_right);
-    return row;
+    return _mm_add_epi16(lane_broadcast<r>(l.left),
+                         _mm_mullo_epi16(ramp, lane_broadcast<r>(l.step)));
 }
 
 static void store_row(uint32_t *out, int32_t w, __m128i low, __m128i high) {
@@ -381,18 +402,32 @@ static void store_row(uint32_t *out, int32_t w, __m128i low, __m128i high) {
 
 // A plain material: u, v and the red shade carry the same light, so one lane is walked. The
 // whole part of a value is the signed shade already; packus holds colour + shade to 0..255.
-static void fill_rows_one_colour(uint32_t *out, int32_t w, const TraceMaterial *m, BlockLane l,
-                                 int32_t scale) {
+template <int r>
+static void one_colour_row(uint32_t *out, int32_t w, const TraceMaterial *m, const LaneRows &l) {
     const __m128i red = _mm_set1_epi16(m->red), green = _mm_set1_epi16(m->green);
     const __m128i blue = _mm_set1_epi16(m->blue), zero = _mm_setzero_si128();
-    for (int32_t row = 0; row < w; row++, out += TRACE_WIDTH) {
-        __m128i shade = _mm_srai_epi16(lane_row(&l, scale), 8);
-        __m128i rg = _mm_packus_epi16(_mm_add_epi16(shade, red), _mm_add_epi16(shade, green));
-        __m128i b = _mm_packus_epi16(_mm_add_epi16(shade, blue), zero);
-        __m128i pairs = _mm_unpacklo_epi8(rg, _mm_srli_si128(rg, 8));
-        __m128i b0 = _mm_unpacklo_epi8(b, zero);
-        store_row(out, w, _mm_unpacklo_epi16(pairs, b0), _mm_unpackhi_epi16(pairs, b0));
-    }
+    __m128i shade = _mm_srai_epi16(lane_row<r>(l), 8);
+    __m128i rg = _mm_packus_epi16(_mm_add_epi16(shade, red), _mm_add_epi16(shade, green));
+    __m128i b = _mm_packus_epi16(_mm_add_epi16(shade, blue), zero);
+    __m128i pairs = _mm_unpacklo_epi8(rg, _mm_srli_si128(rg, 8));
+    __m128i b0 = _mm_unpacklo_epi8(b, zero);
+    store_row(out + r * TRACE_WIDTH, w, _mm_unpacklo_epi16(pairs, b0),
+              _mm_unpackhi_epi16(pairs, b0));
+}
+
+static void fill_rows_one_colour(uint32_t *out, int32_t w, const TraceMaterial *m, BlockLane l,
+                                 int32_t scale) {
+    LaneRows rows = lane_rows(l, scale);
+    one_colour_row<0>(out, w, m, rows);
+    one_colour_row<1>(out, w, m, rows);
+    if (w == 2) return;
+    one_colour_row<2>(out, w, m, rows);
+    one_colour_row<3>(out, w, m, rows);
+    if (w == 4) return;
+    one_colour_row<4>(out, w, m, rows);
+    one_colour_row<5>(out, w, m, rows);
+    one_colour_row<6>(out, w, m, rows);
+    one_colour_row<7>(out, w, m, rows);
 }
 
 // Four texels plus their own shades (lanes 0..3 of shade), each held to 0..255; byte 3 is 0.
@@ -405,24 +440,39 @@ static __m128i shaded_texels(__m128i texels, __m128i shade) {
 }
 
 // A textured material: u, v and one shade lane (the three shades carry the same light).
+template <int r>
+static void textured_row(uint32_t *out, int32_t w, const uint32_t *t, const LaneRows &u,
+                         const LaneRows &v, const LaneRows &s) {
+    const __m128i high_byte = _mm_set1_epi16(int16_t(0xFF00));
+    __m128i shade = _mm_srai_epi16(lane_row<r>(s), 8);
+    alignas(16) uint16_t at[8];
+    _mm_store_si128(
+        reinterpret_cast<__m128i *>(at),
+        _mm_or_si128(_mm_and_si128(lane_row<r>(v), high_byte), _mm_srli_epi16(lane_row<r>(u), 8)));
+    __m128i low =
+        _mm_setr_epi32(int32_t(t[at[0]]), int32_t(t[at[1]]), int32_t(t[at[2]]), int32_t(t[at[3]]));
+    __m128i high = _mm_setzero_si128();
+    if (w == 8)
+        high = _mm_setr_epi32(int32_t(t[at[4]]), int32_t(t[at[5]]), int32_t(t[at[6]]),
+                              int32_t(t[at[7]]));
+    store_row(out + r * TRACE_WIDTH, w, shaded_texels(low, shade),
+              shaded_texels(high, _mm_srli_si128(shade, 8)));
+}
+
 static void fill_rows_textured(uint32_t *out, int32_t w, const TraceMaterial *m, BlockLane u,
                                BlockLane v, BlockLane s, int32_t scale) {
-    const __m128i high_byte = _mm_set1_epi16(int16_t(0xFF00));
-    for (int32_t row = 0; row < w; row++, out += TRACE_WIDTH) {
-        __m128i us = lane_row(&u, scale), vs = lane_row(&v, scale);
-        __m128i shade = _mm_srai_epi16(lane_row(&s, scale), 8);
-        alignas(16) uint16_t at[8];
-        _mm_store_si128(reinterpret_cast<__m128i *>(at),
-                        _mm_or_si128(_mm_and_si128(vs, high_byte), _mm_srli_epi16(us, 8)));
-        const uint32_t *t = m->texture;
-        __m128i low = _mm_setr_epi32(int32_t(t[at[0]]), int32_t(t[at[1]]), int32_t(t[at[2]]),
-                                     int32_t(t[at[3]]));
-        __m128i high = _mm_setzero_si128();
-        if (w == 8)
-            high = _mm_setr_epi32(int32_t(t[at[4]]), int32_t(t[at[5]]), int32_t(t[at[6]]),
-                                  int32_t(t[at[7]]));
-        store_row(out, w, shaded_texels(low, shade), shaded_texels(high, _mm_srli_si128(shade, 8)));
-    }
+    const uint32_t *t = m->texture;
+    LaneRows us = lane_rows(u, scale), vs = lane_rows(v, scale), ss = lane_rows(s, scale);
+    textured_row<0>(out, w, t, us, vs, ss);
+    textured_row<1>(out, w, t, us, vs, ss);
+    if (w == 2) return;
+    textured_row<2>(out, w, t, us, vs, ss);
+    textured_row<3>(out, w, t, us, vs, ss);
+    if (w == 4) return;
+    textured_row<4>(out, w, t, us, vs, ss);
+    textured_row<5>(out, w, t, us, vs, ss);
+    textured_row<6>(out, w, t, us, vs, ss);
+    textured_row<7>(out, w, t, us, vs, ss);
 }
 
 // The packed twin of fill_block_plain for blocks whose same-light lanes agree at every
