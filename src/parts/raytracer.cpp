@@ -150,6 +150,19 @@ static int shadowed(TraceScene *sc, int32_t self, const Vec3 &p, const Vec3 &l, 
     return 0;
 }
 
+float tracer_unit(Vec3 &v) {
+#if defined(__SSE2__)
+    if (has_mmx) {
+        float l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+        alignas(16) float q[4];
+        _mm_store_ps(q, _mm_div_ps(_mm_setr_ps(v.x, v.y, v.z, 0.0f), _mm_set1_ps(l)));
+        v = Vec3{q[0], q[1], q[2]};
+        return l;
+    }
+#endif
+    return vec_normalize_len(v, v);
+}
+
 static void diffuse_shade(TraceScene *sc, int32_t index, const Vec3 &p, TraceSample *s) {
     const TraceObject *o = &sc->objects[index];
     float value = 0.0f;
@@ -157,7 +170,7 @@ static void diffuse_shade(TraceScene *sc, int32_t index, const Vec3 &p, TraceSam
         if (sc->lights[i].kind != LIGHT_POINT) continue;
         Vec3 l;
         vec_sub(l, sc->lights[i].position, p);
-        float dist = vec_normalize_len(l, l);
+        float dist = tracer_unit(l);
         Vec3 n = surface_normal(o, p);
         float facing = vec_dot(n, l);
         if (!(facing > 0.0f) || shadowed(sc, index, p, l, dist)) value -= SHADOW_DARKEN;

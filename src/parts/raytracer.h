@@ -157,6 +157,10 @@ float tracer_camera_intersect(const TraceObject *object, const Vec3 &direction);
 // direction l (a shadow ray), without necessarily working out t.
 int tracer_blocks_light(TraceObject *object, const Vec3 &p, const Vec3 &l, float dist);
 
+// vec_normalize_len in place; with has_mmx the three quotients come from one packed division,
+// each lane rounded as the scalar one is.
+float tracer_unit(Vec3 &v);
+
 // One frame: tracer_animate, then tracer_render.
 void tracer_frame(TraceScene *scene, float s);
 

@@ -223,6 +223,27 @@ TEST_F(TracerTest, CameraConstantsGiveTheRoutinesTBitForBit) {
     }
 }
 
+// Random vectors of every size, and zero: the packed unit vector and length are the scalar ones
+// to the bit (NaN for zero in both).
+TEST(TracerUnit, PackedEqualsScalar) {
+    std::mt19937 rng(15);
+    std::uniform_real_distribution<float> any(-1.0f, 1.0f), power(-30.0f, 30.0f);
+    int32_t saved = has_mmx;
+    for (int round = 0; round < 500; round++) {
+        float scale = std::exp2(power(rng));
+        Vec3 v[2];
+        v[0] = v[1] = round ? Vec3{any(rng) * scale, any(rng) * scale, any(rng) * scale} : Vec3{};
+        float length[2];
+        for (int packed = 0; packed < 2; packed++) {
+            has_mmx = packed;
+            length[packed] = tracer_unit(v[packed]);
+        }
+        ASSERT_EQ(std::memcmp(&v[0], &v[1], sizeof v[0]), 0) << "round " << round;
+        ASSERT_EQ(std::memcmp(&length[0], &length[1], sizeof(float)), 0) << "round " << round;
+    }
+    has_mmx = saved;
+}
+
 // Random shadow rays from anywhere near the scene, some along an axis: the shadow test says what
 // the object's own routine says.
 TEST_F(TracerTest, ShadowTestsAgreeWithTheRoutines) {
