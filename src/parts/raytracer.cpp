@@ -25,6 +25,7 @@ constexpr float PLANAR_SCALE = 32.0f; // texels per unit on planes
 static const float fall_growth[3] = {0.1f, 0.2f, 0.4f};
 
 static_assert(sizeof(TraceSample) == 14, "a sample is seven 16-bit values");
+static_assert(TRACE_SLOTS <= 32, "merge_candidates keeps the objects seen in a 32-bit mask");
 
 // ---- intersections and texture coordinates ------------------------------------------------
 
@@ -82,6 +83,18 @@ float tracer_camera_intersect(const TraceObject *o, const Vec3 &d) {
     if (disc < 0.0f) return -1.0f;
     if (disc == 0.0f) return -b;
     return -b - std::sqrt(disc);
+}
+
+// tracer_camera_intersect where t comes out above 0, and -1 where it cannot: a plane's quotient
+// is only worked out when its sign can be positive (half the floor's rays look away from it).
+static inline float camera_t(const TraceObject *o, const Vec3 &d) {
+    if (o->shape != SHAPE_SPHERE) {
+        float along = axis_value(d, o->shape);
+        float gap = o->camera_constant;
+        if (!(gap > 0.0f && along > 0.0f) && !(gap < 0.0f && along < 0.0f)) return -1.0f;
+        return gap / along;
+    }
+    return tracer_camera_intersect(o, d);
 }
 
 static void planar_coords(const TraceObject *o, const Vec3 &p, TraceSample *s) {
@@ -150,7 +163,7 @@ static int shadowed(TraceScene *sc, int32_t self, const Vec3 &p, const Vec3 &l, 
     return 0;
 }
 
-float tracer_unit(Vec3 &v) {
+static inline float unit_and_length(Vec3 &v) {
 #if defined(__SSE2__)
     if (has_mmx) {
         float l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
@@ -163,6 +176,10 @@ float tracer_unit(Vec3 &v) {
     return vec_normalize_len(v, v);
 }
 
+float tracer_unit(Vec3 &v) {
+    return unit_and_length(v);
+}
+
 static void diffuse_shade(TraceScene *sc, int32_t index, const Vec3 &p, TraceSample *s) {
     const TraceObject *o = &sc->objects[index];
     float value = 0.0f;
@@ -170,7 +187,7 @@ static void diffuse_shade(TraceScene *sc, int32_t index, const Vec3 &p, TraceSam
         if (sc->lights[i].kind != LIGHT_POINT) continue;
         Vec3 l;
         vec_sub(l, sc->lights[i].position, p);
-        float dist = tracer_unit(l);
+        float dist = unit_and_length(l);
         Vec3 n = surface_normal(o, p);
         float facing = vec_dot(n, l);
         if (!(facing > 0.0f) || shadowed(sc, index, p, l, dist)) value -= SHADOW_DARKEN;
@@ -269,7 +286,7 @@ static int32_t nearest_hit(TraceScene *sc, const Vec3 &d, const uint8_t *list, i
     float nearest = sc->far_limit / 255.0f;
     for (int32_t k = 0; k < count; k++) {
         TraceObject *o = &sc->objects[list[k]];
-        float t = routines ? o->intersect(o, origin, d) : tracer_camera_intersect(o, d);
+        float t = routines ? o->intersect(o, origin, d) : camera_t(o, d);
         if (!(t > 0.0f)) continue;
         if (seen) seen->index[seen->count++] = list[k];
         if (t < nearest) {
@@ -608,15 +625,16 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
 // The union of four candidate lists, read position by position, without repeats.
 static void merge_candidates(const TraceCandidates *lists[4], TraceCandidates *merged) {
     merged->count = 0;
+    uint32_t known = 0;  // bit k: object k is in already (object numbers are below TRACE_SLOTS)
     int32_t longest = 0; // positions past every list add nothing
     for (int i = 0; i < 4; i++) longest = lists[i]->count > longest ? lists[i]->count : longest;
     for (int32_t pos = 0; pos < longest; pos++) {
         for (int i = 0; i < 4; i++) {
             if (pos >= lists[i]->count) continue;
             uint8_t index = lists[i]->index[pos];
-            int known = 0;
-            for (int32_t k = 0; k < merged->count; k++) known |= merged->index[k] == index;
-            if (!known) merged->index[merged->count++] = index;
+            if (known >> index & 1) continue;
+            known |= 1u << index;
+            merged->index[merged->count++] = index;
         }
     }
 }
