@@ -218,38 +218,60 @@ static constexpr ShuffleMasks three_byte_masks() {
 }
 static constexpr ShuffleMasks three_byte_shuffle = three_byte_masks();
 
-// The start of a row for byte channels with SSSE3's byte shuffle, which reverses and packs the
-// bytes in one step: sixteen pixels into three stores at 24 bits, four into one at 32 (the
-// bytes are moved first there, and the shuffle clears the mask byte). Returns the pixels done;
-// convert_row_bytes does the rest.
+// Sixteen pixel words at src as 3-byte screen pixels (blue, green, red) at dst: the byte
+// shuffle reverses and packs them, each output vector from two input ones.
+template <bool moved>
+__attribute__((target("ssse3"))) static inline void
+shuffle_sixteen(const uint32_t *src, uint8_t *dst, const __m128i m[6], __m128i up, __m128i down) {
+    const __m128i *in = reinterpret_cast<const __m128i *>(src);
+    __m128i *out = reinterpret_cast<__m128i *>(dst);
+    __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
+    __m128i c = _mm_loadu_si128(in + 2), d = _mm_loadu_si128(in + 3);
+    __m128i out0 = _mm_or_si128(_mm_shuffle_epi8(a, m[0]), _mm_shuffle_epi8(b, m[1]));
+    __m128i out1 = _mm_or_si128(_mm_shuffle_epi8(b, m[2]), _mm_shuffle_epi8(c, m[3]));
+    __m128i out2 = _mm_or_si128(_mm_shuffle_epi8(c, m[4]), _mm_shuffle_epi8(d, m[5]));
+    _mm_storeu_si128(out, move_bytes<moved>(out0, up, down));
+    _mm_storeu_si128(out + 1, move_bytes<moved>(out1, up, down));
+    _mm_storeu_si128(out + 2, move_bytes<moved>(out2, up, down));
+}
+
+// Four pixel words at src as 4-byte screen pixels (blue, green, red, 0) at dst.
+template <bool moved>
+__attribute__((target("ssse3"))) static inline void shuffle_four(const uint32_t *src, uint8_t *dst,
+                                                                 __m128i up, __m128i down) {
+    const __m128i order =
+        _mm_setr_epi8(3, 2, 1, -128, 7, 6, 5, -128, 11, 10, 9, -128, 15, 14, 13, -128);
+    __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
+                     _mm_shuffle_epi8(move_bytes<moved>(p, up, down), order));
+}
+
+// A row for byte channels with SSSE3's byte shuffle, which reverses and packs the bytes in one
+// step: sixteen pixels into three stores at 24 bits, four into one at 32 (the bytes are moved
+// first there, and the shuffle clears the mask byte). A row that does not end on a whole group
+// ends with the last whole group of the row, rewriting some pixels with the same bytes. Returns
+// the pixels done; convert_row_bytes does the rest of a row shorter than one group.
 template <bool moved>
 __attribute__((target("ssse3"))) static int32_t
 convert_row_shuffled(const uint32_t *src, uint8_t *dst, int32_t width, int32_t bytes_per_pixel,
                      __m128i up, __m128i down) {
-    const __m128i *in = reinterpret_cast<const __m128i *>(src);
-    __m128i *out = reinterpret_cast<__m128i *>(dst);
     int32_t x = 0;
     if (bytes_per_pixel == 4) {
-        const __m128i order =
-            _mm_setr_epi8(3, 2, 1, -128, 7, 6, 5, -128, 11, 10, 9, -128, 15, 14, 13, -128);
-        for (; x + 4 <= width; x += 4, in++, out++)
-            _mm_storeu_si128(
-                out, _mm_shuffle_epi8(move_bytes<moved>(_mm_loadu_si128(in), up, down), order));
+        for (; x + 4 <= width; x += 4) shuffle_four<moved>(src + x, dst + 4 * x, up, down);
+        if (x < width && width >= 4) {
+            shuffle_four<moved>(src + width - 4, dst + 4 * (width - 4), up, down);
+            x = width;
+        }
         return x;
     }
-    const __m128i *m = reinterpret_cast<const __m128i *>(three_byte_shuffle.mask);
-    const __m128i m0 = _mm_load_si128(m), m1 = _mm_load_si128(m + 1);
-    const __m128i m2 = _mm_load_si128(m + 2), m3 = _mm_load_si128(m + 3);
-    const __m128i m4 = _mm_load_si128(m + 4), m5 = _mm_load_si128(m + 5);
-    for (; x + 16 <= width; x += 16, in += 4, out += 3) {
-        __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
-        __m128i c = _mm_loadu_si128(in + 2), d = _mm_loadu_si128(in + 3);
-        __m128i out0 = _mm_or_si128(_mm_shuffle_epi8(a, m0), _mm_shuffle_epi8(b, m1));
-        __m128i out1 = _mm_or_si128(_mm_shuffle_epi8(b, m2), _mm_shuffle_epi8(c, m3));
-        __m128i out2 = _mm_or_si128(_mm_shuffle_epi8(c, m4), _mm_shuffle_epi8(d, m5));
-        _mm_storeu_si128(out, move_bytes<moved>(out0, up, down));
-        _mm_storeu_si128(out + 1, move_bytes<moved>(out1, up, down));
-        _mm_storeu_si128(out + 2, move_bytes<moved>(out2, up, down));
+    const __m128i *masks = reinterpret_cast<const __m128i *>(three_byte_shuffle.mask);
+    const __m128i m[6] = {_mm_load_si128(masks),     _mm_load_si128(masks + 1),
+                          _mm_load_si128(masks + 2), _mm_load_si128(masks + 3),
+                          _mm_load_si128(masks + 4), _mm_load_si128(masks + 5)};
+    for (; x + 16 <= width; x += 16) shuffle_sixteen<moved>(src + x, dst + 3 * x, m, up, down);
+    if (x < width && width >= 16) {
+        shuffle_sixteen<moved>(src + width - 16, dst + 3 * (width - 16), m, up, down);
+        x = width;
     }
     return x;
 }
