@@ -66,8 +66,10 @@ uint32_t intro_tunnel_entry(int32_t column, int32_t row);
 
 // Fills dst (512 x 256) with texture (256 x 256) seen through the tunnel table, the texture
 // shifted by an offset that swings with phase. The table holds the entries in 16 bits, all they
-// have, which halves what a frame reads of it.
+// have, which halves what a frame reads of it. Eight offsets at a time with SSE2 where there is
+// SSE2, giving the pixels of intro_draw_tunnel_plain.
 void intro_draw_tunnel(const uint16_t *table, const Image *texture, float phase, Image *dst);
+void intro_draw_tunnel_plain(const uint16_t *table, const Image *texture, float phase, Image *dst);
 
 // Adds the bob's red bytes (128 x 128) into the mask bytes of background with the bob's corner at
 // (x, y), saturating at 255. Rows and columns outside background are skipped. Four pixels at a

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -22,6 +23,25 @@ TEST(IntroTunnel, EntriesFollowTheAngleAndDepthFormulas) {
     // of a turn, a hair under 256 / pi truncating it to 191) while the distance is
     // sqrt(128^2 + 256^2) = 286.2, giving 62.
     EXPECT_EQ(intro_tunnel_entry(0, 0), 62u << 8 | 191u);
+}
+
+// Random tables, textures and phases (offsets wrapping past 0xFFFF): the packed tunnel draws the
+// plain one's pixels.
+TEST(IntroTunnel, PackedEqualsPlain) {
+    std::mt19937 rng(8);
+    std::vector<uint16_t> table(512 * 256);
+    Image *texture = flat_image(256, 256, 0), *packed = flat_image(512, 256, 0);
+    Image *plain = flat_image(512, 256, 0);
+    for (int round = 0; round < 20; round++) {
+        for (uint16_t &entry : table) entry = uint16_t(rng());
+        for (int32_t n = 0; n < 256 * 256; n++) texture->pixels[n] = rng();
+        const float phase = std::uniform_real_distribution<float>(-50.0f, 50.0f)(rng);
+        intro_draw_tunnel(table.data(), texture, phase, packed);
+        intro_draw_tunnel_plain(table.data(), texture, phase, plain);
+        ASSERT_TRUE(std::equal(packed->pixels, packed->pixels + 512 * 256, plain->pixels))
+            << "round " << round;
+    }
+    mem_free_all();
 }
 
 TEST(IntroBobs, AddIntoTheMaskBytesSaturatingAndStopAtTheFramesEdges) {
