@@ -96,7 +96,6 @@ int raytraced_run() {
     if (!raytraced_scene) return 0; // not loaded: nothing to trace into
     float dt = frame_time;
     if (!raytraced_fade(dt)) return 0;
-    image_fill_rect(FrameBuffer, 0, 0, 0, TRACE_WIDTH, TRACE_HEIGHT);
     tracer_frame(raytraced_scene, dt * RAYTRACED_STEP);
     raytraced_from_tracer(FrameBuffer->pixels, TRACE_WIDTH * TRACE_HEIGHT);
     blit_masked(BarUp, FrameBuffer, 0, 0, 304, 29, -32, 0);

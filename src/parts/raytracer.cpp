@@ -72,7 +72,7 @@ void tracer_camera_constants(TraceScene *sc) {
 }
 
 // sphere_intersect and plane_intersect with the camera as origin, their operations in order.
-float tracer_camera_intersect(const TraceObject *o, const Vec3 &d) {
+static inline float camera_intersect(const TraceObject *o, const Vec3 &d) {
     if (o->shape != SHAPE_SPHERE) {
         float along = axis_value(d, o->shape);
         if (along == 0.0f) return -1.0f;
@@ -85,6 +85,10 @@ float tracer_camera_intersect(const TraceObject *o, const Vec3 &d) {
     return -b - std::sqrt(disc);
 }
 
+float tracer_camera_intersect(const TraceObject *o, const Vec3 &d) {
+    return camera_intersect(o, d);
+}
+
 // tracer_camera_intersect where t comes out above 0, and -1 where it cannot: a plane's quotient
 // is only worked out when its sign can be positive (half the floor's rays look away from it).
 static inline float camera_t(const TraceObject *o, const Vec3 &d) {
@@ -94,7 +98,7 @@ static inline float camera_t(const TraceObject *o, const Vec3 &d) {
         if (!(gap > 0.0f && along > 0.0f) && !(gap < 0.0f && along < 0.0f)) return -1.0f;
         return gap / along;
     }
-    return tracer_camera_intersect(o, d);
+    return camera_intersect(o, d);
 }
 
 static void planar_coords(const TraceObject *o, const Vec3 &p, TraceSample *s) {
@@ -656,9 +660,19 @@ static void coarse_pass(TraceScene *sc) {
     }
 }
 
+// Clears output rows first..last (inclusive).
+static void clear_rows(uint32_t *output, int32_t first, int32_t last) {
+    mem_fill(output + first * TRACE_WIDTH, 0, size_t(last - first + 1) * TRACE_WIDTH * 4);
+}
+
+// Each block row writes its own rows and the first row of the next (the corners of its split
+// blocks); the rows are cleared just before the first block row that writes them, while the
+// strip is about to be in the cache anyway.
 static void refine_blocks(TraceScene *sc) {
     camera_setup(&sc->cameras[sc->current_camera], TRACE_HEIGHT);
+    uint32_t *output = sc->cameras[sc->current_camera].output;
     for (int32_t r = 0; r + 1 < TRACE_COARSE_ROWS; r++) {
+        clear_rows(output, r ? r * TRACE_BLOCK + 1 : 0, (r + 1) * TRACE_BLOCK);
         for (int32_t c = 0; c + 1 < TRACE_COARSE_COLUMNS; c++) {
             const TraceCandidates *corner[4] = {
                 &sc->candidates[r * TRACE_COARSE_COLUMNS + c],
@@ -671,6 +685,7 @@ static void refine_blocks(TraceScene *sc) {
             refine(sc, c * TRACE_BLOCK, r * TRACE_BLOCK, TRACE_BLOCK, 0, &merged);
         }
     }
+    clear_rows(output, (TRACE_COARSE_ROWS - 1) * TRACE_BLOCK + 1, TRACE_HEIGHT - 1);
 }
 
 void tracer_render(TraceScene *sc) {

@@ -141,9 +141,10 @@ TraceScene *tracer_setup(uint32_t *output, const uint32_t *texture);
 // step in tracer seconds.
 void tracer_animate(TraceScene *scene, float s);
 
-// Traces the current state into the output, which the caller has cleared: pixels that no
-// object covers are not written, nor the last 7 columns and rows. has_mmx selects the packed
-// block fill and the single-pixel blocks written pixel by pixel; both give the same frame.
+// Traces the current state into the output: pixels that no object covers come out black, as do
+// the last 7 columns and rows (the tracer clears the rows as it goes, so the caller need not).
+// has_mmx selects the packed block fill and the single-pixel blocks written pixel by pixel; both
+// give the same frame.
 void tracer_render(TraceScene *scene);
 
 // Works out every object's camera constants for the current camera position.

@@ -85,15 +85,18 @@ TEST_F(TracerTest, SpheresFallFasterEachFrameAndBounceAtTheFloor) {
 
 // A sphere alone before nothing: every block on its rim with one, two or three corners on it is
 // split down to pixels, so it is drawn out to the last pixel traced one by one (this one has no
-// sliver bulging between two coarse rays that both missed).
+// sliver bulging between two coarse rays that both missed). Everything else comes out black
+// over an output that was not cleared, the never-traced edges too.
 TEST_F(TracerTest, ASphereAloneIsDrawnOutToItsRim) {
     scene->object_count = 3; // spheres only
     clear_spheres();
     Vec3 ahead{0.0f, 0.0f, 6.0f};
     vec_add(object(1)->position, scene->cameras[0].position, ahead);
     object(1)->radius = 1.2f;
-    std::fill(output.begin(), output.end(), 0u);
     tracer_render(scene);
+    for (int y = 0; y < TRACE_HEIGHT; y++)
+        for (int x = y < 249 ? 505 : 0; x < TRACE_WIDTH; x++)
+            ASSERT_EQ(output[y * TRACE_WIDTH + x], 0u) << x << "," << y;
     int drawn = 0, missing = 0;
     for (int y = 0; y < 248; y++)
         for (int x = 0; x < 504; x++) {
