@@ -64,7 +64,7 @@ void fill_flat_lit(const Face *face, Image *target) {
     }
     IntVertex p[3];
     int_positions(face, p);
-    walk_int(p, FLAT_LIT_RULES, target, [colour](const IntSpan &s) {
+    walk_int<FLAT_LIT_RULES>(p, target, [colour](const IntSpan &s) {
         for (int32_t x = s.first; x < s.last; x++) s.row[x] = colour;
     });
 }
@@ -80,7 +80,7 @@ static void fill_texture_layer(const Face *face, Image *target, int layer, const
         p[k].value[TEX_V] = walk_trunc(face->uv[layer + 2 * k + 1], WALK_VALUE_LIMIT);
     }
     const uint32_t *texels = texture->pixels;
-    walk_int(p, TEXTURE_RULES, target, [texels](const IntSpan &s) {
+    walk_int<TEXTURE_RULES>(p, target, [texels](const IntSpan &s) {
         uint32_t u = s.value[TEX_U], v = s.value[TEX_V];
         uint32_t du = s.step[TEX_U], dv = s.step[TEX_V];
         for (int32_t x = s.first; x < s.last; x++) {
@@ -118,7 +118,7 @@ void fill_gouraud(const Face *face, Image *target) {
             p[k].value[c] = channel(face->colour, c + 1) * light / 256;
     }
     uint32_t mask = channel(face->colour, 0);
-    walk_int(p, GOURAUD_RULES, target, [mask](const IntSpan &s) {
+    walk_int<GOURAUD_RULES>(p, target, [mask](const IntSpan &s) {
         uint32_t r = s.value[CHAN_RED], g = s.value[CHAN_GREEN], b = s.value[CHAN_BLUE];
         uint32_t dr = s.step[CHAN_RED], dg = s.step[CHAN_GREEN], db = s.step[CHAN_BLUE];
         for (int32_t x = s.first; x < s.last; x++) {

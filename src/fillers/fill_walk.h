@@ -56,7 +56,9 @@ struct IntVertex {
     int32_t value[WALK_VALUES];
 };
 
-// What tells the members of the integer branch apart.
+// What tells the members of the integer branch apart. Each member passes its rules as a
+// template argument, so that every walker is compiled for its own member with the tests and
+// counts below as constants.
 struct IntRules {
     // Sort (0,1), (0,2), (1,2) and put the left vertex of a flat top first; else sort (0,1),
     // (1,2), (0,1) and leave a flat top's order alone.
@@ -158,8 +160,8 @@ inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t ext
 
 // The carried values of the edge from a to b. Only the left edge of a row reads them, so the
 // right edge goes without.
-inline void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b,
-                            const IntRules &rules, const WalkHeight &h) {
+template <IntRules rules>
+void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b, const WalkHeight &h) {
     for (int k = 0; k < rules.value_count; k++) {
         e.value[k] = static_cast<uint32_t>(a.value[k]) << rules.value_shift;
         if (h.dy != 0)
@@ -170,11 +172,11 @@ inline void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b,
 
 // The edge that ran 0->1 turns along 1->2 at the middle row; left tells whether it is the
 // left edge, whose values count.
-inline void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, int32_t extra,
-                          bool left, const IntRules &rules) {
+template <IntRules rules>
+void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, int32_t extra, bool left) {
     const WalkHeight h = walk_height(v1, v2);
     IntEdge next = walk_int_edge(v1, v2, extra, h);
-    if (left) walk_int_values(next, v1, v2, rules, h);
+    if (left) walk_int_values<rules>(next, v1, v2, h);
     if (!rules.reanchor) {
         next.x = e.x;
         for (int k = 0; k < rules.value_count; k++) next.value[k] = e.value[k];
@@ -183,9 +185,9 @@ inline void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, 
 }
 
 // Walks rows y .. y_end - 1. Returns false when the triangle ran off the bottom of the target.
-template <class Span>
+template <IntRules rules, class Span>
 bool walk_int_rows(IntEdge &l, IntEdge &r, int32_t y, int32_t y_end, const uint32_t *gradient,
-                   const IntRules &rules, Image *target, Span &span) {
+                   Image *target, Span &span) {
     for (; y < y_end; y++) {
         if (y >= target->height) return false;
         int32_t first = l.x >> 16, last = r.x >> 16;
@@ -210,8 +212,7 @@ bool walk_int_rows(IntEdge &l, IntEdge &r, int32_t y, int32_t y_end, const uint3
 
 // Sorts and draws one triangle of the integer branch: constant horizontal value gradients from
 // the plane through the three vertices, 16.16 edges, span(IntSpan) per visible row.
-template <class Span>
-void walk_int(IntVertex p[3], const IntRules &rules, Image *target, Span span) {
+template <IntRules rules, class Span> void walk_int(IntVertex p[3], Image *target, Span span) {
     walk_sort_int(p, rules.outer_sort);
     const IntVertex &v0 = p[0], &v1 = p[1], &v2 = p[2];
     if (v2.y - v0.y < 1) return;
@@ -230,9 +231,9 @@ void walk_int(IntVertex p[3], const IntRules &rules, Image *target, Span span) {
         int left = (rules.outer_sort || v0.x < v1.x) ? 0 : 1;
         const WalkHeight h = walk_height(v0, v2); // both sides are as high
         IntEdge l = walk_int_edge(p[left], v2, 0, h);
-        walk_int_values(l, p[left], v2, rules, h);
+        walk_int_values<rules>(l, p[left], v2, h);
         IntEdge r = walk_int_edge(p[1 - left], v2, rules.right_extra, h);
-        walk_int_rows(l, r, v0.y, v2.y, gradient, rules, target, span);
+        walk_int_rows<rules>(l, r, v0.y, v2.y, gradient, target, span);
         return;
     }
     const WalkHeight h02 = walk_height(v0, v2), h01 = walk_height(v0, v1);
@@ -244,16 +245,16 @@ void walk_int(IntVertex p[3], const IntRules &rules, Image *target, Span span) {
     else
         long_left = rules.long_left_on_tie ? lng.dx <= upper.dx : lng.dx < upper.dx;
     if (long_left)
-        walk_int_values(lng, v0, v2, rules, h02);
+        walk_int_values<rules>(lng, v0, v2, h02);
     else
-        walk_int_values(upper, v0, v1, rules, h01);
+        walk_int_values<rules>(upper, v0, v1, h01);
     IntEdge &l = long_left ? lng : upper;
     IntEdge &r = long_left ? upper : lng;
     r.x += rules.right_extra;
-    if (!walk_int_rows(l, r, v0.y, v1.y, gradient, rules, target, span)) return;
+    if (!walk_int_rows<rules>(l, r, v0.y, v1.y, gradient, target, span)) return;
     if (v1.y == v2.y) return;
-    walk_int_turn(upper, v1, v2, long_left ? rules.right_extra : 0, !long_left, rules);
-    walk_int_rows(l, r, v1.y, v2.y, gradient, rules, target, span);
+    walk_int_turn<rules>(upper, v1, v2, long_left ? rules.right_extra : 0, !long_left);
+    walk_int_rows<rules>(l, r, v1.y, v2.y, gradient, target, span);
 }
 
 // ---------------------------------------------------------------------------------------------

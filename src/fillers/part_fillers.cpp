@@ -48,7 +48,7 @@ template <class Texel>
 static void shaded_triangle(IntVertex p[3], const Texel *indices, const Texel *levels,
                             Image *target) {
     const uint32_t *table = shade_table;
-    walk_int(p, SHADED_RULES, target, [=](const IntSpan &s) {
+    walk_int<SHADED_RULES>(p, target, [=](const IntSpan &s) {
         uint32_t u = s.value[COLOUR_U], v = s.value[COLOUR_V];
         uint32_t eu = s.value[ENV_U], ev = s.value[ENV_V];
         for (int32_t x = s.first; x < s.last; x++) {
