@@ -25,6 +25,16 @@ static constexpr int CLIP_MAX_STRIDE = 3 + 2 * CLIP_MAX_LAYERS + 1;
 // Each pass of clip_polygon_pair at most doubles the vertex count: 3 -> 6 -> 12.
 static constexpr int CLIP_MAX_VERTICES = 12;
 
+// The four side planes of a view as the inside test reads them, taken once per frame.
+struct SidePlanes {
+#if defined(__SSE2__)
+    __m128 x, y, z; // lanes: left, right, top, bottom
+#endif
+};
+
+static SidePlanes side_planes(const RenderView *view);
+static void submit_face_with(RenderView *view, const SidePlanes &planes, Face *face, Image *target);
+
 // The depth list shared by every scene, and the second array of the radix sort.
 static Face *depth_list[DEPTH_LIST_SIZE];
 static Face *depth_sorted[DEPTH_LIST_SIZE];
@@ -370,6 +380,7 @@ void render_scene_ticks(Scene *scene, float ticks) {
     const bool fresh = (scene->flags & (SCENE_ANIMATE | SCENE_FROZEN)) != SCENE_FROZEN;
     if (fresh) animate(scene, ticks);
     RenderView *view = scene->view;
+    const SidePlanes planes = side_planes(view);
     const int order = scene->flags & SCENE_ORDER_MASK;
     if (order == 1 || order == 3) {
         if (fresh) {
@@ -382,7 +393,7 @@ void render_scene_ticks(Scene *scene, float ticks) {
         for (int i = 0; i < depth_count; i++) {
             if (i + FACE_PREFETCH_AHEAD < depth_count)
                 prefetch_face(depth_list[i + FACE_PREFETCH_AHEAD]);
-            submit_face(view, depth_list[i], scene->target);
+            submit_face_with(view, planes, depth_list[i], scene->target);
         }
         return;
     }
@@ -395,7 +406,7 @@ void render_scene_ticks(Scene *scene, float ticks) {
         for (int j = 0; j < obj->face_count; j++) {
             if (!object_face_visible(view, i, &obj->faces[j])) continue;
             copy_face_normals(obj->faces[j], obj);
-            submit_face(view, &obj->faces[j], scene->target);
+            submit_face_with(view, planes, &obj->faces[j], scene->target);
         }
     }
 }
@@ -570,10 +581,9 @@ static void copy_to_scratch(Face *s, const Face *face) {
     s->flat_intensity = face->flat_intensity;
     s->clip_stride = face->clip_stride;
     s->uv_count = face->uv_count;
-    for (int t = 0; t < FACE_TEXTURES; t++) {
-        s->texture[t] = face->texture[t];
-        s->uv_layer[t] = face->uv_layer[t];
-    }
+    // Fixed sizes, so that the copies stay a few moves.
+    std::memcpy(s->texture, face->texture, sizeof(s->texture));
+    std::memcpy(s->uv_layer, face->uv_layer, sizeof(s->uv_layer));
 }
 
 // Hands the scratch face to the face's draw hook or to the filler table.
@@ -591,21 +601,58 @@ static void eye_point(const Face *face, int k, float near, float *c) {
     c[2] = face->v[k].z + near;
 }
 
-static bool inside_planes(const RenderView *view, const float *c) {
-    return plane_dot(view->left_plane, c) < 0.0f && plane_dot(view->right_plane, c) < 0.0f &&
-           plane_dot(view->top_plane, c) < 0.0f && plane_dot(view->bottom_plane, c) < 0.0f;
+int view_triangle_inside_plain(const RenderView *view, const float c[3][3]) {
+    for (int k = 0; k < 3; k++)
+        if (!(plane_dot(view->left_plane, c[k]) < 0.0f &&
+              plane_dot(view->right_plane, c[k]) < 0.0f &&
+              plane_dot(view->top_plane, c[k]) < 0.0f &&
+              plane_dot(view->bottom_plane, c[k]) < 0.0f))
+            return 0;
+    return 1;
+}
+
+#if defined(__SSE2__)
+// The four planes side by side, one lane each: every lane forms x * p0 + y * p1 + z * p2 in the
+// order plane_dot does, so the signs are the very ones of the plain test.
+static SidePlanes side_planes(const RenderView *view) {
+    const Vec3 &l = view->left_plane, &r = view->right_plane, &t = view->top_plane,
+               &b = view->bottom_plane;
+    return SidePlanes{_mm_setr_ps(l.x, r.x, t.x, b.x), _mm_setr_ps(l.y, r.y, t.y, b.y),
+                      _mm_setr_ps(l.z, r.z, t.z, b.z)};
+}
+
+static bool triangle_inside(const RenderView *, const SidePlanes &planes, const float c[3][3]) {
+    __m128 inside = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    for (int k = 0; k < 3; k++) {
+        const __m128 d = _mm_add_ps(_mm_add_ps(_mm_mul_ps(planes.x, _mm_set1_ps(c[k][0])),
+                                               _mm_mul_ps(planes.y, _mm_set1_ps(c[k][1]))),
+                                    _mm_mul_ps(planes.z, _mm_set1_ps(c[k][2])));
+        inside = _mm_and_ps(inside, _mm_cmplt_ps(d, _mm_setzero_ps()));
+    }
+    return _mm_movemask_ps(inside) == 0xF;
+}
+#else
+static SidePlanes side_planes(const RenderView *) {
+    return SidePlanes{};
+}
+
+static bool triangle_inside(const RenderView *view, const SidePlanes &, const float c[3][3]) {
+    return view_triangle_inside_plain(view, c);
+}
+#endif
+
+int view_triangle_inside(const RenderView *view, const float c[3][3]) {
+    return triangle_inside(view, side_planes(view), c);
 }
 
 // A triangle inside all four planes leaves both clipping passes as it came, and the fan is the
 // triangle itself: its clip vertices go straight from the face to the scratch face, the same
 // floats by the same arithmetic as through the clip layout. False when a vertex is not inside.
-static bool submit_inside(RenderView *view, Face *face, Image *target) {
+static bool submit_inside(RenderView *view, const SidePlanes &planes, Face *face, Image *target) {
     const float near = view->near;
     float c[3][3];
-    for (int k = 0; k < 3; k++) {
-        eye_point(face, k, near, c[k]);
-        if (!inside_planes(view, c[k])) return false;
-    }
+    for (int k = 0; k < 3; k++) eye_point(face, k, near, c[k]);
+    if (!triangle_inside(view, planes, c)) return false;
     Face *s = view->scratch;
     copy_to_scratch(s, face);
     const int layers = layers_of(face);
@@ -624,12 +671,12 @@ static bool submit_inside(RenderView *view, Face *face, Image *target) {
     return true;
 }
 
-static void submit_polygon(RenderView *view, Face *face, Image *target) {
+static void submit_polygon(RenderView *view, const SidePlanes &planes, Face *face, Image *target) {
     const float near = view->near;
     if (face->v[0].z < -near && face->v[1].z < -near && face->v[2].z < -near) return;
     light_face(view, face);
     if (face->flags & FACE_ENVMAP) env_map(face);
-    if (submit_inside(view, face, target)) return;
+    if (submit_inside(view, planes, face, target)) return;
     float in[3 * CLIP_MAX_STRIDE];
     float mid[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
     float out[CLIP_MAX_VERTICES * CLIP_MAX_STRIDE];
@@ -655,6 +702,11 @@ static void submit_polygon(RenderView *view, Face *face, Image *target) {
 }
 
 void submit_face(RenderView *view, Face *face, Image *target) {
+    submit_face_with(view, side_planes(view), face, target);
+}
+
+static void submit_face_with(RenderView *view, const SidePlanes &planes, Face *face,
+                             Image *target) {
     view->target = target;
     if (!target || (face->flags & FACE_HIDDEN)) return;
     const float near = view->near;
@@ -683,7 +735,7 @@ void submit_face(RenderView *view, Face *face, Image *target) {
         }
         return;
     default:
-        submit_polygon(view, face, target);
+        submit_polygon(view, planes, face, target);
         return;
     }
 }

@@ -68,6 +68,12 @@ float light_intensity(const Light *light, const Vec3 &p, const Vec3 &n);
 // 1 when face passes the back-face test (or is a kind that skips it), else 0.
 int face_visible(const RenderView *view, const Face *face);
 
+// 1 when each of the three eye-space points c[k] lies strictly inside all four side planes of
+// view (plane . c < 0), else 0. The packed path tests the four planes at once; the plain one is
+// what it must equal.
+int view_triangle_inside(const RenderView *view, const float c[3][3]);
+int view_triangle_inside_plain(const RenderView *view, const float c[3][3]);
+
 // Lights, clips, projects and draws one face into target (through its draw_hook or
 // dispatch_fill). Rewrites the face's lighting, environment coordinates and, for points and
 // flares, vertex 0.

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -175,6 +177,37 @@ TEST(RenderPaths, TheBackFaceTestOnProjectedPointsIsFaceVisible) {
     }
     render_scene_ticks(scene, 1.0f);
     check("frozen");
+    mem_free_all();
+}
+
+// The four-planes-at-once inside test against the plane-by-plane one: points near the view's
+// edges, on a plane (a dot product of 0 is not inside), behind the eye, not finite; then planes
+// of no particular view.
+TEST(RenderPaths, TheInsideTestOfAllPlanesAtOnceIsThePlainOne) {
+    RenderView *view = view_create(512, 256, 400);
+    ASSERT_TRUE(view);
+    std::mt19937 rng(14);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    const float odd[] = {0.0f, -0.0f, NAN, INFINITY, -INFINITY};
+    int inside = 0;
+    for (int i = 0; i < 600; i++) {
+        if (i == 300) // planes of no particular view
+            for (Vec3 *n :
+                 {&view->left_plane, &view->right_plane, &view->top_plane, &view->bottom_plane})
+                *n = Vec3{unit(rng), unit(rng), unit(rng)};
+        float c[3][3];
+        for (auto &p : c) {
+            const float z = 400.0f + 500.0f * unit(rng);
+            p[0] = z * 0.65f * unit(rng), p[1] = z * 0.33f * unit(rng), p[2] = z;
+        }
+        if (i % 7 == 0) c[i % 3][0] = c[i % 3][2] * (256.0f / 400.5f); // on the right plane
+        if (i % 11 == 0) c[i % 3][i % 2] = odd[i % 5];
+        const int plain = view_triangle_inside_plain(view, c);
+        ASSERT_EQ(view_triangle_inside(view, c), plain) << i;
+        inside += plain;
+    }
+    EXPECT_GT(inside, 100); // both answers were given
+    EXPECT_LT(inside, 500);
     mem_free_all();
 }
 
