@@ -241,44 +241,61 @@ static int depth_key_of(const Face *face) {
     return static_cast<int>(key);
 }
 
+// One stable counting pass on the byte of (key - low) at shift: from -> to, with the keys
+// alongside. A reversed pass fills to from its end, as if the list were reversed after it.
+static void sort_pass(Face *const *from, const uint32_t *from_keys, Face **to, uint32_t *to_keys,
+                      int count, uint32_t low, int shift, int *slot, bool reversed) {
+    for (int i = 0; i < count; i++) {
+        int at = slot[((from_keys[i] - low) >> shift) & 0xFF]++;
+        if (reversed) at = count - 1 - at;
+        to[at] = from[i];
+        to_keys[at] = from_keys[i];
+    }
+}
+
 void depth_sort(Face **faces, Face **scratch, int count) {
     // The keys travel beside the pointers, so that only the first pass reaches into the faces.
     static uint32_t keys[DEPTH_LIST_SIZE], keys_scratch[DEPTH_LIST_SIZE];
     if (count > DEPTH_LIST_SIZE) count = DEPTH_LIST_SIZE;
-    // All four histograms in one pass, turned into bucket starts.
-    int start[4][256] = {};
+    if (count <= 0) return;
+    // Sorting by key - low orders as the key itself does, and a frame's keys span far less than
+    // 32 bits: only the bytes of that span need a pass. Stable passes from the least significant
+    // byte give the one stable order whatever the digits, so the order is that of four passes.
+    uint32_t low = UINT32_MAX, high = 0;
     for (int i = 0; i < count; i++) {
         const uint32_t key = static_cast<uint32_t>(faces[i]->depth_key);
         keys[i] = key;
-        for (int b = 0; b < 4; b++) start[b][(key >> (8 * b)) & 0xFF]++;
+        low = key < low ? key : low;
+        high = key > high ? key : high;
     }
-    bool shared[4] = {}; // every key has the same byte b: that pass would change nothing
-    for (int b = 0; b < 4; b++) {
+    int passes = 0;
+    for (uint32_t span = high - low; span != 0; span >>= 8) passes++;
+    if (passes == 0) { // one key for all: far to near is the reverse of the list
+        std::reverse(faces, faces + count);
+        return;
+    }
+    int start[4][256] = {};
+    for (int i = 0; i < count; i++) {
+        const uint32_t key = keys[i] - low;
+        for (int b = 0; b < passes; b++) start[b][(key >> (8 * b)) & 0xFF]++;
+    }
+    for (int b = 0; b < passes; b++) {
         int sum = 0;
         for (int d = 0; d < 256; d++) {
             const int n = start[b][d];
-            shared[b] |= n == count;
             start[b][d] = sum;
             sum += n;
         }
     }
-    // Four stable passes, least significant byte first.
+    // Ascending through the passes; the last one writes far to near.
     Face **from = faces, **to = scratch;
     uint32_t *from_keys = keys, *to_keys = keys_scratch;
-    for (int b = 0; b < 4; b++) {
-        if (shared[b]) continue;
-        int *slot = start[b];
-        for (int i = 0; i < count; i++) {
-            const int at = slot[(from_keys[i] >> (8 * b)) & 0xFF]++;
-            to[at] = from[i];
-            to_keys[at] = from_keys[i];
-        }
+    for (int b = 0; b < passes; b++) {
+        sort_pass(from, from_keys, to, to_keys, count, low, 8 * b, start[b], b == passes - 1);
         std::swap(from, to);
         std::swap(from_keys, to_keys);
     }
     if (from != faces) std::copy(from, from + count, faces);
-    // Ascending now; far to near is the reverse.
-    std::reverse(faces, faces + count);
 }
 
 // Where each object's points start in screen_xy, -1 when they were not projected. They are

@@ -84,10 +84,11 @@ void submit_face(RenderView *view, Face *face, Image *target);
 // interpolated.
 int clip_polygon_pair(const Vec3 &a, const Vec3 &b, const float *in, int n, int stride, float *out);
 
-// Sorts faces far to near by depth_key (unsigned): four byte-wide counting passes, then the list
-// reversed; faces with equal keys come out in the reverse of their order in the list. scratch
-// holds count pointers. count is at most DEPTH_LIST_SIZE (beyond it, only that many are sorted).
-// Nothing is allocated.
+// Sorts faces far to near by depth_key (unsigned), as four byte-wide stable counting passes and
+// then the list reversed would: faces with equal keys come out in the reverse of their order in
+// the list. Only the bytes the keys' span needs take a pass, the last one writing in reverse.
+// scratch holds count pointers. count is at most DEPTH_LIST_SIZE (beyond it, only that many are
+// sorted). Nothing is allocated.
 void depth_sort(Face **faces, Face **scratch, int count);
 
 // Adds the s x s sprite image (scaled, bytes 1..3 saturating) into target, centred on (x, y).

@@ -211,4 +211,31 @@ TEST(RenderPaths, TheInsideTestOfAllPlanesAtOnceIsThePlainOne) {
     mem_free_all();
 }
 
+// The depth sort against a stable sort of the unsigned keys, reversed: keys over a narrow span
+// and over all 32 bits, many equal, at both ends of the range, one key for all.
+TEST(RenderPaths, TheDepthSortIsAStableSortReversed) {
+    std::mt19937 rng(15);
+    std::vector<Face> faces(3000);
+    std::vector<Face *> list(faces.size()), scratch(faces.size()), expected;
+    for (int round = 0; round < 40; round++) {
+        const int count = 1 + static_cast<int>(rng() % faces.size());
+        const uint32_t span = round % 4 == 0   ? 0
+                              : round % 4 == 1 ? 40
+                              : round % 4 == 2 ? 70000
+                                               : ~0u;
+        const uint32_t base = round % 5 == 0 ? 0u - span / 2 : static_cast<uint32_t>(rng());
+        for (int i = 0; i < count; i++) {
+            faces[i].depth_key = static_cast<int>(base + (span ? rng() % (span + 1ull) : 0));
+            list[i] = &faces[i];
+        }
+        expected.assign(list.begin(), list.begin() + count);
+        std::stable_sort(expected.begin(), expected.end(), [](const Face *a, const Face *b) {
+            return static_cast<uint32_t>(a->depth_key) < static_cast<uint32_t>(b->depth_key);
+        });
+        std::reverse(expected.begin(), expected.end());
+        depth_sort(list.data(), scratch.data(), count);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), list.begin())) << round;
+    }
+}
+
 } // namespace
