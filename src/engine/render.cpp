@@ -172,11 +172,13 @@ static void copy_face_vertices(Face &f, const SceneObject *obj) {
     for (int k = 0; k < 3; k++) f.v[k] = obj->view_points[f.point_index[k]];
 }
 
-// Only lighting and environment mapping read the vertex normals, and only of faces that are
-// drawn, so they are copied as a face is about to be drawn rather than for every face. The view
-// normals change only where the points are transformed, so the copy is the one a copy at the
+// Only Gouraud lighting and environment mapping read the vertex normals, and only of faces that
+// are drawn, so they are copied as such a face is about to be drawn rather than for every face. The
+// view normals change only where the points are transformed, so the copy is the one a copy at the
 // transform would have made.
 static void copy_face_normals(Face &f, const SceneObject *obj) {
+    // Gouraud lighting and environment mapping; a face that does neither never reads them.
+    if ((f.flags & (FACE_GOURAUD | FACE_FLAT)) != FACE_GOURAUD && !(f.flags & FACE_ENVMAP)) return;
     for (int k = 0; k < 3; k++) f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
 }
 
