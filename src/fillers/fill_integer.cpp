@@ -81,13 +81,8 @@ static void fill_texture_layer(const Face *face, Image *target, int layer, const
     }
     const uint32_t *texels = texture->pixels;
     walk_int<TEXTURE_RULES>(p, target, [texels](const IntSpan &s) {
-        uint32_t u = s.value[TEX_U], v = s.value[TEX_V];
-        uint32_t du = s.step[TEX_U], dv = s.step[TEX_V];
-        for (int32_t x = s.first; x < s.last; x++) {
-            s.row[x] = texels[(v >> 16 & 255) << 8 | (u >> 16 & 255)];
-            u += du;
-            v += dv;
-        }
+        fill_texel_span(s.row + s.first, s.last - s.first, texels, s.value[TEX_U], s.value[TEX_V],
+                        s.step[TEX_U], s.step[TEX_V]);
     });
 }
 

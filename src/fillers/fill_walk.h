@@ -15,6 +15,10 @@
 #include <cstdint>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Textures are 256 x 256 words; the lookups mask their index to 16 bits.
 constexpr int64_t FILL_TEXTURE_WORDS = 65536;
 
@@ -32,6 +36,58 @@ inline bool fill_target_ok(const Image *t) {
 // A coordinate set of six floats starting at layer lies inside the face's uv array.
 inline bool fill_layer_ok(int layer) {
     return layer >= 0 && layer <= FACE_UV_FLOATS - 6;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Texel spans
+
+// n pixels of an affine texture span: 16.16 texel coordinates u, v stepped by du, dv modulo
+// 2^32, each pixel the texel at row (v >> 16) & 255, column (u >> 16) & 255 of a 256-wide
+// texture. The plain form, which fill_texel_span must equal.
+inline void fill_texel_span_plain(uint32_t *dst, int32_t n, const uint32_t *texels, uint32_t u,
+                                  uint32_t v, uint32_t du, uint32_t dv) {
+    for (int32_t i = 0; i < n; i++, u += du, v += dv)
+        dst[i] = texels[(v >> 16 & 255) << 8 | (u >> 16 & 255)];
+}
+
+// Spans shorter than this gain nothing from the packed loop.
+constexpr int32_t FILL_PACKED_SPAN = 8;
+
+// fill_texel_span_plain with the texel numbers of four pixels formed at once; the coordinates
+// after i pixels are u + i * du (modulo 2^32) either way. Inline in every span loop: most spans
+// are a few pixels, which a call would cost more than.
+[[gnu::always_inline]] inline void fill_texel_span(uint32_t *dst, int32_t n, const uint32_t *texels,
+                                                   uint32_t u, uint32_t v, uint32_t du,
+                                                   uint32_t dv) {
+#if defined(__SSE2__)
+    if (n >= FILL_PACKED_SPAN) {
+        auto lanes = [](uint32_t c, uint32_t d) {
+            return _mm_setr_epi32(static_cast<int>(c), static_cast<int>(c + d),
+                                  static_cast<int>(c + 2 * d), static_cast<int>(c + 3 * d));
+        };
+        __m128i us = lanes(u, du), vs = lanes(v, dv);
+        const __m128i du4 = _mm_set1_epi32(static_cast<int>(4 * du));
+        const __m128i dv4 = _mm_set1_epi32(static_cast<int>(4 * dv));
+        const __m128i column = _mm_set1_epi32(0xFF), row = _mm_set1_epi32(0xFF00);
+        int32_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const __m128i at = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(vs, 8), row),
+                                            _mm_and_si128(_mm_srli_epi32(us, 16), column));
+            alignas(16) uint32_t texel[4];
+            _mm_store_si128(reinterpret_cast<__m128i *>(texel), at);
+            dst[i] = texels[texel[0]];
+            dst[i + 1] = texels[texel[1]];
+            dst[i + 2] = texels[texel[2]];
+            dst[i + 3] = texels[texel[3]];
+            us = _mm_add_epi32(us, du4);
+            vs = _mm_add_epi32(vs, dv4);
+        }
+        const uint32_t done = static_cast<uint32_t>(i);
+        fill_texel_span_plain(dst + i, n - i, texels, u + done * du, v + done * dv, du, dv);
+        return;
+    }
+#endif
+    fill_texel_span_plain(dst, n, texels, u, v, du, dv);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -127,9 +127,7 @@ void fill_unit_textured_triangle(float x0, float y0, float u0, float v0, float x
         }
         if (end > width + 1) end = width + 1; // the last pixel is end - 2
         uint32_t *px = target->pixels + static_cast<size_t>(row) * width;
-        for (int32_t x = first; x < end - 1; x++) {
-            px[x] = texels[(tv >> 16 & 255) << 8 | (tu >> 16 & 255)];
-            tu += step_u, tv += step_v;
-        }
+        if (first < end - 1)
+            fill_texel_span(px + first, end - 1 - first, texels, tu, tv, step_u, step_v);
     });
 }

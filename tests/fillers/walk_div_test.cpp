@@ -1,10 +1,12 @@
-// The walkers' division through a shared reciprocal against the plain 64-bit one.
+// The walkers' short cuts against their plain forms: the division through a shared reciprocal
+// against the 64-bit one, the packed texel span against the pixel-by-pixel one.
 
 #include "fillers/fill_walk.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -37,6 +39,24 @@ TEST(WalkDiv, EqualsThePlainDivision) {
         for (int64_t den : {int64_t{1}, int64_t{-1}, int64_t{3}, int64_t{7}, edge - 1, edge})
             check(num, den, 0);
     check(int64_t{1} << 40, 3, 16); // past the bound once shifted
+}
+
+// Random spans of every length around the packed loop's four pixels, with coordinates and steps
+// anywhere in 32 bits (they wrap), over a texture whose every word differs.
+TEST(WalkSpan, PackedTexelSpanEqualsThePlainOne) {
+    std::mt19937 rng(12);
+    std::vector<uint32_t> texels(65536);
+    for (auto &t : texels) t = static_cast<uint32_t>(rng());
+    std::vector<uint32_t> packed(80), plain(80);
+    for (int i = 0; i < 400; i++) {
+        const int32_t n = static_cast<int32_t>(rng() % 40);
+        const uint32_t u = rng(), v = rng();
+        const uint32_t du = i % 2 ? rng() : rng() % 0x40000 - 0x20000, dv = rng() >> (i % 16);
+        for (size_t k = 0; k < packed.size(); k++) packed[k] = plain[k] = static_cast<uint32_t>(k);
+        fill_texel_span(packed.data() + 1, n, texels.data(), u, v, du, dv);
+        fill_texel_span_plain(plain.data() + 1, n, texels.data(), u, v, du, dv);
+        ASSERT_EQ(packed, plain) << i; // the words around the span untouched alike
+    }
 }
 
 } // namespace
