@@ -227,17 +227,23 @@ void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b, const W
 }
 
 // The edge that ran 0->1 turns along 1->2 at the middle row; left tells whether it is the
-// left edge, whose values count.
+// left edge, whose values count. It becomes the edge from 1 to 2 field by field in place (a
+// fresh edge copied over it would be read back before its stores have landed), keeping its
+// position and values unless the rules reanchor; a right edge's values, which nothing reads,
+// are cleared as a fresh edge has them.
 template <IntRules rules>
 void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, int32_t extra, bool left) {
     const WalkHeight h = walk_height(v1, v2);
-    IntEdge next = walk_int_edge(v1, v2, extra, h);
-    if (left) walk_int_values<rules>(next, v1, v2, h);
-    if (!rules.reanchor) {
-        next.x = e.x;
-        for (int k = 0; k < rules.value_count; k++) next.value[k] = e.value[k];
+    if (rules.reanchor) e.x = v1.x * 65536 + extra;
+    e.dx = h.dy != 0 ? walk_div_by(v2.x - v1.x, h.divisor, 16) : 0;
+    for (int k = 0; k < rules.value_count; k++) {
+        if (rules.reanchor)
+            e.value[k] = left ? static_cast<uint32_t>(v1.value[k]) << rules.value_shift : 0;
+        e.step[k] = left && h.dy != 0
+                        ? static_cast<uint32_t>(walk_div_by(int64_t{v2.value[k]} - v1.value[k],
+                                                            h.divisor, rules.value_shift))
+                        : 0;
     }
-    e = next;
 }
 
 // Walks rows y .. y_end - 1. Returns false when the triangle ran off the bottom of the target.
