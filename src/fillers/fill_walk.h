@@ -101,10 +101,24 @@ constexpr int WALK_VALUES = 4;
 constexpr float WALK_POSITION_LIMIT = 8192.0f;
 constexpr float WALK_VALUE_LIMIT = 16777216.0f;
 
-inline int32_t walk_trunc(float f, float limit) {
+inline int32_t walk_trunc_plain(float f, float limit) {
     f = f > -limit ? f : -limit;
     f = f < limit ? f : limit;
     return static_cast<int32_t>(f);
+}
+
+// walk_trunc_plain in the scalar lanes of the packed unit, whose maximum and minimum take the
+// second operand unless the first is above (below) it, NaN included, exactly as the plain
+// comparisons do. The vertices it reads were just stored one float at a time; as plain code the
+// compiler pairs x with y into one wide load, which has to wait for both stores to land.
+inline int32_t walk_trunc(float f, float limit) {
+#if defined(__SSE2__)
+    const __m128 held =
+        _mm_min_ss(_mm_max_ss(_mm_set_ss(f), _mm_set_ss(-limit)), _mm_set_ss(limit));
+    return _mm_cvttss_si32(held);
+#else
+    return walk_trunc_plain(f, limit);
+#endif
 }
 
 struct IntVertex {
@@ -182,13 +196,13 @@ inline int32_t walk_div_by(int64_t num, const WalkDivisor &d, int shift) {
     return static_cast<int32_t>((a < 0) != (d.den < 0) ? -q : q);
 }
 
-inline void walk_sort_int(IntVertex p[3], bool outer) {
+inline void walk_sort_int(const IntVertex *p[3], bool outer) {
     auto order = [&](int a, int b) {
-        if (p[b].y < p[a].y) std::swap(p[a], p[b]);
+        if (p[b]->y < p[a]->y) std::swap(p[a], p[b]);
     };
     if (outer) {
         order(0, 1), order(0, 2), order(1, 2);
-        if (p[0].y == p[1].y && p[1].x < p[0].x) std::swap(p[0], p[1]);
+        if (p[0]->y == p[1]->y && p[1]->x < p[0]->x) std::swap(p[0], p[1]);
     } else {
         order(0, 1), order(1, 2), order(0, 1);
     }
@@ -274,9 +288,12 @@ bool walk_int_rows(IntEdge &l, IntEdge &r, int32_t y, int32_t y_end, const uint3
 
 // Sorts and draws one triangle of the integer branch: constant horizontal value gradients from
 // the plane through the three vertices, 16.16 edges, span(IntSpan) per visible row.
-template <IntRules rules, class Span> void walk_int(IntVertex p[3], Image *target, Span span) {
+template <IntRules rules, class Span>
+void walk_int(const IntVertex vertices[3], Image *target, Span span) {
+    // Sorted by reference: the vertices stay where they are.
+    const IntVertex *p[3] = {&vertices[0], &vertices[1], &vertices[2]};
     walk_sort_int(p, rules.outer_sort);
-    const IntVertex &v0 = p[0], &v1 = p[1], &v2 = p[2];
+    const IntVertex &v0 = *p[0], &v1 = *p[1], &v2 = *p[2];
     if (v2.y - v0.y < 1) return;
 
     int64_t det = int64_t{v0.x - v2.x} * (v1.y - v2.y) - int64_t{v1.x - v2.x} * (v0.y - v2.y);
@@ -292,9 +309,9 @@ template <IntRules rules, class Span> void walk_int(IntVertex p[3], Image *targe
     if (v0.y == v1.y) { // flat top: one half, from the leftmost top vertex down to vertex 2
         int left = (rules.outer_sort || v0.x < v1.x) ? 0 : 1;
         const WalkHeight h = walk_height(v0, v2); // both sides are as high
-        IntEdge l = walk_int_edge(p[left], v2, 0, h);
-        walk_int_values<rules>(l, p[left], v2, h);
-        IntEdge r = walk_int_edge(p[1 - left], v2, rules.right_extra, h);
+        IntEdge l = walk_int_edge(*p[left], v2, 0, h);
+        walk_int_values<rules>(l, *p[left], v2, h);
+        IntEdge r = walk_int_edge(*p[1 - left], v2, rules.right_extra, h);
         walk_int_rows<rules>(l, r, v0.y, v2.y, gradient, target, span);
         return;
     }

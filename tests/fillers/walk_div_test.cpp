@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -56,6 +57,20 @@ TEST(WalkSpan, PackedTexelSpanEqualsThePlainOne) {
         fill_texel_span(packed.data() + 1, n, texels.data(), u, v, du, dv);
         fill_texel_span_plain(plain.data() + 1, n, texels.data(), u, v, du, dv);
         ASSERT_EQ(packed, plain) << i; // the words around the span untouched alike
+    }
+}
+
+// The packed truncation against the plain one: values inside and beyond both limits, on them,
+// halves either side of whole numbers, infinities and NaN.
+TEST(WalkSpan, PackedTruncationEqualsThePlainOne) {
+    std::mt19937 rng(13);
+    std::uniform_real_distribution<float> wide(-40000.0f, 40000.0f);
+    const float odd[] = {NAN,     INFINITY, -INFINITY, 8192.0f, -8192.0f,
+                         8191.5f, -8192.5f, -0.5f,     0.5f};
+    for (int i = 0; i < 400; i++) {
+        const float limit = i % 2 ? WALK_POSITION_LIMIT : WALK_VALUE_LIMIT;
+        const float f = i % 9 == 0 ? odd[i / 9 % 9] : i % 3 ? wide(rng) : wide(rng) * 1000.0f;
+        ASSERT_EQ(walk_trunc(f, limit), walk_trunc_plain(f, limit)) << f << " within " << limit;
     }
 }
 
