@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -180,9 +181,28 @@ struct WalkDivisor {
     double inverse; // 1 / magnitude
 };
 
+// The reciprocals of the small divisors, which most edges and planes have: the very doubles the
+// division gives, looked up so that the setup of a small triangle need not wait for a divide.
+constexpr int WALK_RECIPROCALS = 1024;
+
+struct WalkReciprocals {
+    double of[WALK_RECIPROCALS];
+};
+
+constexpr WalkReciprocals walk_reciprocals_make() {
+    WalkReciprocals r{};
+    r.of[0] = std::numeric_limits<double>::infinity(); // what 1.0 / 0.0 gives
+    for (int m = 1; m < WALK_RECIPROCALS; m++) r.of[m] = 1.0 / static_cast<double>(m);
+    return r;
+}
+
+inline constexpr WalkReciprocals walk_reciprocals = walk_reciprocals_make();
+
 inline WalkDivisor walk_divisor(int64_t den) {
     const int64_t magnitude = den < 0 ? -den : den;
-    return WalkDivisor{den, magnitude, 1.0 / static_cast<double>(magnitude)};
+    const double inverse = magnitude < WALK_RECIPROCALS ? walk_reciprocals.of[magnitude]
+                                                        : 1.0 / static_cast<double>(magnitude);
+    return WalkDivisor{den, magnitude, inverse};
 }
 
 inline int32_t walk_div_by(int64_t num, const WalkDivisor &d, int shift) {
