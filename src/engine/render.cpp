@@ -11,6 +11,7 @@
 #include "fillers/fillers.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -333,10 +334,16 @@ static void transform_objects(Scene *scene) {
     }
 }
 
-static int object_face_visible(const RenderView *view, int object, const Face *face) {
+// Object i's projected points in screen_xy, or null when they were not projected.
+static const float *projected_points(int object) {
     if (object < SCREEN_OBJECTS && screen_starts[object] >= 0)
-        return face_visible_projected(face, screen_xy + 2 * screen_starts[object]);
-    return face_visible(view, face);
+        return screen_xy + 2 * screen_starts[object];
+    return nullptr;
+}
+
+static int object_face_visible(const RenderView *view, int object, const Face *face) {
+    const float *xy = projected_points(object);
+    return xy ? face_visible_projected(face, xy) : face_visible(view, face);
 }
 
 // Collects the visible faces of every object in scene order. The list holds DEPTH_LIST_SIZE
@@ -368,10 +375,12 @@ static void transform_and_collect(Scene *scene) {
         SceneObject *obj = scene->objects[i];
         transform_points(obj, cam, scene->view->near);
         used = project_object(scene, i, used);
+        const float *xy = projected_points(i);
         for (int j = 0; j < obj->face_count; j++) {
             Face *f = &obj->faces[j];
             copy_face_vertices(*f, obj);
-            if (depth_count == DEPTH_LIST_SIZE || !object_face_visible(scene->view, i, f)) continue;
+            if (depth_count == DEPTH_LIST_SIZE) continue;
+            if (!(xy ? face_visible_projected(f, xy) : face_visible(scene->view, f))) continue;
             copy_face_normals(*f, obj);
             f->depth_key = depth_key_of(f);
             depth_list[depth_count++] = f;
@@ -383,10 +392,15 @@ static void transform_and_collect(Scene *scene) {
 // caches: each would wait for its record. Asking for a face a few places ahead hides that.
 static constexpr int FACE_PREFETCH_AHEAD = 4;
 
+// Drawing a polygon reads the record up to its first two texture layers' coordinates; the rest
+// (normals, flare sizes) only some faces read, and asking for it all would crowd the requests
+// that count.
+static constexpr size_t FACE_DRAWN_BYTES = offsetof(Face, uv) + 12 * sizeof(float);
+
 static void prefetch_face(const Face *face) {
     const char *p = reinterpret_cast<const char *>(face);
-    for (size_t at = 0; at < sizeof(Face); at += 64) __builtin_prefetch(p + at);
-    __builtin_prefetch(p + sizeof(Face) - 1);
+    for (size_t at = 0; at < FACE_DRAWN_BYTES; at += 64) __builtin_prefetch(p + at);
+    __builtin_prefetch(p + FACE_DRAWN_BYTES - 1);
 }
 
 static int scene_drawable(const Scene *scene) {
