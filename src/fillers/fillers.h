@@ -22,6 +22,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 struct Image;
 
 // Slots of filler_table, and the value of flags & FILL_KIND_MASK that selects each.
@@ -76,12 +80,26 @@ void fill_flat_add_depth(const Face *face, Image *target);
 void fill_textured_depth(const Face *face, Image *target);
 
 // Float to integer, truncating toward zero. Values beyond the 32-bit range saturate and NaN
-// gives INT32_MIN, so wild vertices cannot make the conversion undefined.
-inline int32_t fill_trunc(float f) {
+// gives INT32_MIN, so wild vertices cannot make the conversion undefined. The plain form, which
+// fill_trunc must equal.
+inline int32_t fill_trunc_plain(float f) {
     // The largest float below 2^31 is 2^31 - 128.
     f = f > -2147483648.0f ? f : -2147483648.0f;
     f = f < 2147483520.0f ? f : 2147483520.0f;
     return static_cast<int32_t>(f);
+}
+
+// fill_trunc_plain in the scalar lane of the packed unit: its maximum and minimum take the second
+// operand unless the first is above (below) it, NaN included, exactly as the comparisons do, and
+// make no branches (the plain comparisons compile to two per conversion, in the inner loops).
+inline int32_t fill_trunc(float f) {
+#if defined(__SSE2__)
+    const __m128 held = _mm_min_ss(_mm_max_ss(_mm_set_ss(f), _mm_set_ss(-2147483648.0f)),
+                                   _mm_set_ss(2147483520.0f));
+    return _mm_cvttss_si32(held);
+#else
+    return fill_trunc_plain(f);
+#endif
 }
 
 // The ceiling of a 16.16 value: (v + 0xffff) >> 16, arithmetic shift (in 64 bits, so that a

@@ -60,7 +60,7 @@ TEST(WalkSpan, PackedTexelSpanEqualsThePlainOne) {
     }
 }
 
-// The packed truncation against the plain one: values inside and beyond both limits, on them,
+// The packed truncations against the plain ones: values inside and beyond both limits, on them,
 // halves either side of whole numbers, infinities and NaN.
 TEST(WalkSpan, PackedTruncationEqualsThePlainOne) {
     std::mt19937 rng(13);
@@ -71,6 +71,8 @@ TEST(WalkSpan, PackedTruncationEqualsThePlainOne) {
         const float limit = i % 2 ? WALK_POSITION_LIMIT : WALK_VALUE_LIMIT;
         const float f = i % 9 == 0 ? odd[i / 9 % 9] : i % 3 ? wide(rng) : wide(rng) * 1000.0f;
         ASSERT_EQ(walk_trunc(f, limit), walk_trunc_plain(f, limit)) << f << " within " << limit;
+        const float g = i % 9 == 0 ? f * 3e5f : f * 6e4f; // to and past both ends of 32 bits
+        ASSERT_EQ(fill_trunc(g), fill_trunc_plain(g)) << g;
     }
 }
 
