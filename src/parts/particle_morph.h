@@ -56,6 +56,10 @@ const SceneObject *particle_morph_cloud();
 // point in 32-bit integers (wrapping), shifted arithmetically; the texel index wraps at 65,536.
 void particle_morph_rotozoom(const Rotozoom *rotozoom, Image *dst);
 
+// particle_morph_rotozoom a pixel at a time, which the packed rows (four texel numbers at once)
+// must equal.
+void particle_morph_rotozoom_plain(const Rotozoom *rotozoom, Image *dst);
+
 // Every pixel of dst (all three pictures the same size) becomes the src pixel where the mask's
 // red byte is below threshold, else white (mask byte 0).
 void particle_morph_dissolve(const Image *src, const Image *mask, Image *dst, int32_t threshold);
