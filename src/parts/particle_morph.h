@@ -63,3 +63,7 @@ void particle_morph_rotozoom_plain(const Rotozoom *rotozoom, Image *dst);
 // Every pixel of dst (all three pictures the same size) becomes the src pixel where the mask's
 // red byte is below threshold, else white (mask byte 0).
 void particle_morph_dissolve(const Image *src, const Image *mask, Image *dst, int32_t threshold);
+
+// particle_morph_dissolve a pixel at a time, which its packed path (four at once) must equal.
+void particle_morph_dissolve_plain(const Image *src, const Image *mask, Image *dst,
+                                   int32_t threshold);

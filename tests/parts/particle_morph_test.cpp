@@ -52,4 +52,25 @@ TEST(ParticleMorphRotozoom, PackedRowsEqualThePlainOnes) {
     }
 }
 
+// Random pictures and masks, thresholds on both sides of every red byte and beyond, a pixel
+// count that leaves a tail after the last four.
+TEST(ParticleMorphDissolve, PackedPixelsEqualThePlainOnes) {
+    std::mt19937 rng(17);
+    std::vector<uint32_t> src(203), mask(203), packed(203), plain(203);
+    Image from{}, by{}, out{};
+    from.width = by.width = out.width = 29;
+    from.height = by.height = out.height = 7;
+    from.pixels = src.data(), by.pixels = mask.data();
+    for (int i = 0; i < 300; i++) {
+        for (size_t k = 0; k < src.size(); k++) src[k] = rng(), mask[k] = rng();
+        const int32_t threshold =
+            i % 10 ? static_cast<int32_t>(rng() % 260) : static_cast<int32_t>(rng());
+        out.pixels = packed.data();
+        particle_morph_dissolve(&from, &by, &out, threshold);
+        out.pixels = plain.data();
+        particle_morph_dissolve_plain(&from, &by, &out, threshold);
+        ASSERT_EQ(packed, plain) << i;
+    }
+}
+
 } // namespace
