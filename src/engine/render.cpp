@@ -837,6 +837,19 @@ static void sprite_row_packed(uint32_t *dst, const uint32_t *texels, int n, int 
 }
 #endif
 
+// The covered rows, each through row_add. A template, so that the row (a few pixels for most
+// particles) is drawn inline rather than through a call.
+template <class RowAdd>
+static void sprite_rows(Image *target, const Image *image, const SpriteSpan &cols,
+                        const SpriteSpan &rows, RowAdd row_add) {
+    int v = rows.coord;
+    for (int row = rows.first; row < rows.end; row++, v += rows.step) {
+        uint32_t *dst = target->pixels + static_cast<size_t>(row) * target->width + cols.first;
+        const uint32_t *texels = image->pixels + static_cast<size_t>(v >> 8) * image->width;
+        row_add(dst, texels, cols.end - cols.first, cols.coord, cols.step);
+    }
+}
+
 void draw_sprite_add(int x, int y, Image *target, const Image *image, int s) {
     if (!target || !target->pixels || !image || !image->pixels) return;
     if (image->width <= 0 || image->height <= 0) return;
@@ -849,16 +862,13 @@ void draw_sprite_add(int x, int y, Image *target, const Image *image, int s) {
     SpriteSpan cols, rows;
     if (!sprite_span(x, r, target->width, image->width, &cols)) return;
     if (!sprite_span(y, r, target->height, image->height, &rows)) return;
-    void (*row_add)(uint32_t *, const uint32_t *, int, int, int) = sprite_row_plain;
 #if defined(__SSE2__)
-    if (has_mmx) row_add = sprite_row_packed;
-#endif
-    int v = rows.coord;
-    for (int row = rows.first; row < rows.end; row++, v += rows.step) {
-        uint32_t *dst = target->pixels + static_cast<size_t>(row) * target->width + cols.first;
-        const uint32_t *texels = image->pixels + static_cast<size_t>(v >> 8) * image->width;
-        row_add(dst, texels, cols.end - cols.first, cols.coord, cols.step);
+    if (has_mmx) {
+        sprite_rows(target, image, cols, rows, sprite_row_packed);
+        return;
     }
+#endif
+    sprite_rows(target, image, cols, rows, sprite_row_plain);
 }
 
 void draw_flare(const Face *face, Image *target) {
