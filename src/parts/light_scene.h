@@ -45,6 +45,11 @@ uint32_t light_scene_tunnel_offset(float phase);
 void light_scene_draw_tunnel(const uint16_t *table, const Image *texture, uint32_t offset,
                              Image *dst);
 
+// light_scene_draw_tunnel a pixel at a time, which its packed path (eight texel numbers at once)
+// must equal.
+void light_scene_draw_tunnel_plain(const uint16_t *table, const Image *texture, uint32_t offset,
+                                   Image *dst);
+
 // Dresses a loaded scene as the part plays it: its first light as a fixed lamp before the
 // camera, its last object wrapped in texture and depth-tested, and every object before the
 // next-to-last one turned into depth-tested additive glow. Returns 0, with the reason naming
