@@ -74,12 +74,7 @@ constexpr int32_t FILL_PACKED_SPAN = 8;
         for (; i + 4 <= n; i += 4) {
             const __m128i at = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(vs, 8), row),
                                             _mm_and_si128(_mm_srli_epi32(us, 16), column));
-            alignas(16) uint32_t texel[4];
-            _mm_store_si128(reinterpret_cast<__m128i *>(texel), at);
-            dst[i] = texels[texel[0]];
-            dst[i + 1] = texels[texel[1]];
-            dst[i + 2] = texels[texel[2]];
-            dst[i + 3] = texels[texel[3]];
+            fill_fetch4(dst + i, texels, at);
             us = _mm_add_epi32(us, du4);
             vs = _mm_add_epi32(vs, dv4);
         }

@@ -102,6 +102,18 @@ inline int32_t fill_trunc(float f) {
 #endif
 }
 
+#if defined(__SSE2__)
+// dst[k] = texels[lane k of at], k = 0..3: the four texels of texel numbers formed side by side.
+inline void fill_fetch4(uint32_t *dst, const uint32_t *texels, __m128i at) {
+    alignas(16) uint32_t index[4];
+    _mm_store_si128(reinterpret_cast<__m128i *>(index), at);
+    dst[0] = texels[index[0]];
+    dst[1] = texels[index[1]];
+    dst[2] = texels[index[2]];
+    dst[3] = texels[index[3]];
+}
+#endif
+
 // The ceiling of a 16.16 value: (v + 0xffff) >> 16, arithmetic shift (in 64 bits, so that a
 // saturated value cannot overflow).
 inline int32_t ceil_fixed(int32_t v) {

@@ -9,6 +9,7 @@
 #include "engine/render.h"
 #include "engine/scalar.h"
 #include "engine/scene.h"
+#include "fillers/fillers.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
 #include "stage/display.h"
@@ -121,12 +122,7 @@ static void rotozoom_row_packed(uint32_t *out, int32_t n, const uint32_t *texels
     for (; x + 4 <= n; x += 4) {
         const __m128i at = _mm_and_si128(
             _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(vs, 8), row), _mm_srli_epi32(us, 16)), word);
-        alignas(16) uint32_t index[4];
-        _mm_store_si128(reinterpret_cast<__m128i *>(index), at);
-        out[x] = texels[index[0]];
-        out[x + 1] = texels[index[1]];
-        out[x + 2] = texels[index[2]];
-        out[x + 3] = texels[index[3]];
+        fill_fetch4(out + x, texels, at);
         us = _mm_add_epi32(us, du4);
         vs = _mm_add_epi32(vs, dv4);
     }
