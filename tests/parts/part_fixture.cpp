@@ -12,8 +12,6 @@
 #include "stage/stage.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 Image *flat_image(int32_t width, int32_t height, uint32_t word) {
     Image *p = image_create(width, height, 0);
@@ -72,12 +70,11 @@ void PartFixture::TearDown() {
 }
 
 std::string PartFixture::read_data(const std::string &name) const {
-    std::ifstream in(data + "/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return read_text(data + "/" + name);
 }
 
 void PartFixture::write_data(const std::string &name, const std::string &bytes) const {
-    std::ofstream(data + "/" + name, std::ios::binary) << bytes;
+    write_text(data + "/" + name, bytes);
 }
 
 void PartFixture::restore_data(const std::string &name) const {
