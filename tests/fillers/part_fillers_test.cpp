@@ -81,7 +81,7 @@ TEST_F(ShadedTest, ByteCopiesDrawWhatTheWordsDraw) {
 }
 
 // A right edge on a pixel boundary (x = 20.0) gives end = 20: columns 0 .. 18.
-TEST(UnitTexturedTest, RightEdgeOnABoundaryStopsTwoShort) {
+TEST(UnitTexturedTest, RightEdgesOnABoundaryStopTwoShortAndPastTheTargetAtItsLastColumn) {
     Texture texture;
     Target t(32, 12);
     fill_unit_textured_triangle(0, 0, 0, 0, 20, 0, 0.5f, 0, 0, 10, 0, 0.5f, &texture.image,
@@ -89,6 +89,12 @@ TEST(UnitTexturedTest, RightEdgeOnABoundaryStopsTwoShort) {
     EXPECT_NE(t.at(18, 0), 0u);
     EXPECT_EQ(t.at(19, 0), 0u);
     EXPECT_EQ(t.at(0, 0), texel_word(0, 0));
+    // Past the target's right edge a row stops at its last column, not in the next row.
+    Target wide(32, 4);
+    fill_unit_textured_triangle(20, 0, 0, 0, 60, 0, 0.5f, 0, 20, 4, 0, 0.5f, &texture.image,
+                                &wide.image);
+    EXPECT_NE(wide.at(31, 1), 0u);
+    for (int32_t y = 1; y < 4; y++) EXPECT_EQ(wide.at(0, y), 0u) << y;
 }
 
 } // namespace
