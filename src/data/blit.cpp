@@ -106,6 +106,16 @@ static void average_plain(const uint32_t *src, uint32_t *dst, int32_t count, uin
     }
 }
 
+// One row of blit_average_key where both blits cover it: back averaged in, then over keyed.
+using AverageKeyRow = void (*)(const uint32_t *back, const uint32_t *over, uint32_t *dst,
+                               int32_t count, uint32_t key);
+
+static void average_key_plain(const uint32_t *back, const uint32_t *over, uint32_t *dst,
+                              int32_t count, uint32_t key) {
+    average_plain(back, dst, count, 0);
+    key_plain(over, dst, count, key);
+}
+
 // ---- packed paths, four pixels per 128-bit operation, the odd ones at the row end singly ----
 
 #if defined(__SSE2__)
@@ -137,16 +147,16 @@ static void copy_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint3
     for (; i < count; i++) dst[i] = src[i];
 }
 
+// s where none of its colour bytes equals the key's (keys: the key in every lane), else d.
+static __m128i key4(__m128i s, __m128i d, __m128i keys) {
+    __m128i equal = _mm_and_si128(_mm_cmpeq_epi8(s, keys), _mm_set1_epi32(int32_t(0xFFFFFF00)));
+    return pick(_mm_cmpeq_epi32(equal, _mm_setzero_si128()), s, d);
+}
+
 static void key_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t key) {
     const __m128i keys = _mm_set1_epi32(int32_t(key));
-    const __m128i colour_bytes = _mm_set1_epi32(int32_t(0xFFFFFF00));
     int32_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        __m128i s = load4(src + i);
-        __m128i equal = _mm_and_si128(_mm_cmpeq_epi8(s, keys), colour_bytes);
-        __m128i keep = _mm_cmpeq_epi32(equal, _mm_setzero_si128());
-        store4(dst + i, pick(keep, s, load4(dst + i)));
-    }
+    for (; i + 4 <= count; i += 4) store4(dst + i, key4(load4(src + i), load4(dst + i), keys));
     key_plain(src + i, dst + i, count - i, key);
 }
 
@@ -199,19 +209,30 @@ static void alpha_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint
     alpha_plain(src + i, dst + i, count - i, 0);
 }
 
+// (s + d) >> 1 per colour byte, d's mask byte kept.
+static __m128i average4(__m128i s, __m128i d) {
+    // Without a carry out: (s & d) + ((s ^ d) >> 1). The low bits are cleared first so the 16-bit
+    // shift moves nothing across bytes.
+    __m128i half =
+        _mm_srli_epi16(_mm_and_si128(_mm_xor_si128(s, d), _mm_set1_epi8(int8_t(0xFE))), 1);
+    return pick(_mm_set1_epi32(0xFF), d, _mm_add_epi8(_mm_and_si128(s, d), half));
+}
+
 static void average_packed(const uint32_t *src, uint32_t *dst, int32_t count, uint32_t) {
-    const __m128i low_bits_clear = _mm_set1_epi8(int8_t(0xFE));
-    const __m128i mask_byte = _mm_set1_epi32(0xFF);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) store4(dst + i, average4(load4(src + i), load4(dst + i)));
+    average_plain(src + i, dst + i, count - i, 0);
+}
+
+static void average_key_packed(const uint32_t *back, const uint32_t *over, uint32_t *dst,
+                               int32_t count, uint32_t key) {
+    const __m128i keys = _mm_set1_epi32(int32_t(key));
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        __m128i s = load4(src + i), d = load4(dst + i);
-        // (s + d) >> 1 per byte without a carry out: (s & d) + ((s ^ d) >> 1). The low bits are
-        // cleared first so the 16-bit shift moves nothing across bytes.
-        __m128i half = _mm_srli_epi16(_mm_and_si128(_mm_xor_si128(s, d), low_bits_clear), 1);
-        __m128i mean = _mm_add_epi8(_mm_and_si128(s, d), half);
-        store4(dst + i, pick(mask_byte, d, mean));
+        __m128i mean = average4(load4(back + i), load4(dst + i));
+        store4(dst + i, key4(load4(over + i), mean, keys));
     }
-    average_plain(src + i, dst + i, count - i, 0);
+    average_key_plain(back + i, over + i, dst + i, count - i, key);
 }
 
 #else
@@ -223,6 +244,7 @@ static constexpr BlitRow masked_packed = masked_plain;
 static constexpr BlitRow blend_packed = blend_plain;
 static constexpr BlitRow alpha_packed = alpha_plain;
 static constexpr BlitRow average_packed = average_plain;
+static constexpr AverageKeyRow average_key_packed = average_key_plain;
 
 #endif
 
@@ -256,6 +278,39 @@ void blit_alpha(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1
 void blit_average(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                   int32_t dx, int32_t dy) {
     blit_rows(src, dst, {x0, y0, x1, y1, dx, dy}, average_plain, average_packed, 0);
+}
+
+// Row y of the destination within the clipped rectangle r, or null outside it.
+static const uint32_t *source_row(const Image *src, const BlitRect &r, int32_t y) {
+    if (y < r.dy || y >= r.dy + r.y1 - r.y0) return nullptr;
+    return src->pixels + int64_t(r.y0 + y - r.dy) * src->width + r.x0;
+}
+
+void blit_average_key(const Image *back, BlitRect averaged, const Image *over, BlitRect keyed,
+                      Image *dst, uint32_t key) {
+    if (!back || !over || !dst) return;
+    BlitRect a = averaged, k = keyed;
+    bool has_a = blit_clip(&a, back->width, back->height, dst->width, dst->height);
+    bool has_k = blit_clip(&k, over->width, over->height, dst->width, dst->height);
+    if (!has_a || !has_k || a.dx != k.dx || a.x1 - a.x0 != k.x1 - k.x0) {
+        // Not the same columns: the two blits one after the other.
+        blit_rows(back, dst, averaged, average_plain, average_packed, 0);
+        blit_rows(over, dst, keyed, key_plain, key_packed, key);
+        return;
+    }
+    const int32_t count = a.x1 - a.x0;
+    const int32_t first = std::min(a.dy, k.dy);
+    const int32_t end = std::max(a.dy + a.y1 - a.y0, k.dy + k.y1 - k.y0);
+    for (int32_t y = first; y < end; y++) {
+        const uint32_t *b = source_row(back, a, y), *o = source_row(over, k, y);
+        uint32_t *out = dst->pixels + int64_t(y) * dst->width + a.dx;
+        if (b && o)
+            (has_mmx ? average_key_packed : average_key_plain)(b, o, out, count, key);
+        else if (b)
+            (has_mmx ? average_packed : average_plain)(b, out, count, 0);
+        else if (o)
+            (has_mmx ? key_packed : key_plain)(o, out, count, key);
+    }
 }
 
 // ---- grid warp ----

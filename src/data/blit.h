@@ -47,6 +47,12 @@ void blit_alpha(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1
 void blit_average(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                   int32_t dx, int32_t dy);
 
+// blit_average of back's rectangle, then blit_key of over's: the pixels of the two one after
+// the other. Where both land on the same columns, each destination row is read and written once
+// for both.
+void blit_average_key(const Image *back, BlitRect averaged, const Image *over, BlitRect keyed,
+                      Image *dst, uint32_t key);
+
 constexpr int32_t GRID_COLUMNS = 65; // grid points across: one every 8 pixels of 512
 constexpr int32_t GRID_ROWS = 33;    // grid points down: one every 8 pixels of 256
 

@@ -16,6 +16,8 @@
 #include "stage/music.h"
 #include "stage/stage.h"
 
+#include <algorithm>
+
 constexpr int END_SCENE_FLAGS = 0x51; // depth-sorted, animated, drawn into the frame buffer
 constexpr float END_FOCAL = 400.0f;
 constexpr float END_LIGHT_RANGE = 100.0f;
@@ -149,18 +151,18 @@ static int fade_out(float dt) {
 
 // The scene averaged with the night picture, then the credits over it, keyed on black: only
 // pixels with all three colour bytes non-zero are copied. Rows above the picture's top move the
-// destination down, so the text enters at the bottom. Both blits go a row at a time, one after
-// the other, so that each row is still at hand for the second: the same rectangles cut into
-// rows, each clipped as the whole one clips it.
+// destination down, so the text enters at the bottom. The credits cover the rows from top up to
+// bottom of their picture, at most the screen's 256 (a scroll just below 0 truncates top up and
+// bottom down, a row fewer); one pass over each screen row does both.
 static void draw_frame() {
     render_scene(end_data.scene);
     const float s = state.scroll;
     const int32_t top = int32_t(s), bottom = int32_t(s + 256.0f);
-    for (int32_t row = 0; row < 256; row++) {
-        blit_average(end_data.back, FrameBuffer, 0, row, 512, row + 1, 0, row);
-        if (int64_t(top) + row < bottom)
-            blit_key(end_data.scroller, FrameBuffer, 0, top + row, 512, top + row + 1, 0, row, 0);
-    }
+    int64_t rows = int64_t(bottom) - top;
+    rows = rows < 0 ? 0 : rows > 256 ? 256 : rows;
+    const int32_t end = int32_t(std::min<int64_t>(top + rows, INT32_MAX));
+    blit_average_key(end_data.back, {0, 0, 512, 256, 0, 0}, end_data.scroller,
+                     {0, top, 512, end, 0, 0}, FrameBuffer, 0);
 }
 
 int end_run() {

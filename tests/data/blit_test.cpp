@@ -123,6 +123,26 @@ TEST(BlitPaths, GiveTheSamePixelsOnRandomPicturesAndRectangles) {
                 ASSERT_TRUE(inside || result[1][i] == old) << "round " << round << " pixel " << i;
             }
         }
+        // The fused average and key against the two blits, with a second picture keyed over
+        // the same columns (mostly) and other rows.
+        Image *over = random_picture(src->width + int32_t(rng() % 8 == 0), 1 + rng() % 20);
+        BlitRect k{r.x0, start(over->height), r.x1, 0, r.dx, r.dy + start(dh)};
+        k.y1 = k.y0 + length(over->height);
+        Words fused[2], apart(dst->pixels, dst->pixels + dw * dh);
+        Image *out = picture(dw, dh, apart);
+        average(src, out, r, 0);
+        key(over, out, k, extra << 8);
+        apart.assign(out->pixels, out->pixels + dw * dh);
+        for (int32_t packed : {0, 1}) {
+            std::memcpy(out->pixels, dst->pixels, size_t(dw) * dh * 4);
+            has_mmx = packed;
+            blit_average_key(src, r, over, k, out, extra << 8);
+            fused[packed].assign(out->pixels, out->pixels + dw * dh);
+        }
+        EXPECT_EQ(fused[0], apart) << "round " << round;
+        EXPECT_EQ(fused[1], apart) << "round " << round;
+        image_free(out);
+        image_free(over);
         image_free(src);
         image_free(dst);
     }
