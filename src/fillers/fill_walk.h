@@ -418,6 +418,63 @@ inline void walk_float_step(FloatEdge &e) {
     e.x += e.dx, e.z += e.dz, e.u += e.du, e.v += e.dv;
 }
 
+// Unit texture coordinates to 16.16 texels: 1.0 becomes 0xffff00, texel 255 and no further.
+constexpr float WALK_UNIT_TO_TEXELS = 16776960.0f;
+
+// One row of a unit-textured span between the edges l and r: the columns first .. end (the
+// last pixel is end - 2) and the 16.16 texel coordinates at column ceil(l.x) with their steps,
+// stepped modulo 2^32. The plain form, which walk_unit_row must equal.
+struct UnitRow {
+    int32_t first, end;
+    uint32_t u, v, du, dv;
+};
+
+inline UnitRow walk_unit_row_plain(const FloatEdge &l, const FloatEdge &r) {
+    const float reciprocal = 1.0f / (r.x - l.x);
+    const float du = (r.u - l.u) * reciprocal, dv = (r.v - l.v) * reciprocal;
+    const float to_pixel = static_cast<float>(ceil_of(l.x)) - l.x;
+    return UnitRow{
+        fill_trunc(l.x),
+        ceil_of(r.x),
+        static_cast<uint32_t>(fill_trunc((l.u + to_pixel * du) * WALK_UNIT_TO_TEXELS)),
+        static_cast<uint32_t>(fill_trunc((l.v + to_pixel * dv) * WALK_UNIT_TO_TEXELS)),
+        static_cast<uint32_t>(fill_trunc(du * WALK_UNIT_TO_TEXELS)),
+        static_cast<uint32_t>(fill_trunc(dv * WALK_UNIT_TO_TEXELS)),
+    };
+}
+
+// walk_unit_row_plain with its truncations side by side in the packed unit: each lane makes the
+// very operations of one value in its order. The steps' lanes take 0 + 1 * du, which is du (or,
+// for -0, +0, which truncates alike).
+inline UnitRow walk_unit_row(const FloatEdge &l, const FloatEdge &r) {
+#if defined(__SSE2__)
+    auto trunc4 = [](__m128 f) {
+        return _mm_cvttps_epi32(
+            _mm_min_ps(_mm_max_ps(f, _mm_set1_ps(-2147483648.0f)), _mm_set1_ps(2147483520.0f)));
+    };
+    alignas(16) int32_t at[4], texels[4];
+    _mm_store_si128(reinterpret_cast<__m128i *>(at),
+                    trunc4(_mm_mul_ps(_mm_setr_ps(l.x, l.x, r.x, 0.0f),
+                                      _mm_setr_ps(1.0f, 65536.0f, 65536.0f, 0.0f))));
+    const float reciprocal = 1.0f / (r.x - l.x);
+    const float du = (r.u - l.u) * reciprocal, dv = (r.v - l.v) * reciprocal;
+    const float to_pixel = static_cast<float>(ceil_fixed(at[1])) - l.x;
+    const __m128 start = _mm_add_ps(
+        _mm_setr_ps(l.u, l.v, 0.0f, 0.0f),
+        _mm_mul_ps(_mm_setr_ps(to_pixel, to_pixel, 1.0f, 1.0f), _mm_setr_ps(du, dv, du, dv)));
+    _mm_store_si128(reinterpret_cast<__m128i *>(texels),
+                    trunc4(_mm_mul_ps(start, _mm_set1_ps(WALK_UNIT_TO_TEXELS))));
+    return UnitRow{at[0],
+                   ceil_fixed(at[2]),
+                   static_cast<uint32_t>(texels[0]),
+                   static_cast<uint32_t>(texels[1]),
+                   static_cast<uint32_t>(texels[2]),
+                   static_cast<uint32_t>(texels[3])};
+#else
+    return walk_unit_row_plain(l, r);
+#endif
+}
+
 // Rows row .. end - 1 (row >= 0). Returns false when the triangle ran off the bottom.
 template <class Span>
 bool walk_float_rows(FloatEdge &l, FloatEdge &r, int32_t row, int32_t end, int32_t height,

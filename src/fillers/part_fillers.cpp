@@ -99,9 +99,6 @@ void fill_unit_textured(const Face *face, Image *target) {
 // Slopes through reciprocals; no clipping by design (the walkers still keep it inside).
 static constexpr FloatRules UNIT_RULES = {.reciprocal = true, .clips = false};
 
-// Unit coordinates to 16.16 texels: 1.0 becomes 0xffff00, texel 255 and no further.
-static constexpr float UNIT_TO_TEXELS = 16776960.0f;
-
 void fill_unit_textured_triangle(float x0, float y0, float u0, float v0, float x1, float y1,
                                  float u1, float v1, float x2, float y2, float u2, float v2,
                                  const Image *texture, Image *target) {
@@ -111,15 +108,10 @@ void fill_unit_textured_triangle(float x0, float y0, float u0, float v0, float x
     const uint32_t *texels = texture->pixels;
     int32_t width = target->width;
     walk_float(p, UNIT_RULES, target, [=](int32_t row, const FloatEdge &l, const FloatEdge &r) {
-        float reciprocal = 1.0f / (r.x - l.x);
-        float du = (r.u - l.u) * reciprocal, dv = (r.v - l.v) * reciprocal;
-        int32_t first = fill_trunc(l.x), end = ceil_of(r.x);
-        float to_pixel = static_cast<float>(ceil_of(l.x)) - l.x;
+        const UnitRow at = walk_unit_row(l, r);
+        int32_t first = at.first, end = at.end;
         // 16.16 texels stepped modulo 2^32; only bits 16..23 are read.
-        uint32_t tu = static_cast<uint32_t>(fill_trunc((l.u + to_pixel * du) * UNIT_TO_TEXELS));
-        uint32_t tv = static_cast<uint32_t>(fill_trunc((l.v + to_pixel * dv) * UNIT_TO_TEXELS));
-        uint32_t step_u = static_cast<uint32_t>(fill_trunc(du * UNIT_TO_TEXELS));
-        uint32_t step_v = static_cast<uint32_t>(fill_trunc(dv * UNIT_TO_TEXELS));
+        uint32_t tu = at.u, tv = at.v, step_u = at.du, step_v = at.dv;
         if (first < 0) { // cut at column 0: the integer steps make the cut exact
             uint32_t cut = static_cast<uint32_t>(-static_cast<int64_t>(first));
             tu += cut * step_u, tv += cut * step_v;

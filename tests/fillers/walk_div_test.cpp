@@ -61,7 +61,7 @@ TEST(WalkSpan, PackedTexelSpanEqualsThePlainOne) {
 }
 
 // The packed truncations against the plain ones: values inside and beyond both limits, on them,
-// halves either side of whole numbers, infinities and NaN.
+// halves either side of whole numbers, infinities and NaN; then the row setup built on them.
 TEST(WalkSpan, PackedTruncationEqualsThePlainOne) {
     std::mt19937 rng(13);
     std::uniform_real_distribution<float> wide(-40000.0f, 40000.0f);
@@ -73,6 +73,18 @@ TEST(WalkSpan, PackedTruncationEqualsThePlainOne) {
         ASSERT_EQ(walk_trunc(f, limit), walk_trunc_plain(f, limit)) << f << " within " << limit;
         const float g = i % 9 == 0 ? f * 3e5f : f * 6e4f; // to and past both ends of 32 bits
         ASSERT_EQ(fill_trunc(g), fill_trunc_plain(g)) << g;
+    }
+    // The unit-textured row setup: edges of any width, a hair wide and reversed, coordinates
+    // around the unit square and far outside it, and the odd values in every place.
+    for (int i = 0; i < 400; i++) {
+        auto any = [&](int k) { return i % 7 == k ? odd[rng() % 9] : wide(rng) / 100.0f; };
+        const float lx = any(0), rx = i % 5 ? lx + wide(rng) / (i % 3 ? 40.0f : 4e6f) : any(1);
+        const FloatEdge l{lx, 0, any(2), any(3) * (i % 4 ? 1.0f : 1e4f), 0, 0, 0, 0};
+        const FloatEdge r{rx, 0, any(4), any(5), 0, 0, 0, 0};
+        const UnitRow a = walk_unit_row(l, r), b = walk_unit_row_plain(l, r);
+        ASSERT_TRUE(a.first == b.first && a.end == b.end && a.u == b.u && a.v == b.v &&
+                    a.du == b.du && a.dv == b.dv)
+            << i << ": " << lx << " .. " << rx;
     }
 }
 
