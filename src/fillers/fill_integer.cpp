@@ -34,7 +34,7 @@ static constexpr IntRules FLAT_LIT_RULES = {
 enum : int { TEX_U = 0, TEX_V = 1 };
 enum : int { CHAN_RED = 0, CHAN_GREEN = 1, CHAN_BLUE = 2 };
 
-static void int_positions(const Face *face, IntVertex p[3]) {
+[[gnu::always_inline]] static inline void int_positions(const Face *face, IntVertex p[3]) {
     for (int k = 0; k < 3; k++) {
         p[k] = IntVertex{};
         p[k].x = walk_trunc(face->v[k].x, WALK_POSITION_LIMIT);

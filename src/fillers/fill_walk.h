@@ -211,7 +211,7 @@ inline int32_t walk_div_by(int64_t num, const WalkDivisor &d, int shift) {
     return static_cast<int32_t>((a < 0) != (d.den < 0) ? -q : q);
 }
 
-inline void walk_sort_int(const IntVertex *p[3], bool outer) {
+[[gnu::always_inline]] inline void walk_sort_int(const IntVertex *p[3], bool outer) {
     auto order = [&](int a, int b) {
         if (p[b]->y < p[a]->y) std::swap(p[a], p[b]);
     };
@@ -246,7 +246,8 @@ inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t ext
 // The carried values of the edge from a to b. Only the left edge of a row reads them, so the
 // right edge goes without.
 template <IntRules rules>
-void walk_int_values(IntEdge &e, const IntVertex &a, const IntVertex &b, const WalkHeight &h) {
+[[gnu::always_inline]] inline void walk_int_values(IntEdge &e, const IntVertex &a,
+                                                   const IntVertex &b, const WalkHeight &h) {
     for (int k = 0; k < rules.value_count; k++) {
         e.value[k] = static_cast<uint32_t>(a.value[k]) << rules.value_shift;
         if (h.dy != 0)
