@@ -288,10 +288,9 @@ static const uint32_t *source_row(const Image *src, const BlitRect &r, int32_t y
 
 void blit_average_key(const Image *back, BlitRect averaged, const Image *over, BlitRect keyed,
                       Image *dst, uint32_t key) {
-    if (!back || !over || !dst) return;
     BlitRect a = averaged, k = keyed;
-    bool has_a = blit_clip(&a, back->width, back->height, dst->width, dst->height);
-    bool has_k = blit_clip(&k, over->width, over->height, dst->width, dst->height);
+    bool has_a = back && dst && blit_clip(&a, back->width, back->height, dst->width, dst->height);
+    bool has_k = over && dst && blit_clip(&k, over->width, over->height, dst->width, dst->height);
     if (!has_a || !has_k || a.dx != k.dx || a.x1 - a.x0 != k.x1 - k.x0) {
         // Not the same columns: the two blits one after the other.
         blit_rows(back, dst, averaged, average_plain, average_packed, 0);

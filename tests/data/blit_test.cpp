@@ -141,6 +141,12 @@ TEST(BlitPaths, GiveTheSamePixelsOnRandomPicturesAndRectangles) {
         }
         EXPECT_EQ(fused[0], apart) << "round " << round;
         EXPECT_EQ(fused[1], apart) << "round " << round;
+        std::memcpy(out->pixels, dst->pixels, size_t(dw) * dh * 4);
+        blit_average_key(nullptr, r, over, k, out, extra << 8); // nothing to average: the key
+        Words keyed_only(out->pixels, out->pixels + dw * dh);
+        std::memcpy(out->pixels, dst->pixels, size_t(dw) * dh * 4);
+        key(over, out, k, extra << 8);
+        EXPECT_EQ(keyed_only, Words(out->pixels, out->pixels + dw * dh)) << "round " << round;
         image_free(out);
         image_free(over);
         image_free(src);
