@@ -5,6 +5,7 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
+#include "helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -109,16 +110,14 @@ class DataFolderTest : public ::testing::Test {
     std::filesystem::path dir;
 
     void SetUp() override {
-        char tmpl[] = "/tmp/qm_engine_test_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = make_temp_dir();
         file_set_data_dir(dir.c_str());
         data_clear_error();
     }
     void TearDown() override {
         file_set_data_dir(nullptr);
         mem_free_all();
-        std::filesystem::remove_all(dir);
+        remove_tree(dir);
     }
 
     void write(const std::string &name, const Bytes &bytes) {

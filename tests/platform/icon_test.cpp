@@ -29,22 +29,8 @@ void write_png(const std::string &path, int width, int height, const std::vector
     ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr));
 }
 
-TEST(Icon, ReadsThePixelsOfTheNamedFile) {
-    TempDir dir;
-    const std::vector<uint8_t> rgba = {255, 0,  0,  255, 0,  255, 0,  128, 0,  0,   255, 0,
-                                       10,  20, 30, 40,  50, 60,  70, 80,  90, 100, 110, 120};
-    write_png(dir.file("icon.png"), 3, 2, rgba);
-    icon_set_file(dir.file("icon.png").c_str());
-    IconPixels icon;
-    ASSERT_EQ(icon_read(&icon), 1);
-    EXPECT_EQ(icon.width, 3);
-    EXPECT_EQ(icon.height, 2);
-    EXPECT_EQ(std::vector<uint8_t>(icon.rgba, icon.rgba + rgba.size()), rgba);
-    icon_free(&icon);
-    EXPECT_EQ(icon.rgba, nullptr);
-}
-
-TEST(Icon, NoFileMissingDamagedOrTooLargeMeansNoIcon) {
+// The largest icon is read back byte for byte; no file, or any fault in it, means no icon.
+TEST(Icon, TheLargestIsReadBackExactlyAndNoFileMissingDamagedOrTooLargeMeansNoIcon) {
     TempDir dir;
     std::vector<uint8_t> rgba(64 * 64 * 4, 200);
     write_png(dir.file("good.png"), 64, 64, rgba);
@@ -55,13 +41,18 @@ TEST(Icon, NoFileMissingDamagedOrTooLargeMeansNoIcon) {
     write_text(dir.file("text.png"), "not a png");
     write_png(dir.file("wide.png"), 1025, 1, std::vector<uint8_t>(1025 * 4, 1));
     write_png(dir.file("tall.png"), 1, 1025, std::vector<uint8_t>(1025 * 4, 1));
-    write_png(dir.file("largest.png"), 1024, 1, std::vector<uint8_t>(1024 * 4, 1));
+    std::vector<uint8_t> largest(1024 * 4);
+    for (size_t i = 0; i < largest.size(); i++) largest[i] = uint8_t(i * 7 + i / 251);
+    write_png(dir.file("largest.png"), 1024, 1, largest);
     IconPixels icon;
     icon_set_file(nullptr);
     EXPECT_EQ(icon_read(&icon), 0);
     icon_set_file(dir.file("largest.png").c_str());
     ASSERT_EQ(icon_read(&icon), 1);
+    EXPECT_TRUE(icon.width == 1024 && icon.height == 1);
+    EXPECT_EQ(std::vector<uint8_t>(icon.rgba, icon.rgba + largest.size()), largest);
     icon_free(&icon);
+    EXPECT_EQ(icon.rgba, nullptr);
     for (const char *name :
          {"missing.png", "truncated.png", "flipped.png", "text.png", "wide.png", "tall.png"}) {
         icon_set_file(dir.file(name).c_str());
