@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -45,12 +44,18 @@ std::string breach(const fs::path &file, const std::string &include) {
 
 // The quoted includes of a file: lines of the form #include "NAME" (blanks allowed around '#').
 std::vector<std::string> includes_of(const fs::path &path) {
-    static const std::regex quoted(R"re(^[ \t]*#[ \t]*include[ \t]*"([^"]*)")re");
     std::vector<std::string> found;
     std::ifstream in(path);
-    std::smatch m;
-    for (std::string line; std::getline(in, line);)
-        if (std::regex_search(line, m, quoted)) found.push_back(m[1]);
+    for (std::string line; std::getline(in, line);) {
+        size_t hash = line.find_first_not_of(" \t");
+        if (hash == std::string::npos || line[hash] != '#') continue;
+        size_t word = line.find_first_not_of(" \t", hash + 1);
+        if (word == std::string::npos || line.compare(word, 7, "include") != 0) continue;
+        size_t open = line.find_first_not_of(" \t", word + 7);
+        if (open == std::string::npos || line[open] != '"') continue;
+        size_t close = line.find('"', open + 1);
+        if (close != std::string::npos) found.push_back(line.substr(open + 1, close - open - 1));
+    }
     return found;
 }
 
