@@ -1,7 +1,7 @@
-// The music fade's volume ramp, heard through a driver that only records the volumes it is set.
+// The music fade's volume ramp, heard through a driver that only records what it is given.
 
 #include "part_fixture.h"
-#include "platform/audio.h"
+#include "recording_audio.h"
 #include "stage/music.h"
 #include "stage/stage.h"
 
@@ -11,30 +11,20 @@
 
 namespace {
 
-std::vector<int32_t> volumes;
-
-const AudioDriver listening = {
-    "listening",
-    [](int32_t i) -> const char * { return i == 0 ? "Speakers" : nullptr; },
-    [](int32_t, int32_t) { return 1; },
-    [] { return 1; },
-    [] { return 1; },
-    [] {},
-    [](const char *) -> AudioHandle { return 1; },
-    [](AudioHandle) { return 1; },
-    [](AudioHandle) {},
-    [](const char *) -> AudioHandle { return 0; },
-    [](AudioHandle) { return 0; },
-    [](AudioHandle) {},
-    [](int32_t music, int32_t, int32_t) { volumes.push_back(music); },
-};
+// The music volumes the driver was given, in order.
+std::vector<int32_t> volumes() {
+    std::vector<int32_t> music;
+    for (const std::string &c : calls)
+        if (c.rfind("volumes ", 0) == 0) music.push_back(std::stoi(c.substr(8)));
+    return music;
+}
 
 struct MusicFadeTest : PartFixture {
     void SetUp() override {
         PartFixture::SetUp();
-        ASSERT_EQ(music_init(&listening, 0), 1);
+        ASSERT_EQ(music_init(&recording, 0), 1);
         ASSERT_EQ(music_open("tune.xm", MUSIC_MODULE), 1);
-        volumes.clear();
+        calls.clear();
     }
     void TearDown() override {
         music_shutdown();
@@ -55,7 +45,7 @@ TEST_F(MusicFadeTest, LowersTheVolumeOnePerTickAndEndsPast250) {
     ASSERT_EQ(frame(music_fade_run, 1.0f), 1);   // 28 -> 10.8; clock 249.7
     ASSERT_EQ(frame(music_fade_run, 0.5f), 1);   // 27.5 -> 10.6; clock 250.25
     EXPECT_EQ(frame(music_fade_run, 1.0f), 0);
-    EXPECT_EQ(volumes, (std::vector<int32_t>{97, 59, 11, 10, 10}));
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{97, 59, 11, 10, 10}));
     EXPECT_EQ(fb(300, 200), pixel_rgb(9, 9, 9)); // drawn on the first frame only
 }
 
@@ -63,7 +53,7 @@ TEST_F(MusicFadeTest, LongFramesGoSilentNotNegative) {
     ASSERT_EQ(music_fade_load(), 1);
     ASSERT_EQ(frame(music_fade_run, 254.5f), 1); // 0.5: under 1 is silence
     EXPECT_EQ(frame(music_fade_run, 1.0f), 0);
-    EXPECT_EQ(volumes, (std::vector<int32_t>{0}));
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{0}));
 }
 
 } // namespace
