@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -46,8 +47,18 @@ static void tick_loop(int64_t period_ns, TickRoutine tick) {
     }
 }
 
+static int thread_stop();
+
+// exit() from anywhere -- Xlib ends the program so when the display goes away -- would destroy
+// a thread still running, which aborts the program: it is stopped first.
+static void stop_at_exit() {
+    thread_stop();
+}
+
 static int thread_start(int32_t period_ms, TickRoutine tick) {
     if (thread_running.load() || period_ms < 1 || !tick) return 0;
+    static const bool stops_at_exit = std::atexit(stop_at_exit) == 0;
+    (void)stops_at_exit;
     thread_quit.store(false);
     try {
         tick_thread = std::thread(tick_loop, int64_t(period_ms) * 1000000, tick);

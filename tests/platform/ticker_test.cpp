@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -42,4 +43,15 @@ TEST(ThreadTicker, TicksOnItsOwnAndNeverAfterStop) {
     EXPECT_EQ(ticker_thread.stop(), 0);
     ASSERT_EQ(ticker_thread.start(1, count_tick), 1) << "it starts again after a stop";
     EXPECT_EQ(ticker_thread.stop(), 1);
+}
+
+// exit() while the thread ticks (Xlib calls it when the display goes away) ends the program with
+// that status, not an abort.
+TEST(ThreadTickerDeathTest, ExitWhileTickingEndsWithItsStatus) {
+    EXPECT_EXIT(
+        {
+            ticker_thread.start(1, count_tick);
+            std::exit(3);
+        },
+        testing::ExitedWithCode(3), "");
 }
