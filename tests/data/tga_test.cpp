@@ -65,6 +65,8 @@ TEST(TgaDecode, RefusesOtherKindsAbsurdSizesAndDamagedPixelDataNamingTheFile) {
     id_over[0] = 200; // the identification field would run past the end
     Bytes past_end = whole;
     past_end[25] = 0x84; // the run holds one pixel more than the picture
+    Bytes one_short = whole;
+    one_short[25] = 0x82; // and here one fewer
     Bytes huge_claim = header(10, 24, 8000, 8000);
     huge_claim.insert(huge_claim.end(), {0xFF, 1, 2, 3});
     // 4,000 bytes of full runs hold 128,000 pixels: not the 1024 x 1024 it claims.
@@ -82,6 +84,7 @@ TEST(TgaDecode, RefusesOtherKindsAbsurdSizesAndDamagedPixelDataNamingTheFile) {
         {Bytes(whole.begin(), whole.begin() + 25), "ends early"}, // before a packet
         {Bytes(whole.begin(), whole.begin() + 18), "ends early"}, // header alone
         {id_over, "ends early"},
+        {one_short, "1 of 6 pixels missing"},
         {past_end, "past the end"},
         {huge_claim, "cannot hold"}, // refused before 256 MB are allocated
         {short_claim, "cannot hold"}};
