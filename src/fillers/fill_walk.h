@@ -62,11 +62,7 @@ constexpr int32_t FILL_PACKED_SPAN = 8;
                                                    uint32_t dv) {
 #if defined(__SSE2__)
     if (n >= FILL_PACKED_SPAN) {
-        auto lanes = [](uint32_t c, uint32_t d) {
-            return _mm_setr_epi32(static_cast<int>(c), static_cast<int>(c + d),
-                                  static_cast<int>(c + 2 * d), static_cast<int>(c + 3 * d));
-        };
-        __m128i us = lanes(u, du), vs = lanes(v, dv);
+        __m128i us = fill_lanes4(u, du), vs = fill_lanes4(v, dv);
         const __m128i du4 = _mm_set1_epi32(static_cast<int>(4 * du));
         const __m128i dv4 = _mm_set1_epi32(static_cast<int>(4 * dv));
         const __m128i column = _mm_set1_epi32(0xFF), row = _mm_set1_epi32(0xFF00);
@@ -98,23 +94,14 @@ constexpr float WALK_POSITION_LIMIT = 8192.0f;
 constexpr float WALK_VALUE_LIMIT = 16777216.0f;
 
 inline int32_t walk_trunc_plain(float f, float limit) {
-    f = f > -limit ? f : -limit;
-    f = f < limit ? f : limit;
-    return static_cast<int32_t>(f);
+    return fill_hold_trunc_plain(f, -limit, limit);
 }
 
-// walk_trunc_plain in the scalar lanes of the packed unit, whose maximum and minimum take the
-// second operand unless the first is above (below) it, NaN included, exactly as the plain
-// comparisons do. The vertices it reads were just stored one float at a time; as plain code the
-// compiler pairs x with y into one wide load, which has to wait for both stores to land.
+// walk_trunc_plain in the scalar lanes of the packed unit. The vertices it reads were just
+// stored one float at a time; as plain code the compiler pairs x with y into one wide load,
+// which has to wait for both stores to land.
 inline int32_t walk_trunc(float f, float limit) {
-#if defined(__SSE2__)
-    const __m128 held =
-        _mm_min_ss(_mm_max_ss(_mm_set_ss(f), _mm_set_ss(-limit)), _mm_set_ss(limit));
-    return _mm_cvttss_si32(held);
-#else
-    return walk_trunc_plain(f, limit);
-#endif
+    return fill_hold_trunc(f, -limit, limit);
 }
 
 struct IntVertex {
@@ -451,7 +438,7 @@ inline UnitRow walk_unit_row(const FloatEdge &l, const FloatEdge &r) {
 #if defined(__SSE2__)
     auto trunc4 = [](__m128 f) {
         return _mm_cvttps_epi32(
-            _mm_min_ps(_mm_max_ps(f, _mm_set1_ps(-2147483648.0f)), _mm_set1_ps(2147483520.0f)));
+            _mm_min_ps(_mm_max_ps(f, _mm_set1_ps(FILL_TRUNC_LOW)), _mm_set1_ps(FILL_TRUNC_HIGH)));
     };
     alignas(16) int32_t at[4], texels[4];
     _mm_store_si128(reinterpret_cast<__m128i *>(at),

@@ -79,30 +79,48 @@ void fill_flat_add_depth(const Face *face, Image *target);
 // Affine copy of texture[0], depth-tested like fill_flat_add_depth; float branch, clipped.
 void fill_textured_depth(const Face *face, Image *target);
 
-// Float to integer, truncating toward zero. Values beyond the 32-bit range saturate and NaN
-// gives INT32_MIN, so wild vertices cannot make the conversion undefined. The plain form, which
-// fill_trunc must equal.
-inline int32_t fill_trunc_plain(float f) {
-    // The largest float below 2^31 is 2^31 - 128.
-    f = f > -2147483648.0f ? f : -2147483648.0f;
-    f = f < 2147483520.0f ? f : 2147483520.0f;
+// f held to low .. high (NaN to low) and truncated toward zero. The plain form, which
+// fill_hold_trunc must equal.
+inline int32_t fill_hold_trunc_plain(float f, float low, float high) {
+    f = f > low ? f : low;
+    f = f < high ? f : high;
     return static_cast<int32_t>(f);
 }
 
-// fill_trunc_plain in the scalar lane of the packed unit: its maximum and minimum take the second
-// operand unless the first is above (below) it, NaN included, exactly as the comparisons do, and
-// make no branches (the plain comparisons compile to two per conversion, in the inner loops).
-inline int32_t fill_trunc(float f) {
+// fill_hold_trunc_plain in the scalar lane of the packed unit: its maximum and minimum take the
+// second operand unless the first is above (below) it, NaN included, exactly as the comparisons
+// do, and make no branches (the plain comparisons compile to two per conversion, in the inner
+// loops).
+inline int32_t fill_hold_trunc(float f, float low, float high) {
 #if defined(__SSE2__)
-    const __m128 held = _mm_min_ss(_mm_max_ss(_mm_set_ss(f), _mm_set_ss(-2147483648.0f)),
-                                   _mm_set_ss(2147483520.0f));
-    return _mm_cvttss_si32(held);
+    return _mm_cvttss_si32(
+        _mm_min_ss(_mm_max_ss(_mm_set_ss(f), _mm_set_ss(low)), _mm_set_ss(high)));
 #else
-    return fill_trunc_plain(f);
+    return fill_hold_trunc_plain(f, low, high);
 #endif
 }
 
+// The 32-bit range as floats: the largest float below 2^31 is 2^31 - 128.
+constexpr float FILL_TRUNC_LOW = -2147483648.0f, FILL_TRUNC_HIGH = 2147483520.0f;
+
+// Float to integer, truncating toward zero. Values beyond the 32-bit range saturate and NaN
+// gives INT32_MIN, so wild vertices cannot make the conversion undefined. fill_trunc_plain is
+// the plain form, which fill_trunc must equal.
+inline int32_t fill_trunc_plain(float f) {
+    return fill_hold_trunc_plain(f, FILL_TRUNC_LOW, FILL_TRUNC_HIGH);
+}
+
+inline int32_t fill_trunc(float f) {
+    return fill_hold_trunc(f, FILL_TRUNC_LOW, FILL_TRUNC_HIGH);
+}
+
 #if defined(__SSE2__)
+// The 16.16 coordinates of four pixels in a row, c + k * d in lane k (modulo 2^32).
+inline __m128i fill_lanes4(uint32_t c, uint32_t d) {
+    return _mm_setr_epi32(static_cast<int>(c), static_cast<int>(c + d), static_cast<int>(c + 2 * d),
+                          static_cast<int>(c + 3 * d));
+}
+
 // dst[k] = texels[lane k of at], k = 0..3: the four texels of texel numbers formed side by side.
 inline void fill_fetch4(uint32_t *dst, const uint32_t *texels, __m128i at) {
     alignas(16) uint32_t index[4];

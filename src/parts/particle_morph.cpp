@@ -112,10 +112,7 @@ static void rotozoom_row_plain(uint32_t *out, int32_t n, const uint32_t *texels,
 // fill in lie above bit 15.
 static void rotozoom_row_packed(uint32_t *out, int32_t n, const uint32_t *texels, uint32_t u,
                                 uint32_t v, uint32_t du, uint32_t dv) {
-    auto lanes = [](uint32_t c, uint32_t d) {
-        return _mm_setr_epi32(int32_t(c), int32_t(c + d), int32_t(c + 2 * d), int32_t(c + 3 * d));
-    };
-    __m128i us = lanes(u, du), vs = lanes(v, dv);
+    __m128i us = fill_lanes4(u, du), vs = fill_lanes4(v, dv);
     const __m128i du4 = _mm_set1_epi32(int32_t(4 * du)), dv4 = _mm_set1_epi32(int32_t(4 * dv));
     const __m128i row = _mm_set1_epi32(0xFF00), word = _mm_set1_epi32(0xFFFF);
     int32_t x = 0;
