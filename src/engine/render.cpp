@@ -178,7 +178,6 @@ static void copy_face_vertices(Face &f, const SceneObject *obj) {
 // view normals change only where the points are transformed, so the copy is the one a copy at the
 // transform would have made.
 static void copy_face_normals(Face &f, const SceneObject *obj) {
-    // Gouraud lighting and environment mapping; a face that does neither never reads them.
     if ((f.flags & (FACE_GOURAUD | FACE_FLAT)) != FACE_GOURAUD && !(f.flags & FACE_ENVMAP)) return;
     for (int k = 0; k < 3; k++) f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
 }

@@ -16,8 +16,6 @@
 #include "stage/music.h"
 #include "stage/stage.h"
 
-#include <algorithm>
-
 constexpr int END_SCENE_FLAGS = 0x51; // depth-sorted, animated, drawn into the frame buffer
 constexpr float END_FOCAL = 400.0f;
 constexpr float END_LIGHT_RANGE = 100.0f;
@@ -151,18 +149,13 @@ static int fade_out(float dt) {
 
 // The scene averaged with the night picture, then the credits over it, keyed on black: only
 // pixels with all three colour bytes non-zero are copied. Rows above the picture's top move the
-// destination down, so the text enters at the bottom. The credits cover the rows from top up to
-// bottom of their picture, at most the screen's 256 (a scroll just below 0 truncates top up and
-// bottom down, a row fewer); one pass over each screen row does both.
+// destination down, so the text enters at the bottom (a scroll just below 0 truncates the top
+// up and the bottom down: a row fewer). One pass over each screen row does both.
 static void draw_frame() {
     render_scene(end_data.scene);
     const float s = state.scroll;
-    const int32_t top = int32_t(s), bottom = int32_t(s + 256.0f);
-    int64_t rows = int64_t(bottom) - top;
-    rows = rows < 0 ? 0 : rows > 256 ? 256 : rows;
-    const int32_t end = int32_t(std::min<int64_t>(top + rows, INT32_MAX));
     blit_average_key(end_data.back, {0, 0, 512, 256, 0, 0}, end_data.scroller,
-                     {0, top, 512, end, 0, 0}, FrameBuffer, 0);
+                     {0, int32_t(s), 512, int32_t(s + 256.0f), 0, 0}, FrameBuffer, 0);
 }
 
 int end_run() {
