@@ -5,6 +5,7 @@
 
 #include "data/archive.h"
 #include "data/memory.h"
+#include "pack.h"
 #include "show_files.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +31,9 @@ constexpr int DEADLINE_SECONDS = 60;
 #endif
 constexpr const char *TICKS = "200";
 
-struct Entry {
-    std::string name;
-    uint32_t unpacked;
-    Bytes stored;
-    Bytes content; // unpacked
+// An entry as the archive holds it, and its content unpacked.
+struct Entry : PackEntry {
+    Bytes content;
 };
 
 std::vector<Entry> read_archive(const std::string &path) {
@@ -45,8 +44,8 @@ std::vector<Entry> read_archive(const std::string &path) {
         const ArchiveEntry *e = archive_entry(i);
         size_t size = 0;
         uint8_t *content = archive_load_entry(i, &size);
-        const char *stored = file.data() + e->data_offset;
-        entries.push_back({e->name, e->unpacked_size, Bytes(stored, stored + e->stored_size),
+        const uint8_t *stored = reinterpret_cast<const uint8_t *>(file.data()) + e->data_offset;
+        entries.push_back({{e->name, e->unpacked_size, {stored, stored + e->stored_size}},
                            Bytes(content, content + size)});
         mem_free(content);
     }
@@ -59,21 +58,10 @@ void put_u32(Bytes &b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> 8 * i);
 }
 
+// The packer's archive: its checksum table first, which the program skips.
 Bytes write_archive(const std::vector<Entry> &entries) {
-    Bytes out;
-    for (const Entry &e : entries) {
-        size_t at = out.size();
-        out.resize(at + ARCHIVE_HEADER_SIZE + e.stored.size());
-        std::memcpy(&out[at], e.name.c_str(), e.name.size() + 1);
-        put_u32(out, at + 128, e.unpacked);
-        put_u32(out, at + 132, uint32_t(e.stored.size()));
-        std::memcpy(&out[at + ARCHIVE_HEADER_SIZE], e.stored.data(), e.stored.size());
-    }
-    size_t at = out.size();
-    out.resize(at + ARCHIVE_TRAILER_SIZE);
-    put_u32(out, at + 8, uint32_t(entries.size()));
-    std::memcpy(&out[at + 16], ARCHIVE_MAGIC, ARCHIVE_MAGIC_SIZE);
-    return out;
+    std::vector<uint8_t> out = pack_archive({entries.begin(), entries.end()});
+    return Bytes(out.begin(), out.end());
 }
 
 // The part that shows an entry, so that damage the loader lets through is drawn too. Bars,
@@ -139,7 +127,7 @@ struct DamageTest : testing::Test {
 };
 
 // Changes `count` seeded bytes of b (each to a different value).
-void flip_bytes(Bytes &b, std::mt19937 &random, int count) {
+template <class Bytes> void flip_bytes(Bytes &b, std::mt19937 &random, int count) {
     for (int i = 0; i < count && !b.empty(); i++)
         b[random() % b.size()] ^= uint8_t(1 + random() % 255);
 }
@@ -158,10 +146,10 @@ TEST_F(DamageTest, EveryEntryCutShortOrChanged) {
                            size ? random() % size : 0, size ? size - 1 : 0}) {
             Entry d = e;
             d.stored.assign(e.content.begin(), e.content.begin() + long(cut));
-            d.unpacked = uint32_t(cut);
+            d.unpacked_size = uint32_t(cut);
             damaged.push_back({"cut to " + std::to_string(cut) + " bytes", d});
         }
-        if (e.stored.size() != e.unpacked) {
+        if (e.stored.size() != e.unpacked_size) {
             Entry d = e;
             d.stored.resize(e.stored.size() / 2);
             damaged.push_back({"packed data cut in half", d});
@@ -190,10 +178,11 @@ TEST_F(DamageTest, TheArchivesTrailerCountAndHeadersDamaged) {
         put_u32(b, at, v);
         return b;
     };
+    const size_t first = 12 + 4 * entries.size(); // after the checksum table
     Bytes magic = archive, cut = archive, name = archive;
     magic[trailer + 18] ^= 0x20;
     cut.resize(archive.size() / 2);
-    std::memset(&name[0], 'a', ARCHIVE_NAME_SIZE);
+    std::memset(&name[first], 'a', ARCHIVE_NAME_SIZE);
     const Bytes damaged[] = {magic,
                              cut,
                              name,
@@ -203,9 +192,9 @@ TEST_F(DamageTest, TheArchivesTrailerCountAndHeadersDamaged) {
                              with(trailer + 8, 0xFFFFFFFF),
                              with(trailer + 4, uint32_t(archive.size())),
                              with(trailer + 4, ARCHIVE_HEADER_SIZE),
-                             with(128, 0xFFFFFFFF),
-                             with(132, 0xFFFFFFF0),
-                             with(132, uint32_t(random() % entries[0].stored.size()))};
+                             with(first + 128, 0xFFFFFFFF),
+                             with(first + 132, 0xFFFFFFF0),
+                             with(first + 132, uint32_t(random() % entries[0].stored.size()))};
     for (const Bytes &b : damaged) {
         if (!chosen()) continue;
         SCOPED_TRACE("case " + std::to_string(cases - 1));
