@@ -84,7 +84,7 @@ TEST(LzwPack, EntriesArePackedOnlyWhenStrictlySmaller) {
         EXPECT_FALSE(pack_make_entry(bad, &byte, 1, false, &e, &error)) << bad;
 }
 
-TEST(PackArchive, ReaderLoadsEveryEntryAndChecksumsNameDamage) {
+TEST(PackArchive, ReaderLoadsEveryEntryAndTheTableChecksItself) {
     // The flat run packs as tightly as LZW can: the reader's size check must let it pass.
     std::vector<Bytes> contents = {sample(70000, 0), sample(3000, 256), {}, {9}, Bytes(1 << 22, 0)};
     const char *names[] = {"scene.lws", "noise.tga", "empty.lwo", "one.bin", "flat.tga"};
@@ -105,16 +105,12 @@ TEST(PackArchive, ReaderLoadsEveryEntryAndChecksumsNameDamage) {
     std::vector<std::string> problems;
     EXPECT_EQ(pack_check_sums(file, &problems), 0);
 
-    // One bit in the stored noise: only the checksum can notice.
+    // Damage to an entry's data is named by the tool's test; here the table's own.
     Bytes bad = file;
-    bad[archive_entry(1)->data_offset + 1000] ^= 0x04;
-    EXPECT_EQ(pack_check_sums(bad, &problems), 1);
-    ASSERT_EQ(problems.size(), 1u);
-    EXPECT_NE(problems[0].find("noise.tga"), std::string::npos);
-    bad = file;
     bad[8] ^= 0x01; // the first sum in the table
     EXPECT_EQ(pack_check_sums(bad, &problems), 1);
-    EXPECT_NE(problems.back().find("checksum table"), std::string::npos);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("checksum table"), std::string::npos);
     // An archive from another writer, without a table, is not judged by it.
     bad[0] = 'X';
     EXPECT_EQ(pack_check_sums(bad, &problems), -1);
