@@ -1,5 +1,6 @@
-// writers_test.cpp -- what the forge's object and scene writers refuse. What they write is pinned
-// by the digests of the show's frames, which draw the forge's files.
+// writers_test.cpp -- what the forge program and its object and scene writers refuse. What they
+// write is pinned by the digests of the show's frames, which draw the forge's files.
+#include "helpers.h"
 #include "lwo_write.h"
 #include "lws_write.h"
 
@@ -40,6 +41,20 @@ TEST(LwsWriter, RefusesMissingKeysBadPathsAndTargets) {
     EXPECT_FALSE(lws_encode(&out, &scene));
     scene.camera = LwsCamera{{0, nullptr}, 0, 1};
     EXPECT_FALSE(lws_encode(&out, &scene));
+}
+
+TEST(ForgeProgram, BadArgumentsAndUnwritableFoldersFailWithAMessage) {
+    const std::string prog = FORGE_PROGRAM, dir = make_temp_dir(), blocked = dir + "/file";
+    int status = 0;
+    run_output(prog + " 2>/dev/null", &status);
+    EXPECT_NE(status, 0);
+    run_output(prog + " --out 2>/dev/null", &status);
+    EXPECT_NE(status, 0);
+    write_text(blocked, "x"); // a plain file where the output folder should be
+    const std::string text = run_output(prog + " --out " + blocked + " 2>&1 >/dev/null", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(text.find(blocked), std::string::npos) << text;
+    remove_tree(dir);
 }
 
 } // namespace
