@@ -26,6 +26,13 @@ inline void remove_tree(const std::string &dir) {
     std::filesystem::remove_all(dir, ignored);
 }
 
+// A fresh folder's name, the folder removed with it (also when a test stops early).
+struct TempDir : std::string {
+    TempDir() : std::string(make_temp_dir()) {}
+    TempDir(const TempDir &) = delete;
+    ~TempDir() { remove_tree(*this); }
+};
+
 // The whole of a file ("" when it cannot be read).
 inline std::string read_text(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

@@ -66,7 +66,6 @@ void PartFixture::make_stage() {
 void PartFixture::TearDown() {
     file_set_data_dir(nullptr);
     mem_free_all();
-    remove_tree(dir);
 }
 
 std::string PartFixture::read_data(const std::string &name) const {

@@ -25,7 +25,7 @@ std::string without_lights(std::string scene);
 
 // Skips the test when the forge has not made the show's data.
 struct PartFixture : testing::Test {
-    std::string dir = make_temp_dir();
+    TempDir dir;
     std::string data = dir + "/data";
 
     void SetUp() override;

@@ -11,13 +11,10 @@
 
 namespace {
 
-struct TempDir {
-    std::string path = make_temp_dir();
-    ~TempDir() {
-        icon_set_file(nullptr);
-        remove_tree(path);
-    }
-    std::string file(const char *name) const { return path + "/" + name; }
+// The test's folder; the icon is forgotten before the folder goes.
+struct IconDir : TempDir {
+    ~IconDir() { icon_set_file(nullptr); }
+    std::string file(const char *name) const { return *this + "/" + name; }
 };
 
 void write_png(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba) {
@@ -31,7 +28,7 @@ void write_png(const std::string &path, int width, int height, const std::vector
 
 // The largest icon is read back byte for byte; no file, or any fault in it, means no icon.
 TEST(Icon, TheLargestIsReadBackExactlyAndNoFileMissingDamagedOrTooLargeMeansNoIcon) {
-    TempDir dir;
+    IconDir dir;
     std::vector<uint8_t> rgba(64 * 64 * 4, 200);
     write_png(dir.file("good.png"), 64, 64, rgba);
     std::string good = read_text(dir.file("good.png")), flipped = good;

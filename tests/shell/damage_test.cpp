@@ -98,7 +98,7 @@ void expect_plays_or_names(const CommandResult &r, const std::string &what) {
 }
 
 struct DamageTest : testing::Test {
-    std::string dir = make_temp_dir();
+    TempDir dir;
     std::vector<Entry> entries;
     int cases = 0;
 
@@ -106,10 +106,7 @@ struct DamageTest : testing::Test {
         entries = read_archive(QM_BUILD_DIR "/quellmor.dat");
         if (entries.empty()) GTEST_SKIP() << "the forge has not made the archive";
     }
-    void TearDown() override {
-        remove_tree(dir);
-        std::printf("[ damage  ] %d cases\n", cases);
-    }
+    void TearDown() override { std::printf("[ damage  ] %d cases\n", cases); }
     // Counts every case; true for the ones this build runs.
     bool chosen() { return cases++ % STRIDE == 0; }
 

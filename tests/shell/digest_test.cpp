@@ -119,8 +119,7 @@ constexpr int RUN_SECONDS = 900;
 #endif
 
 struct ShowDigests : testing::Test {
-    std::string dir = make_temp_dir();
-    void TearDown() override { remove_tree(dir); }
+    TempDir dir;
     // The show as built: the archive the forge's data was packed into, beside the program.
     std::string program(const std::string &args) {
         return "timeout " + std::to_string(RUN_SECONDS) +

@@ -18,12 +18,11 @@ using namespace std::chrono;
 using namespace std::chrono_literals;
 
 struct InterruptTest : testing::Test {
-    std::string dir = make_temp_dir();
+    TempDir dir;
     void SetUp() override {
         if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
             GTEST_SKIP() << "the forge has not made the show's data";
     }
-    void TearDown() override { remove_tree(dir); }
     std::string log() { return read_text(dir + "/log.txt"); }
 };
 

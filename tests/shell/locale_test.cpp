@@ -14,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 struct CommaLocaleTest : testing::Test {
-    std::string dir = make_temp_dir();
+    TempDir dir;
     void SetUp() override {
         // The locale goes into the test's folder; LOCPATH points there.
         std::string cmd = "localedef -c -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
@@ -24,7 +24,6 @@ struct CommaLocaleTest : testing::Test {
         if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
             GTEST_SKIP() << "the forge has not made the show's data";
     }
-    void TearDown() override { remove_tree(dir); }
     // The screen of tick 300 of part 3 (a scene), from a headless run with env added.
     std::string magnet_frame(const std::string &name, const std::vector<std::string> &env) {
         std::string frames = dir + "/" + name;

@@ -21,7 +21,7 @@
 namespace {
 
 struct PreloadTest : testing::Test {
-    std::string dir = make_temp_dir();
+    TempDir dir;
 
     void start(const std::string &skip = "") {
         if (!copy_forge_data(QM_BUILD_DIR "/forge", dir, skip))
@@ -36,7 +36,6 @@ struct PreloadTest : testing::Test {
         if (display_device) display_device->close();
         file_set_data_dir(nullptr);
         mem_free_all();
-        remove_tree(dir);
     }
 };
 

@@ -10,8 +10,7 @@
 namespace {
 
 struct ProgramTest : testing::Test {
-    std::string dir = make_temp_dir();
-    void TearDown() override { remove_tree(dir); }
+    TempDir dir;
     // Runs the program with args (a shell word list) after an optional environment prefix.
     CommandResult run(const std::string &args, const std::string &env = "") {
         return run_command(env + " " QM_PROGRAM " " + args, dir + "/stderr.txt");

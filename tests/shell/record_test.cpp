@@ -86,7 +86,7 @@ constexpr size_t CODEC_SLACK = 2 * 1024 * 2; // two AAC frames, both channels
 constexpr int RED_STEP = 8;                  // red byte per tick (mod 256) in the test's frames
 
 struct RecordTest : testing::Test {
-    std::string dir = make_temp_dir();
+    TempDir dir;
     std::string path = dir + "/show.mp4";
     void SetUp() override {
         if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0)
@@ -98,7 +98,6 @@ struct RecordTest : testing::Test {
         record_finish(0);
         music_shutdown();
         close_headless_stage();
-        remove_tree(dir);
     }
     // The forge's tune through the offline driver; skips the test without it.
     bool load_music() {
@@ -176,18 +175,18 @@ TEST(RecordSamples, AreCountedFromTheTickSoNothingDrifts) {
 }
 
 TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
-    std::string dir = make_temp_dir();
+    TempDir dir;
     CommandResult r =
         run_command("env PATH=" + dir + " " QM_PROGRAM " --record " + dir + "/x.mp4 --data " + dir,
                     dir + "/err.txt");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("package \"ffmpeg\""), std::string::npos) << r.err;
-    remove_tree(dir);
 }
 
 // Ctrl-C closes ffmpeg's input, so what was recorded so far is a playable file.
 TEST(RecordProgram, AnInterruptedRecordingKeepsWhatWasRecorded) {
-    std::string dir = make_temp_dir(), path = dir + "/cut.mp4";
+    TempDir dir;
+    const std::string path = dir + "/cut.mp4";
     if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0 ||
         !copy_forge_data(QM_BUILD_DIR "/forge", dir))
         GTEST_SKIP() << "no ffmpeg, or the forge has not made the show's data";
@@ -201,7 +200,6 @@ TEST(RecordProgram, AnInterruptedRecordingKeepsWhatWasRecorded) {
     std::vector<Stream> streams = probe(path);
     ASSERT_EQ(streams.size(), 2u) << "ffprobe cannot read " << path;
     EXPECT_GT(streams[0].frames, 10);
-    remove_tree(dir);
 }
 
 } // namespace

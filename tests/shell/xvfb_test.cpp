@@ -36,7 +36,7 @@ struct Placement {
 };
 
 struct XvfbTest : testing::Test {
-    std::string dir = make_temp_dir();
+    TempDir dir;
     pid_t show = 0;
     RootPicture shot;
 
@@ -52,7 +52,6 @@ struct XvfbTest : testing::Test {
             kill(show, SIGKILL);
             waitpid(show, nullptr, 0);
         }
-        remove_tree(dir);
     }
 
     // Starts the program on the display with args; its messages go to dir/show.txt. Sound goes

@@ -18,11 +18,11 @@ double mean_difference(const std::vector<uint8_t> &a, const std::vector<uint8_t>
 
 TEST(Icon, SvgRendersLikeThePicture) {
     if (system("command -v rsvg-convert >/dev/null") != 0) GTEST_SKIP() << "no rsvg-convert";
-    std::string dir = make_temp_dir(), svg = dir + "/icon.svg", png = dir + "/icon.png";
+    TempDir dir;
+    const std::string svg = dir + "/icon.svg", png = dir + "/icon.png";
     write_text(svg, icon_svg());
     ASSERT_EQ(system(("rsvg-convert -w 256 -h 256 -o " + png + " " + svg).c_str()), 0);
     PngPicture rendered = read_png(png, true);
-    remove_tree(dir);
     ASSERT_EQ(rendered.width, 256);
     EXPECT_LT(mean_difference(rendered.pixels, icon_render(256)), 0.8);
 }

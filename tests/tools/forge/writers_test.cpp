@@ -44,7 +44,8 @@ TEST(LwsWriter, RefusesMissingKeysBadPathsAndTargets) {
 }
 
 TEST(ForgeProgram, BadArgumentsAndUnwritableFoldersFailWithAMessage) {
-    const std::string prog = FORGE_PROGRAM, dir = make_temp_dir(), blocked = dir + "/file";
+    TempDir dir;
+    const std::string prog = FORGE_PROGRAM, blocked = dir + "/file";
     int status = 0;
     run_output(prog + " 2>/dev/null", &status);
     EXPECT_NE(status, 0);
@@ -54,7 +55,6 @@ TEST(ForgeProgram, BadArgumentsAndUnwritableFoldersFailWithAMessage) {
     const std::string text = run_output(prog + " --out " + blocked + " 2>&1 >/dev/null", &status);
     EXPECT_NE(status, 0);
     EXPECT_NE(text.find(blocked), std::string::npos) << text;
-    remove_tree(dir);
 }
 
 } // namespace
