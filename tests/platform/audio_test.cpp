@@ -2,12 +2,10 @@
 // SDL output on its dummy back-end.
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "data/error.h"
@@ -24,12 +22,6 @@ static std::string tiny_xm() {
     return read_text(QM_TEST_DIR "/../fuzz/seeds/music_module/tiny.xm");
 }
 
-static std::string write_temp(const std::string &bytes, const char *suffix) {
-    std::string path = ::testing::TempDir() + "platform_" + std::to_string(getpid()) + suffix;
-    write_text(path, bytes);
-    return path;
-}
-
 static int peak(const std::vector<int16_t> &samples, size_t from = 0) {
     int p = 0;
     for (size_t i = from; i < samples.size(); i++) p = std::max(p, std::abs(int(samples[i])));
@@ -38,10 +30,11 @@ static int peak(const std::vector<int16_t> &samples, size_t from = 0) {
 
 class OfflineAudio : public ::testing::Test {
   protected:
-    void SetUp() override { module = write_temp(tiny_xm(), ".xm"); }
-    void TearDown() override {
-        audio_offline.free();
-        std::remove(module.c_str());
+    void SetUp() override { module = write_temp(tiny_xm(), "tiny.xm"); }
+    void TearDown() override { audio_offline.free(); }
+    std::string write_temp(const std::string &bytes, const char *name) {
+        write_text(dir + "/" + name, bytes);
+        return dir + "/" + name;
     }
     // A fresh output playing the module at the given music volume.
     AudioHandle play(int32_t volume) {
@@ -59,6 +52,7 @@ class OfflineAudio : public ::testing::Test {
         EXPECT_EQ(audio_offline_render(out.data(), frames), frames);
         return out;
     }
+    TempDir dir;
     std::string module;
 };
 
@@ -104,12 +98,13 @@ TEST_F(OfflineAudio, MusicVolumeScalesTheMix) {
 TEST_F(OfflineAudio, BadFilesFailWithAReasonNamingThem) {
     ASSERT_EQ(audio_offline.init(0, 44100), 1);
     EXPECT_EQ(audio_offline.init(0, 44100), 0) << "one init at a time";
-    std::string junk = write_temp("Extended Module: but then nothing sensible", ".bad");
+    std::string junk = write_temp("Extended Module: but then nothing sensible", "junk.xm");
     std::string module_bytes = tiny_xm();
     // Cut in the header, and cut in the sample data (the player itself takes both quietly).
-    std::string header_cut = write_temp(module_bytes.substr(0, 200), ".cut1");
-    std::string data_cut = write_temp(module_bytes.substr(0, module_bytes.size() - 10), ".cut2");
-    std::string longer = write_temp(module_bytes + "trailing bytes", ".long");
+    std::string header_cut = write_temp(module_bytes.substr(0, 200), "header_cut.xm");
+    std::string data_cut =
+        write_temp(module_bytes.substr(0, module_bytes.size() - 10), "data_cut.xm");
+    std::string longer = write_temp(module_bytes + "trailing bytes", "longer.xm");
     // 65535 empty instruments of 65535 empty sample headers each, all at one place: checking
     // what they declare must not take billions of steps.
     std::string swollen_bytes = module_bytes;
@@ -118,7 +113,7 @@ TEST_F(OfflineAudio, BadFilesFailWithAReasonNamingThem) {
         swollen_bytes[at] = swollen_bytes[at + 1] = '\xFF';
     for (size_t at : {instrument, instrument + 29})
         for (size_t k = 0; k < 4; k++) swollen_bytes[at + k] = 0;
-    std::string swollen = write_temp(swollen_bytes, ".big");
+    std::string swollen = write_temp(swollen_bytes, "swollen.xm");
     data_clear_error();
     if (!audio_offline.music_load(swollen.c_str())) {
         EXPECT_NE(std::string(data_last_error()).find(swollen), std::string::npos);
@@ -134,8 +129,6 @@ TEST_F(OfflineAudio, BadFilesFailWithAReasonNamingThem) {
     data_clear_error();
     EXPECT_EQ(audio_offline.stream_load(module.c_str()), 0u) << "streams are not played";
     EXPECT_NE(std::string(data_last_error()).find(module), std::string::npos);
-    for (const std::string &path : {junk, header_cut, data_cut, longer, swollen})
-        std::remove(path.c_str());
 }
 
 #if QM_HAVE_SDL
