@@ -9,12 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -74,16 +72,13 @@ struct ViewTest : ::testing::Test {
         const LwsScene scene{0, 70, 2, objects, 1, &light, {{1, &camera_key}, 0, 3.2f}};
         ASSERT_EQ(lws_save((dir / "data" / "show.lws").c_str(), &scene), 1);
     }
-    void TearDown() override {
-        if (!std::getenv("QM_VIEW_KEEP")) fs::remove_all(dir);
-    }
+    void TearDown() override { remove_tree(dir); }
 
     int run(const std::string &args) {
-        const std::string cmd =
-            "cd '" + dir.string() + "' && '" + QM_VIEW_BIN + "' " + args + " >stdout 2>stderr";
-        const int rc = std::system(cmd.c_str());
-        err = read_text(dir / "stderr");
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
+        int status = 0;
+        err = run_output(
+            "cd '" + dir.string() + "' && '" QM_VIEW_BIN "' " + args + " 2>&1 >/dev/null", &status);
+        return status;
     }
     Picture frame(int tick) {
         char name[32];
