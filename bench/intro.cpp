@@ -6,6 +6,7 @@
 
 #include "parts/intro.h"
 #include "data/blit.h"
+#include "data/cpu.h"
 #include "data/image.h"
 
 #include <benchmark/benchmark.h>
@@ -24,6 +25,7 @@ struct Frame {
     Image *dst = image_create(W, H, 0);
     std::vector<uint16_t> table = std::vector<uint16_t>(size_t(W) * H);
     Frame() {
+        cpu_detect(); // the packed blits, as the program takes them
         for (int32_t i = 0; i < 65536; i++) texture->pixels[i] = uint32_t(i) * 2654435761u;
         for (int32_t i = 0; i < 128 * 128; i++) bob->pixels[i] = uint32_t(i & 0xFF) << 8;
         for (int32_t r = 0; r < H; r++)

@@ -284,10 +284,14 @@ void intro_add_bob(Image *background_picture, const Image *bob_picture, int32_t 
 }
 #endif
 
+// The background's mask bytes from base's red bytes. Separate pictures: said so, the compiler
+// does four pixels at a time.
+static void take_mask(uint32_t *__restrict back, const uint32_t *__restrict base) {
+    for (int32_t i = 0; i < FRAME_PIXELS; i++) back[i] = (back[i] & 0xFFFFFF00u) | red_of(base[i]);
+}
+
 static void composite(float dt) {
-    uint32_t *back = background->pixels;
-    const uint32_t *alpha = base_alpha->pixels;
-    for (int32_t i = 0; i < FRAME_PIXELS; i++) back[i] = (back[i] & 0xFFFFFF00u) | red_of(alpha[i]);
+    take_mask(background->pixels, base_alpha->pixels);
     for (IntroBob &b : intro.bobs) {
         b.x = (intro_sin(b.a) + 1.0f) * b.amp_x;
         b.y = (intro_sin(b.b) + 1.0f) * b.amp_y;
