@@ -369,11 +369,10 @@ static void warp_span(uint32_t *out, int32_t count, WarpValue at, const WarpValu
 
 // One 8 x 8 block between four grid points: the upper-left triangle (its rows shrink from 8 to
 // 1 pixels, the anti-diagonal included), then the lower-right one (rows grow from 0 to 7).
-static void warp_block(uint32_t *out, int32_t stride, const GridPoint *tl, const GridPoint *tr,
-                       const GridPoint *bl, const GridPoint *br, const uint8_t *texels,
+static void warp_block(uint32_t *out, int32_t stride, const WarpValue &top_left,
+                       const WarpValue &top_right, const WarpValue &bottom_left,
+                       const WarpValue &bottom_right, const uint8_t *texels,
                        const uint32_t *shades) {
-    WarpValue top_left = warp_value(*tl), top_right = warp_value(*tr);
-    WarpValue bottom_left = warp_value(*bl), bottom_right = warp_value(*br);
     WarpValue across = warp_step(top_left, top_right), down = warp_step(top_left, bottom_left);
     WarpValue lower_across = warp_step(bottom_left, bottom_right);
     WarpValue diagonal = warp_step(top_right, bottom_left);
@@ -391,11 +390,18 @@ void grid_warp(const GridPoint *grid, const uint8_t *indices, const uint32_t *sh
     if (!grid || !indices || !shades || !dst) return;
     // The texture is addressed modulo 256 in both directions, the destination is fixed.
     if (dst->width != WARP_WIDTH || dst->height != WARP_HEIGHT) return;
+    // Each point's values are taken once, a column of them at a time: every point but those on
+    // the edges is the corner of four blocks.
+    WarpValue columns[2][GRID_ROWS];
+    for (int32_t j = 0; j < GRID_ROWS; j++) columns[0][j] = warp_value(grid[j]);
     for (int32_t i = 0; i + 1 < GRID_COLUMNS; i++) {
-        const GridPoint *left = grid + i * GRID_ROWS, *right = left + GRID_ROWS;
+        const WarpValue *left = columns[i & 1];
+        WarpValue *right = columns[(i + 1) & 1];
+        for (int32_t j = 0; j < GRID_ROWS; j++)
+            right[j] = warp_value(grid[(i + 1) * GRID_ROWS + j]);
         for (int32_t j = 0; j + 1 < GRID_ROWS; j++) {
             uint32_t *out = dst->pixels + (j * WARP_BLOCK) * WARP_WIDTH + i * WARP_BLOCK;
-            warp_block(out, WARP_WIDTH, left + j, right + j, left + j + 1, right + j + 1, indices,
+            warp_block(out, WARP_WIDTH, left[j], right[j], left[j + 1], right[j + 1], indices,
                        shades);
         }
     }
