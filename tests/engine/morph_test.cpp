@@ -123,7 +123,6 @@ TEST_F(BlurTest, PackedRowsEqualThePlainOnes) {
     auto real = [&](float lo, float hi) {
         return std::uniform_real_distribution<float>(lo, hi)(rng);
     };
-    const int32_t saved = has_mmx;
     for (int round = 0; round < 300; round++) {
         const int w = round % 10 == 0 ? 512 : 1 + int(rng() % 40), h = 1 + int(rng() % 30);
         const float cx = real(-8.0f, float(w) + 8.0f), cy = real(-8.0f, float(h) + 8.0f);
@@ -143,5 +142,5 @@ TEST_F(BlurTest, PackedRowsEqualThePlainOnes) {
         }
         ASSERT_EQ(result[0], result[1]) << "round " << round;
     }
-    has_mmx = saved;
+    cpu_detect();
 }

@@ -18,7 +18,6 @@ namespace {
 class SpriteTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        saved_mmx = has_mmx;
         // Exactly sized targets, so that the sanitizer sees any write past them.
         target = image_create(64, 48, 0);
         // A ramp: red = column, green = row, blue 200, mask byte 0x5A.
@@ -27,12 +26,11 @@ class SpriteTest : public ::testing::Test {
             for (int x = 0; x < 256; x++) ramp->pixels[y * 256 + x] = pixel_rgb(x, y, 200) | 0x5A;
     }
     void TearDown() override {
-        has_mmx = saved_mmx;
+        cpu_detect();
         mem_free_all();
     }
     uint32_t at(int x, int y) const { return target->pixels[y * target->width + x]; }
 
-    int32_t saved_mmx = 0;
     Image *target = nullptr;
     Image *ramp = nullptr;
 };

@@ -54,7 +54,6 @@ TEST(PresentConvert, PackedRowsEqualTheTableOnes) {
     for (int i = 0; i < 70 * 5; i++) image->pixels[i] = rng();
     const uint32_t masks[3][3] = {
         {0xF800, 0x07E0, 0x001F}, {0xFF0000, 0x00FF00, 0x0000FF}, {0xFF0000, 0x00FF00, 0x0000FF}};
-    const int32_t saved[2] = {has_mmx, has_ssse3};
     const int paths = __builtin_cpu_supports("ssse3") ? 3 : 2; // table, SSE2, SSSE3
     for (int depth = 0; depth < 3; depth++) {
         ChannelTables t;
@@ -76,8 +75,7 @@ TEST(PresentConvert, PackedRowsEqualTheTableOnes) {
             }
         }
     }
-    has_mmx = saved[0];
-    has_ssse3 = saved[1];
+    cpu_detect();
     image_free(image);
 }
 
