@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -46,16 +47,9 @@ std::string breach(const fs::path &file, const std::string &include) {
 std::vector<std::string> includes_of(const fs::path &path) {
     std::vector<std::string> found;
     std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        size_t hash = line.find_first_not_of(" \t");
-        if (hash == std::string::npos || line[hash] != '#') continue;
-        size_t word = line.find_first_not_of(" \t", hash + 1);
-        if (word == std::string::npos || line.compare(word, 7, "include") != 0) continue;
-        size_t open = line.find_first_not_of(" \t", word + 7);
-        if (open == std::string::npos || line[open] != '"') continue;
-        size_t close = line.find('"', open + 1);
-        if (close != std::string::npos) found.push_back(line.substr(open + 1, close - open - 1));
-    }
+    char name[256];
+    for (std::string line; std::getline(in, line);)
+        if (std::sscanf(line.c_str(), " # include \"%255[^\"]\"", name) == 1) found.push_back(name);
     return found;
 }
 
