@@ -133,6 +133,20 @@ static Vec3 surface_normal(const TraceObject *o, const Vec3 &p) {
     return n;
 }
 
+// sphere_t from an origin of its own, its operations in order, for the t above 0 only: t is
+// -b less a root, never above -b, so a sphere that b does not put ahead is a miss before its
+// constant is worked out (most shadow rays leave the other spheres behind or beside them).
+static inline float sphere_t_ahead(const TraceObject *o, const Vec3 &origin, const Vec3 &d) {
+    Vec3 oc;
+    vec_sub(oc, origin, o->position);
+    float b = vec_dot(d, oc);
+    if (!(b < 0.0f)) return -1.0f;
+    float disc = b * b - (vec_dot(oc, oc) - o->radius * o->radius);
+    if (disc < 0.0f) return -1.0f;
+    if (disc == 0.0f) return -b;
+    return -b - std::sqrt(disc);
+}
+
 // The scene's own routines are inlined; a plane's quotient is only worked out when its sign
 // can be positive.
 static inline int blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist) {
@@ -143,7 +157,7 @@ static inline int blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, flo
         if (!(gap > 0.0f && along > 0.0f) && !(gap < 0.0f && along < 0.0f)) return 0;
         t = gap / along;
     } else if (o->intersect == sphere_intersect) {
-        t = sphere_t(o, p, l);
+        t = sphere_t_ahead(o, p, l);
     } else {
         t = o->intersect(o, p, l);
     }
@@ -310,8 +324,15 @@ static void record_hit(TraceScene *sc, int32_t index, const Vec3 &origin, const 
     vec_add(p, origin, p);
     s->depth = int16_t(t * 255.0f);
     TraceObject *o = &sc->objects[index];
-    if (o->tex_coords) o->tex_coords(o, p, s);
-    o->shade(sc, index, p, s);
+    // The scene's own routines are called directly, so that they are compiled in.
+    if (o->tex_coords == planar_coords)
+        planar_coords(o, p, s);
+    else if (o->tex_coords)
+        o->tex_coords(o, p, s);
+    if (o->shade == diffuse_shade)
+        diffuse_shade(sc, index, p, s);
+    else
+        o->shade(sc, index, p, s);
 }
 
 // Traces pixel (x, y) along d against the listed objects into its sample and status.
