@@ -259,6 +259,32 @@ static uint32_t sample_pixel(const TraceMaterial *m, const TraceSample *s) {
     return material_pixel(m, c);
 }
 
+#if defined(__SSE2__)
+// sample_pixel in 16-bit lanes: the three channels' low bytes, sign-extended, added to the
+// colour's bytes and held to 0..255 by the packing. The fourth lane's sum is dropped.
+static inline uint32_t sample_pixel_packed(const TraceMaterial *m, const TraceSample *s) {
+    const int16_t *first = &s->u; // a plain material adds u, v, shade_red
+    uint32_t colour = uint32_t(m->red) | uint32_t(m->green) << 8 | uint32_t(m->blue) << 16;
+    if (m->kind == MATERIAL_TEXTURED) {
+        first = &s->shade_red;
+        colour = m->texture[(s->v & 255) * TRACE_TEXTURE_SIDE + (s->u & 255)] & 0xFFFFFF;
+    }
+    __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(first));
+    __m128i shade = _mm_srai_epi16(_mm_slli_epi16(c, 8), 8);
+    __m128i sum = _mm_add_epi16(
+        _mm_unpacklo_epi8(_mm_cvtsi32_si128(int32_t(colour)), _mm_setzero_si128()), shade);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum))) & 0xFFFFFF;
+}
+#endif
+
+// The pixel a single traced sample draws, packed with has_mmx.
+static inline uint32_t sample_pixel_fast(const TraceMaterial *m, const TraceSample *s) {
+#if defined(__SSE2__)
+    if (has_mmx) return sample_pixel_packed(m, s);
+#endif
+    return sample_pixel(m, s);
+}
+
 // ---- rays ---------------------------------------------------------------------------------
 
 // Prepares the camera for rows rows: rotated top corners and the steps down both sides.
@@ -558,6 +584,10 @@ static int fill_block_packed(uint32_t *out, int32_t w, const TraceMaterial *m,
 void tracer_fill_block(uint32_t *out, int32_t w, const TraceMaterial *m,
                        const TraceSample *const corner[4]) {
 #if defined(__SSE2__)
+    if (has_mmx && w == 1) { // the top left corner's own pixel
+        *out = sample_pixel_packed(m, corner[0]);
+        return;
+    }
     if (has_mmx && (w == 2 || w == 4 || w == 8) && fill_block_packed(out, w, m, corner)) return;
 #endif
     fill_block_plain(out, w, m, corner);
@@ -613,7 +643,8 @@ static void refine_pixels(TraceScene *sc, int32_t x, int32_t y, const TraceCandi
             }
             uint8_t hit = sc->status[at];
             if (hit != TRACE_MISS)
-                cam->output[at] = sample_pixel(sc->objects[hit - 1].material, &sc->samples[at]);
+                cam->output[at] =
+                    sample_pixel_fast(sc->objects[hit - 1].material, &sc->samples[at]);
         }
     }
 }
@@ -629,7 +660,7 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
         for (int i = 0; i < 4; i++) {
             if (!bc.status[i]) continue;
             output[bc.at[i]] =
-                sample_pixel(sc->objects[bc.status[i] - 1].material, &sc->samples[bc.at[i]]);
+                sample_pixel_fast(sc->objects[bc.status[i] - 1].material, &sc->samples[bc.at[i]]);
         }
     } else if (split && w == 2 && has_mmx) {
         refine_pixels(sc, x, y, cand);

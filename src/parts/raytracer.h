@@ -143,8 +143,8 @@ void tracer_animate(TraceScene *scene, float s);
 
 // Traces the current state into the output: pixels that no object covers come out black, as do
 // the last 7 columns and rows (the tracer clears the rows as it goes, so the caller need not).
-// has_mmx selects the packed block fill and the single-pixel blocks written pixel by pixel; both
-// give the same frame.
+// has_mmx selects the packed block fill and pixels, and the single-pixel blocks written pixel by
+// pixel; both give the same frame.
 void tracer_render(TraceScene *scene);
 
 // Works out every object's camera constants for the current camera position.
@@ -166,8 +166,8 @@ float tracer_unit(Vec3 &v);
 void tracer_frame(TraceScene *scene, float s);
 
 // Fills the w x w block at out (rows TRACE_WIDTH words apart) by interpolating the corner
-// samples top left, top right, bottom left, bottom right through material m. has_mmx selects
-// the packed path for blocks of 2, 4 or 8; both give the same words.
+// samples top left, top right, bottom left, bottom right through material m (a block of 1 is
+// the top left sample's own pixel). has_mmx selects the packed path; both give the same words.
 void tracer_fill_block(uint32_t *out, int32_t w, const TraceMaterial *m,
                        const TraceSample *const corner[4]);
 
