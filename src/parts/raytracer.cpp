@@ -147,8 +147,8 @@ static inline float sphere_t_ahead(const TraceObject *o, const Vec3 &origin, con
     return -b - std::sqrt(disc);
 }
 
-// The scene's own routines are inlined; a plane's quotient is only worked out when its sign
-// can be positive.
+// The scene's own routines are inlined, and the sphere's asks nothing of the camera's cached
+// constant; a plane's quotient is only worked out when its sign can be positive.
 static inline int blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist) {
     float t;
     if (o->intersect == plane_intersect) {
@@ -159,7 +159,9 @@ static inline int blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, flo
     } else if (o->intersect == sphere_intersect) {
         t = sphere_t_ahead(o, p, l);
     } else {
+        o->recompute = 1; // a cached constant belongs to the camera
         t = o->intersect(o, p, l);
+        o->recompute = 1;
     }
     return t > 0.0f && t < dist;
 }
@@ -172,11 +174,7 @@ int tracer_blocks_light(TraceObject *o, const Vec3 &p, const Vec3 &l, float dist
 static int shadowed(TraceScene *sc, int32_t self, const Vec3 &p, const Vec3 &l, float dist) {
     for (int32_t i = 0; i < sc->object_count; i++) {
         if (i == self) continue;
-        TraceObject *o = &sc->objects[i];
-        o->recompute = 1; // the cached constant belongs to the camera
-        int blocked = blocks_light(o, p, l, dist);
-        o->recompute = 1;
-        if (blocked) return 1;
+        if (blocks_light(&sc->objects[i], p, l, dist)) return 1;
     }
     return 0;
 }
