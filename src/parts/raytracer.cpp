@@ -303,16 +303,15 @@ static void camera_setup(TraceCamera *cam, int32_t rows) {
         vec_add(cam->row_start[r], left, cam->row_left);
         vec_scale(right, float(r), cam->step_right);
         vec_add(cam->row_end[r], right, cam->row_right);
+        vec_sub(cam->row_span[r], cam->row_end[r], cam->row_start[r]);
     }
 }
 
 // The unit direction through row row at fraction across (0 left .. 1 right).
 static Vec3 camera_ray(const TraceCamera *cam, int32_t row, float across) {
-    const Vec3 &left = cam->row_start[row];
     Vec3 span, p;
-    vec_sub(span, cam->row_end[row], left);
-    vec_scale(span, across, span);
-    vec_add(p, left, span);
+    vec_scale(span, across, cam->row_span[row]);
+    vec_add(p, cam->row_start[row], span);
     vec_normalize(p, p);
     return p;
 }
