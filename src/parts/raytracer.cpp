@@ -600,17 +600,21 @@ struct BlockCorners {
 static void block_corners(TraceScene *sc, int32_t x, int32_t y, int32_t w,
                           const TraceCandidates *cand, BlockCorners *bc) {
     const TraceCamera *cam = &sc->cameras[sc->current_camera];
+    const int32_t first = y * TRACE_WIDTH + x;
+    const int32_t offset[4] = {0, w, w * TRACE_WIDTH, w * TRACE_WIDTH + w};
     bc->hits = 0;
     for (int i = 0; i < 4; i++) {
-        int32_t px = x + (i & 1) * w, py = y + (i >> 1) * w;
-        int32_t at = py * TRACE_WIDTH + px;
-        if (sc->status[at] == TRACE_UNTRACED) {
+        int32_t at = first + offset[i];
+        uint8_t status = sc->status[at];
+        if (status == TRACE_UNTRACED) {
+            int32_t px = x + (i & 1) * w, py = y + (i >> 1) * w;
             Vec3 d = camera_ray(cam, py, float(px) / float(TRACE_WIDTH));
             trace_pixel(sc, px, py, d, cand->index, cand->count, nullptr);
+            status = sc->status[at];
         }
         bc->at[i] = at;
-        bc->status[i] = sc->status[at] == TRACE_MISS ? 0 : sc->status[at];
-        if (bc->status[i]) bc->hits++;
+        bc->status[i] = status == TRACE_MISS ? 0 : status;
+        bc->hits += status != TRACE_MISS;
     }
 }
 
