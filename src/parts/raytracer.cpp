@@ -7,6 +7,7 @@
 #include "engine/scalar.h"
 
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -683,6 +684,15 @@ static void refine(TraceScene *sc, int32_t x, int32_t y, int32_t w, int32_t leve
 
 // The union of four candidate lists, read position by position, without repeats.
 static void merge_candidates(const TraceCandidates *lists[4], TraceCandidates *merged) {
+    // Most blocks see the same objects at all four corners; a list holds no repeats, so its
+    // union with copies of itself is itself. (The coarse pass leaves unused entries 0, so equal
+    // lists are equal records.)
+    const size_t size = sizeof(TraceCandidates);
+    if (!std::memcmp(lists[0], lists[1], size) && !std::memcmp(lists[0], lists[2], size) &&
+        !std::memcmp(lists[0], lists[3], size)) {
+        *merged = *lists[0];
+        return;
+    }
     merged->count = 0;
     uint32_t known = 0;  // bit k: object k is in already (object numbers are below TRACE_SLOTS)
     int32_t longest = 0; // positions past every list add nothing
@@ -708,7 +718,7 @@ static void coarse_pass(TraceScene *sc) {
     for (int32_t r = 0; r < TRACE_COARSE_ROWS; r++) {
         for (int32_t c = 0; c < TRACE_COARSE_COLUMNS; c++) {
             TraceCandidates *seen = &sc->candidates[r * TRACE_COARSE_COLUMNS + c];
-            seen->count = 0;
+            *seen = TraceCandidates{};
             Vec3 d = camera_ray(cam, r, float(c) / float(TRACE_COARSE_COLUMNS));
             trace_pixel(sc, c * TRACE_BLOCK, r * TRACE_BLOCK, d, all, sc->object_count, seen);
         }
