@@ -74,11 +74,7 @@ void fill_flat_lit(const Face *face, Image *target) {
 static void fill_texture_layer(const Face *face, Image *target, int layer, const Image *texture) {
     if (!fill_target_ok(target) || !fill_texture_ok(texture) || !fill_layer_ok(layer)) return;
     IntVertex p[3];
-    int_positions(face, p);
-    for (int k = 0; k < 3; k++) {
-        p[k].value[TEX_U] = walk_trunc(face->uv[layer + 2 * k], WALK_VALUE_LIMIT);
-        p[k].value[TEX_V] = walk_trunc(face->uv[layer + 2 * k + 1], WALK_VALUE_LIMIT);
-    }
+    walk_texture_vertices(face, layer, p);
     const uint32_t *texels = texture->pixels;
     walk_int<TEXTURE_RULES>(p, target, [texels](const IntSpan &s) {
         fill_texel_span(s.row + s.first, s.last - s.first, texels, s.value[TEX_U], s.value[TEX_V],

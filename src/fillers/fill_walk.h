@@ -12,6 +12,7 @@
 #include "fillers/fillers.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <utility>
@@ -108,6 +109,40 @@ struct IntVertex {
     int32_t x, y;
     int32_t value[WALK_VALUES];
 };
+
+// The integer vertices of a textured face: x and y truncated and held within the position limit,
+// the coordinates of the layer (u, v, at value 0 and 1) within the value limit; values 2 and 3
+// are left alone. The plain form, which walk_texture_vertices must equal.
+inline void walk_texture_vertices_plain(const Face *face, int layer, IntVertex p[3]) {
+    for (int k = 0; k < 3; k++) {
+        p[k].x = walk_trunc_plain(face->v[k].x, WALK_POSITION_LIMIT);
+        p[k].y = walk_trunc_plain(face->v[k].y, WALK_POSITION_LIMIT);
+        p[k].value[0] = walk_trunc_plain(face->uv[layer + 2 * k], WALK_VALUE_LIMIT);
+        p[k].value[1] = walk_trunc_plain(face->uv[layer + 2 * k + 1], WALK_VALUE_LIMIT);
+    }
+}
+
+// walk_texture_vertices_plain with a vertex's four truncations side by side in the packed unit,
+// each lane the very operations of walk_trunc, and stored at once: x, y and the first two values
+// are the first four words of an IntVertex. The floats are gathered one at a time, since they
+// were just stored one at a time and a wide load would wait for all of those stores to land.
+inline void walk_texture_vertices(const Face *face, int layer, IntVertex p[3]) {
+#if defined(__SSE2__)
+    static_assert(offsetof(IntVertex, value) == 2 * sizeof(int32_t));
+    const __m128 low = _mm_setr_ps(-WALK_POSITION_LIMIT, -WALK_POSITION_LIMIT, -WALK_VALUE_LIMIT,
+                                   -WALK_VALUE_LIMIT);
+    const __m128 high =
+        _mm_setr_ps(WALK_POSITION_LIMIT, WALK_POSITION_LIMIT, WALK_VALUE_LIMIT, WALK_VALUE_LIMIT);
+    for (int k = 0; k < 3; k++) {
+        const __m128 f = _mm_setr_ps(face->v[k].x, face->v[k].y, face->uv[layer + 2 * k],
+                                     face->uv[layer + 2 * k + 1]);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(&p[k]),
+                         _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, low), high)));
+    }
+#else
+    walk_texture_vertices_plain(face, layer, p);
+#endif
+}
 
 // What tells the members of the integer branch apart. Each member passes its rules as a
 // template argument, so that every walker is compiled for its own member with the tests and

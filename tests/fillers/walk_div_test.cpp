@@ -61,7 +61,8 @@ TEST(WalkSpan, PackedTexelSpanEqualsThePlainOne) {
 }
 
 // The packed truncations against the plain ones: values inside and beyond both limits, on them,
-// halves either side of whole numbers, infinities and NaN; then the row setup built on them.
+// halves either side of whole numbers, infinities and NaN; then the row setup and the textured
+// vertices built on them.
 TEST(WalkSpan, PackedTruncationEqualsThePlainOne) {
     std::mt19937 rng(13);
     std::uniform_real_distribution<float> wide(-40000.0f, 40000.0f);
@@ -85,6 +86,20 @@ TEST(WalkSpan, PackedTruncationEqualsThePlainOne) {
         ASSERT_TRUE(a.first == b.first && a.end == b.end && a.u == b.u && a.v == b.v &&
                     a.du == b.du && a.dv == b.dv)
             << i << ": " << lx << " .. " << rx;
+    }
+    // A textured face's vertices, four truncations at once, at every layer.
+    for (int i = 0; i < 200; i++) {
+        Face face{};
+        const int layer = i % (FACE_UV_FLOATS - 5);
+        for (int k = 0; k < 3; k++) face.v[k] = Vec3{odd[rng() % 9], wide(rng), 0};
+        for (float &c : face.uv) c = i % 3 ? odd[rng() % 9] : wide(rng) * 1000.0f;
+        IntVertex a[3], b[3];
+        walk_texture_vertices(&face, layer, a);
+        walk_texture_vertices_plain(&face, layer, b);
+        for (int k = 0; k < 3; k++)
+            ASSERT_TRUE(a[k].x == b[k].x && a[k].y == b[k].y && a[k].value[0] == b[k].value[0] &&
+                        a[k].value[1] == b[k].value[1])
+                << i << " vertex " << k;
     }
 }
 
