@@ -338,6 +338,7 @@ void walk_int(const IntVertex vertices[3], Image *target, Span span) {
     if (det == 0) det = 1;
     uint32_t gradient[WALK_VALUES] = {};
     const WalkDivisor plane = walk_divisor(det);
+#pragma GCC unroll 4
     for (int k = 0; k < rules.value_count; k++) {
         int64_t c0 = v0.value[k] - int64_t{v2.value[k]}, c1 = v1.value[k] - int64_t{v2.value[k]};
         gradient[k] = static_cast<uint32_t>(
@@ -345,11 +346,12 @@ void walk_int(const IntVertex vertices[3], Image *target, Span span) {
     }
 
     if (v0.y == v1.y) { // flat top: one half, from the leftmost top vertex down to vertex 2
-        int left = (rules.outer_sort || v0.x < v1.x) ? 0 : 1;
+        const bool first_left = rules.outer_sort || v0.x < v1.x;
+        const IntVertex &top_left = first_left ? v0 : v1, &top_right = first_left ? v1 : v0;
         const WalkHeight h = walk_height(v0, v2); // both sides are as high
-        IntEdge l = walk_int_edge(*p[left], v2, 0, h);
-        walk_int_values<rules>(l, *p[left], v2, h);
-        IntEdge r = walk_int_edge(*p[1 - left], v2, rules.right_extra, h);
+        IntEdge l = walk_int_edge(top_left, v2, 0, h);
+        walk_int_values<rules>(l, top_left, v2, h);
+        IntEdge r = walk_int_edge(top_right, v2, rules.right_extra, h);
         walk_int_rows<rules>(l, r, v0.y, v2.y, gradient, target, span);
         return;
     }
