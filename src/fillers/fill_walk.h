@@ -299,9 +299,13 @@ void walk_int_turn(IntEdge &e, const IntVertex &v1, const IntVertex &v2, int32_t
 }
 
 // Walks rows y .. y_end - 1. Returns false when the triangle ran off the bottom of the target.
+// The span's captures and the gradient are copies of its own, which the span's pixel stores
+// cannot reach: through a reference every row would load them again.
 template <IntRules rules, class Span>
-bool walk_int_rows(IntEdge &l, IntEdge &r, int32_t y, int32_t y_end, const uint32_t *gradient,
-                   Image *target, Span &span) {
+bool walk_int_rows(IntEdge &l, IntEdge &r, int32_t y, int32_t y_end, const uint32_t *steps,
+                   Image *target, Span span) {
+    uint32_t gradient[WALK_VALUES] = {};
+    for (int k = 0; k < rules.value_count; k++) gradient[k] = steps[k];
     for (; y < y_end; y++) {
         if (y >= target->height) return false;
         int32_t first = l.x >> 16, last = r.x >> 16;
