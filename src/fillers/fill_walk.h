@@ -190,7 +190,9 @@ constexpr int64_t WALK_DIV_EXACT = int64_t{1} << 52;
 // One divisor shared by several dividends (an edge's height divides its x and its values, the
 // plane's determinant both gradients): its reciprocal is taken once and each quotient of
 // magnitudes is the truncated product, corrected by the remainder. Below WALK_DIV_EXACT the
-// product is within |a / b| * 2^-52 < 1 of the quotient, so one step up or down makes it exact:
+// product is within |a / b| * 2^-52 < 1 / |b| of the quotient, and a quotient that is not whole
+// lies at least 1 / |b| below the next whole number: the product never truncates past the
+// quotient's whole part, and falls short of it by at most one, which one step up makes exact:
 // walk_div_by(n, walk_divisor(d), s) == walk_div_plain(n, d, s) for every d != 0.
 struct WalkDivisor {
     int64_t den;
@@ -229,7 +231,7 @@ inline int32_t walk_div_by(int64_t num, const WalkDivisor &d, int shift) {
     const int64_t ua = a < 0 ? -a : a;
     int64_t q = static_cast<int64_t>(static_cast<double>(ua) * d.inverse);
     const int64_t r = ua - q * d.magnitude;
-    q += (r >= d.magnitude) - (r < 0);
+    q += r >= d.magnitude;
     return static_cast<int32_t>((a < 0) != (d.den < 0) ? -q : q);
 }
 
