@@ -261,9 +261,10 @@ inline WalkHeight walk_height(const IntVertex &a, const IntVertex &b) {
 // The position part of the edge from a to b.
 inline IntEdge walk_int_edge(const IntVertex &a, const IntVertex &b, int32_t extra,
                              const WalkHeight &h) {
-    IntEdge e{};
+    // The values and steps are left to walk_int_values: only the left edge's are read.
+    IntEdge e;
     e.x = a.x * 65536 + extra;
-    if (h.dy != 0) e.dx = walk_div_by(b.x - a.x, h.divisor, 16);
+    e.dx = h.dy != 0 ? walk_div_by(b.x - a.x, h.divisor, 16) : 0;
     return e;
 }
 
@@ -274,9 +275,9 @@ template <IntRules rules>
                                                    const IntVertex &b, const WalkHeight &h) {
     for (int k = 0; k < rules.value_count; k++) {
         e.value[k] = static_cast<uint32_t>(a.value[k]) << rules.value_shift;
-        if (h.dy != 0)
-            e.step[k] = static_cast<uint32_t>(
-                walk_div_by(int64_t{b.value[k]} - a.value[k], h.divisor, rules.value_shift));
+        e.step[k] = h.dy != 0 ? static_cast<uint32_t>(walk_div_by(int64_t{b.value[k]} - a.value[k],
+                                                                  h.divisor, rules.value_shift))
+                              : 0;
     }
 }
 
