@@ -138,7 +138,6 @@ TEST_F(TracerTest, PackedBlockFillsEqualThePlainOnes) {
     auto any = [&](int lo, int hi) {
         return int16_t(std::uniform_int_distribution<>(lo, hi)(rng));
     };
-    int32_t saved = has_mmx;
     for (int round = 0; round < 3000; round++) {
         const TraceMaterial *m = &scene->materials[round % 2 ? 4 : round % 5];
         int32_t w = 8 >> (round % 4);
@@ -160,14 +159,13 @@ TEST_F(TracerTest, PackedBlockFillsEqualThePlainOnes) {
         tracer_fill_block(packed, w, m, corner);
         ASSERT_TRUE(std::equal(plain, plain + 8 * TRACE_WIDTH, packed)) << "round " << round;
     }
-    has_mmx = saved;
+    cpu_detect();
 }
 
 // Random sphere heights and view sways: the fast paths draw the frame of the plain ones.
 TEST_F(TracerTest, FastFramesEqualThePlainOnes) {
     std::mt19937 rng(13);
     std::uniform_real_distribution<float> any(-1.0f, 3.0f);
-    int32_t saved = has_mmx;
     std::vector<uint32_t> plain;
     for (int round = 0; round < 12; round++) {
         for (int i = 1; i <= 3; i++) object(i)->position.y = any(rng);
@@ -181,14 +179,13 @@ TEST_F(TracerTest, FastFramesEqualThePlainOnes) {
         }
         ASSERT_EQ(plain, output) << "round " << round;
     }
-    has_mmx = saved;
+    cpu_detect();
 }
 
 // Random words in runs of every length up to 40: the packed conversion back to pixel words
 // equals the plain one, and writes nothing past the run.
 TEST(RaytracedTest, PackedConversionEqualsThePlainOne) {
     std::mt19937 rng(14);
-    int32_t saved = has_mmx;
     for (int32_t n = 0; n <= 40; n++) {
         std::vector<uint32_t> words(41), converted[2];
         for (uint32_t &w : words) w = rng();
@@ -200,7 +197,7 @@ TEST(RaytracedTest, PackedConversionEqualsThePlainOne) {
         ASSERT_EQ(converted[0], converted[1]) << n;
         ASSERT_EQ(converted[1][n], words[n]) << n;
     }
-    has_mmx = saved;
+    cpu_detect();
 }
 
 // Random rays from the camera, random sphere heights and camera places: the camera constants
@@ -231,7 +228,6 @@ TEST_F(TracerTest, CameraConstantsGiveTheRoutinesTBitForBit) {
 TEST(TracerUnit, PackedEqualsScalar) {
     std::mt19937 rng(15);
     std::uniform_real_distribution<float> any(-1.0f, 1.0f), power(-30.0f, 30.0f);
-    int32_t saved = has_mmx;
     for (int round = 0; round < 500; round++) {
         float scale = std::exp2(power(rng));
         Vec3 v[2];
@@ -244,7 +240,7 @@ TEST(TracerUnit, PackedEqualsScalar) {
         ASSERT_EQ(std::memcmp(&v[0], &v[1], sizeof v[0]), 0) << "round " << round;
         ASSERT_EQ(std::memcmp(&length[0], &length[1], sizeof(float)), 0) << "round " << round;
     }
-    has_mmx = saved;
+    cpu_detect();
 }
 
 // Random shadow rays from anywhere near the scene, some along an axis: the shadow test says what
