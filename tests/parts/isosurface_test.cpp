@@ -221,6 +221,12 @@ TEST_F(IsoTest, PolygonisingTheBoxEqualsEveryCell) {
         iso_blob_centres(iso, 0.7f * float(round));
         iso_evaluate_field(iso);
         if (round == 5) iso->grid[iso_index(16, 0, 16)].value = 1.0f; // a lone far corner
+        if (round == 7) { // points on the first face only, none beside them
+            for (IsoPoint &point : iso->grid) point.value = 0.0f;
+            for (int j = 0; j < ISO_SIDE; j++)
+                for (int i = 0; i < ISO_SIDE; i++)
+                    iso->grid[iso_index(0, j, i)].value = (i + j) % 2 ? 0.0f : 2.0f;
+        }
         clear_depth();
         for (int n = 0; n < 512 * 256; n++) every->depth[n] = ISO_DEPTH_CLEAR;
         const int drawn = iso_polygonise(iso, &light, envmap, target);
