@@ -85,7 +85,11 @@ TEST_F(DepthTest, FlatTopKeepsEachVertexsDepth) {
     EXPECT_EQ(t.depth_at(0, 0), -5.0f);
     EXPECT_EQ(t.depth_at(1, 0), -9.0f);
     EXPECT_NE(t.at(19, 0), 0u);
-    EXPECT_EQ(t.at(20, 0), 0u); // columns trunc(left) .. trunc(right) - 1
+    EXPECT_EQ(t.at(20, 0), 0u);  // columns trunc(left) .. trunc(right) - 1
+    Target cut(32, 16, 0, true); // moved 4 left: column 0 takes the depth of column 4 above
+    for (Vec3 &v : f.v) v.x -= 4;
+    fill_flat_add_depth(&f, &cut.image);
+    EXPECT_EQ(cut.depth_at(0, 0), -24.0f);
 }
 
 } // namespace

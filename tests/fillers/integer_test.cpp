@@ -74,9 +74,9 @@ TEST(FlatLitTest, RightEdgeRestartsAtTheMiddleVertex) {
 // pixel lies a third of a pixel beyond it: its value dips below 0 and must read 0, not 245.
 TEST(GouraudTest, ChannelsByHandAndSaturatingPastTheEdge) {
     Target t(12, 8);
-    Face f = make_face(FACE_GOURAUD | FACE_SOLID, 8, 0, 0, 3, 8, 6);
+    Face f = make_face(FACE_GOURAUD | FACE_SOLID, 0, 3, 8, 0, 8, 6); // the lit one given first
     f.colour = 0x000000ffu | 0xffu << 8; // mask 0xff, red 255, green and blue 0
-    f.gouraud_intensity[0] = 0, f.gouraud_intensity[1] = 255, f.gouraud_intensity[2] = 0;
+    f.gouraud_intensity[0] = 255, f.gouraud_intensity[1] = 0, f.gouraud_intensity[2] = 0;
     fill_gouraud(&f, &t.image);
     uint32_t want[4] = {84, 52, 21, 0}; // 16.16: 5548714 stepping by -2080768
     for (int i = 0; i < 4; i++) EXPECT_EQ(t.at(5 + i, 1), 0xffu | want[i] << 8) << 5 + i;
