@@ -29,7 +29,7 @@ static constexpr int CLIP_MAX_VERTICES = 12;
 // The four side planes of a view as the inside test reads them, taken once per frame.
 struct SidePlanes {
 #if defined(__SSE2__)
-    __m128 x, y, z; // lanes: left, right, top, bottom
+    __m128 x[4], y[4], z[4]; // left, right, top, bottom, each component in every lane
 #endif
 };
 
@@ -638,13 +638,6 @@ static void draw_scratch(const Face *face, Face *s, Image *target) {
         dispatch_fill(s, target);
 }
 
-// The eye-space vertex k of the clip layout: x, y, z + near.
-static void eye_point(const Face *face, int k, float near, float *c) {
-    c[0] = face->v[k].x;
-    c[1] = face->v[k].y;
-    c[2] = face->v[k].z + near;
-}
-
 int view_triangle_inside_plain(const RenderView *view, const float c[3][3]) {
     for (int k = 0; k < 3; k++)
         if (!(plane_dot(view->left_plane, c[k]) < 0.0f &&
@@ -656,47 +649,126 @@ int view_triangle_inside_plain(const RenderView *view, const float c[3][3]) {
 }
 
 #if defined(__SSE2__)
-// The four planes side by side, one lane each: every lane forms x * p0 + y * p1 + z * p2 in the
-// order plane_dot does, so the signs are the very ones of the plain test.
+// A triangle's three vertices side by side, one lane each (the fourth repeats the first).
+struct TriangleLanes {
+    __m128 x, y, z;
+};
+
 static SidePlanes side_planes(const RenderView *view) {
-    const Vec3 &l = view->left_plane, &r = view->right_plane, &t = view->top_plane,
-               &b = view->bottom_plane;
-    return SidePlanes{_mm_setr_ps(l.x, r.x, t.x, b.x), _mm_setr_ps(l.y, r.y, t.y, b.y),
-                      _mm_setr_ps(l.z, r.z, t.z, b.z)};
+    SidePlanes planes;
+    const Vec3 *sides[4] = {&view->left_plane, &view->right_plane, &view->top_plane,
+                            &view->bottom_plane};
+    for (int i = 0; i < 4; i++) {
+        planes.x[i] = _mm_set1_ps(sides[i]->x);
+        planes.y[i] = _mm_set1_ps(sides[i]->y);
+        planes.z[i] = _mm_set1_ps(sides[i]->z);
+    }
+    return planes;
 }
 
-static bool triangle_inside(const RenderView *, const SidePlanes &planes, const float c[3][3]) {
+// Each lane forms x * p0 + y * p1 + z * p2 of its vertex in the order plane_dot does, so the
+// signs are the very ones of the plain test.
+static bool lanes_inside(const SidePlanes &planes, const TriangleLanes &c) {
     __m128 inside = _mm_castsi128_ps(_mm_set1_epi32(-1));
-    for (int k = 0; k < 3; k++) {
-        const __m128 d = _mm_add_ps(_mm_add_ps(_mm_mul_ps(planes.x, _mm_set1_ps(c[k][0])),
-                                               _mm_mul_ps(planes.y, _mm_set1_ps(c[k][1]))),
-                                    _mm_mul_ps(planes.z, _mm_set1_ps(c[k][2])));
+    for (int i = 0; i < 4; i++) {
+        const __m128 d =
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(planes.x[i], c.x), _mm_mul_ps(planes.y[i], c.y)),
+                       _mm_mul_ps(planes.z[i], c.z));
         inside = _mm_and_ps(inside, _mm_cmplt_ps(d, _mm_setzero_ps()));
     }
     return _mm_movemask_ps(inside) == 0xF;
+}
+
+int view_triangle_inside(const RenderView *view, const float c[3][3]) {
+    const TriangleLanes lanes{_mm_setr_ps(c[0][0], c[1][0], c[2][0], c[0][0]),
+                              _mm_setr_ps(c[0][1], c[1][1], c[2][1], c[0][1]),
+                              _mm_setr_ps(c[0][2], c[1][2], c[2][2], c[0][2])};
+    return lanes_inside(side_planes(view), lanes);
+}
+
+// The face's vertices as lanes: three rows of x, y, z (the fourth float of the last row is the
+// field after the vertices, which lands in a lane no arithmetic reads).
+static TriangleLanes face_lanes(const Face *face) {
+    static_assert(sizeof(Vec3) == 3 * sizeof(float) &&
+                  offsetof(Face, v) + sizeof(Face::v) < sizeof(Face));
+    const float *v = &face->v[0].x;
+    __m128 r0 = _mm_loadu_ps(v), r1 = _mm_loadu_ps(v + 3), r2 = _mm_loadu_ps(v + 6), r3 = r0;
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    return TriangleLanes{r0, r1, r2};
+}
+
+// Lanes back to the three vertices of s, written in order so that each row's spare float is
+// overwritten by the next row, and the last row's is not written.
+static void store_lanes(Face *s, const TriangleLanes &p) {
+    __m128 r0 = p.x, r1 = p.y, r2 = p.z, r3 = p.z;
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    float *v = &s->v[0].x;
+    _mm_storeu_ps(v, r0);
+    _mm_storeu_ps(v + 3, r1);
+    _mm_storel_pi(reinterpret_cast<__m64 *>(v + 6), r2);
+    _mm_store_ss(v + 8, _mm_movehl_ps(r2, r2));
+}
+
+// Each layer's coordinates of the three vertices lie side by side, so the layers in use are one
+// block.
+static void copy_layers(Face *s, const Face *face, int layers) {
+    if (layers == 1)
+        std::memcpy(s->uv, face->uv, 6 * sizeof(float));
+    else
+        std::memcpy(s->uv, face->uv, sizeof(float) * 6 * static_cast<size_t>(layers));
+}
+
+// A triangle inside all four planes leaves both clipping passes as it came, and the fan is the
+// triangle itself: its vertices go straight from the face to the scratch face, the same floats by
+// the same arithmetic as through the clip layout and project_point, a vertex to a lane. False
+// when a vertex is not inside.
+static bool submit_inside(RenderView *view, const SidePlanes &planes, Face *face, Image *target) {
+    const __m128 near = _mm_set1_ps(view->near);
+    TriangleLanes c = face_lanes(face);
+    c.z = _mm_add_ps(c.z, near);
+    if (!lanes_inside(planes, c)) return false;
+    Face *s = view->scratch;
+    copy_to_scratch(s, face);
+    const int layers = layers_of(face);
+    copy_layers(s, face, layers);
+    if (face->flags & FACE_GOURAUD)
+        std::memcpy(s->gouraud_intensity, face->gouraud_intensity, sizeof(s->gouraud_intensity));
+    // z - near back in camera space; k = 1 / (near + z); x * scale * k + centre; centre - y * ...
+    const __m128 z = _mm_sub_ps(c.z, near);
+    const __m128 k = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(near, z));
+    const __m128 x = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(_mm_set1_ps(view->scale_x), c.x), k),
+                                _mm_set1_ps(view->centre_x));
+    const __m128 y = _mm_sub_ps(_mm_set1_ps(view->centre_y),
+                                _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(view->scale_y), c.y), k));
+    store_lanes(s, TriangleLanes{x, y, z});
+    draw_scratch(face, s, target);
+    fan_move_last(s, layers);
+    return true;
 }
 #else
 static SidePlanes side_planes(const RenderView *) {
     return SidePlanes{};
 }
 
-static bool triangle_inside(const RenderView *view, const SidePlanes &, const float c[3][3]) {
+int view_triangle_inside(const RenderView *view, const float c[3][3]) {
     return view_triangle_inside_plain(view, c);
 }
-#endif
 
-int view_triangle_inside(const RenderView *view, const float c[3][3]) {
-    return triangle_inside(view, side_planes(view), c);
+// The eye-space vertex k of the clip layout: x, y, z + near.
+static void eye_point(const Face *face, int k, float near, float *c) {
+    c[0] = face->v[k].x;
+    c[1] = face->v[k].y;
+    c[2] = face->v[k].z + near;
 }
 
 // A triangle inside all four planes leaves both clipping passes as it came, and the fan is the
 // triangle itself: its clip vertices go straight from the face to the scratch face, the same
 // floats by the same arithmetic as through the clip layout. False when a vertex is not inside.
-static bool submit_inside(RenderView *view, const SidePlanes &planes, Face *face, Image *target) {
+static bool submit_inside(RenderView *view, const SidePlanes &, Face *face, Image *target) {
     const float near = view->near;
     float c[3][3];
     for (int k = 0; k < 3; k++) eye_point(face, k, near, c[k]);
-    if (!triangle_inside(view, planes, c)) return false;
+    if (!view_triangle_inside_plain(view, c)) return false;
     Face *s = view->scratch;
     copy_to_scratch(s, face);
     const int layers = layers_of(face);
@@ -714,6 +786,7 @@ static bool submit_inside(RenderView *view, const SidePlanes &planes, Face *face
     fan_move_last(s, layers);
     return true;
 }
+#endif
 
 static void submit_polygon(RenderView *view, const SidePlanes &planes, Face *face, Image *target) {
     const float near = view->near;
