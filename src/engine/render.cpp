@@ -226,13 +226,20 @@ static void project_points(const RenderView *view, const SceneObject *obj, float
     }
 }
 
-// face_visible with the face's projected points looked up in xy.
-static int face_visible_projected(const Face *face, const float *xy) {
-    if (face->flags & (FACE_DOUBLE_SIDED | FACE_FLARE | FACE_POINT | FACE_PARTICLE)) return 1;
-    const float *p0 = xy + 2 * face->point_index[0], *p1 = xy + 2 * face->point_index[1],
-                *p2 = xy + 2 * face->point_index[2];
+// face_visible on the projected points i0, i1, i2 of xy, for a face with these flags. Inline: the
+// pass over a large scene's faces calls it for every face.
+[[gnu::always_inline]] static inline int visible_at(int flags, const float *xy, int i0, int i1,
+                                                    int i2) {
+    if (flags & (FACE_DOUBLE_SIDED | FACE_FLARE | FACE_POINT | FACE_PARTICLE)) return 1;
+    const float *p0 = xy + 2 * i0, *p1 = xy + 2 * i1, *p2 = xy + 2 * i2;
     const float c = (p1[0] - p0[0]) * (p0[1] - p2[1]) - (p1[1] - p0[1]) * (p0[0] - p2[0]);
     return c >= 0.0f;
+}
+
+// face_visible with the face's projected points looked up in xy.
+static int face_visible_projected(const Face *face, const float *xy) {
+    return visible_at(face->flags, xy, face->point_index[0], face->point_index[1],
+                      face->point_index[2]);
 }
 
 // The sum of the three camera-space depths in 26.6, truncated toward zero, plus the bias; read
@@ -389,9 +396,14 @@ static void transform_and_collect(Scene *scene) {
         for (int j = 0; j < obj->face_count; j++) {
             Face *f = &obj->faces[j];
             if (j + FACE_HEAD_AHEAD < obj->face_count) prefetch_face_head(f + FACE_HEAD_AHEAD);
-            copy_face_vertices(*f, obj);
+            // copy_face_vertices, with the indices kept for the test
+            const int i0 = f->point_index[0], i1 = f->point_index[1], i2 = f->point_index[2];
+            f->v[0] = obj->view_points[i0];
+            f->v[1] = obj->view_points[i1];
+            f->v[2] = obj->view_points[i2];
             if (depth_count == DEPTH_LIST_SIZE) continue;
-            if (!(xy ? face_visible_projected(f, xy) : face_visible(scene->view, f))) continue;
+            if (!(xy ? visible_at(f->flags, xy, i0, i1, i2) : face_visible(scene->view, f)))
+                continue;
             copy_face_normals(*f, obj);
             f->depth_key = depth_key_of(f);
             depth_list[depth_count++] = f;
