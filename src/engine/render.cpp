@@ -39,6 +39,7 @@ static void submit_face_with(RenderView *view, const SidePlanes &planes, Face *f
 // The depth list shared by every scene, and the second array of the radix sort.
 static Face *depth_list[DEPTH_LIST_SIZE];
 static Face *depth_sorted[DEPTH_LIST_SIZE];
+static uint32_t depth_keys[DEPTH_LIST_SIZE]; // each listed face's depth_key, beside it
 static int depth_count;
 
 RenderView *view_create(float width, float height, float focal) {
@@ -251,31 +252,39 @@ static int depth_key_of(const Face *face) {
 }
 
 // One stable counting pass on the byte of (key - low) at shift: from -> to, with the keys
-// alongside. A reversed pass fills to from its end, as if the list were reversed after it.
+// alongside. The last pass fills to from its end, as if the list were reversed after it, and
+// leaves the keys, which nothing reads after it.
+template <bool Last>
 static void sort_pass(Face *const *from, const uint32_t *from_keys, Face **to, uint32_t *to_keys,
-                      int count, uint32_t low, int shift, int *slot, bool reversed) {
+                      int count, uint32_t low, int shift, int *slot) {
     for (int i = 0; i < count; i++) {
         int at = slot[((from_keys[i] - low) >> shift) & 0xFF]++;
-        if (reversed) at = count - 1 - at;
+        if (Last) at = count - 1 - at;
         to[at] = from[i];
-        to_keys[at] = from_keys[i];
+        if (!Last) to_keys[at] = from_keys[i];
     }
 }
 
-void depth_sort(Face **faces, Face **scratch, int count) {
-    // The keys travel beside the pointers, so that only the first pass reaches into the faces.
-    static uint32_t keys[DEPTH_LIST_SIZE], keys_scratch[DEPTH_LIST_SIZE];
-    if (count > DEPTH_LIST_SIZE) count = DEPTH_LIST_SIZE;
-    if (count <= 0) return;
+// The histograms of the low passes bytes of every key - low, compiled for each count of passes
+// so that the loop over the bytes unrolls.
+template <int Passes>
+static void count_digits(const uint32_t *keys, int count, uint32_t low, int (*start)[256]) {
+    for (int i = 0; i < count; i++) {
+        const uint32_t key = keys[i] - low;
+        for (int b = 0; b < Passes; b++) start[b][(key >> (8 * b)) & 0xFF]++;
+    }
+}
+
+// depth_sort with the keys given beside the faces (keys holds count of them and is used up).
+static void depth_sort_keyed(Face **faces, uint32_t *keys, Face **scratch, int count) {
+    static uint32_t keys_scratch[DEPTH_LIST_SIZE];
     // Sorting by key - low orders as the key itself does, and a frame's keys span far less than
     // 32 bits: only the bytes of that span need a pass. Stable passes from the least significant
     // byte give the one stable order whatever the digits, so the order is that of four passes.
     uint32_t low = UINT32_MAX, high = 0;
     for (int i = 0; i < count; i++) {
-        const uint32_t key = static_cast<uint32_t>(faces[i]->depth_key);
-        keys[i] = key;
-        low = key < low ? key : low;
-        high = key > high ? key : high;
+        low = keys[i] < low ? keys[i] : low;
+        high = keys[i] > high ? keys[i] : high;
     }
     int passes = 0;
     for (uint32_t span = high - low; span != 0; span >>= 8) passes++;
@@ -284,9 +293,19 @@ void depth_sort(Face **faces, Face **scratch, int count) {
         return;
     }
     int start[4][256] = {};
-    for (int i = 0; i < count; i++) {
-        const uint32_t key = keys[i] - low;
-        for (int b = 0; b < passes; b++) start[b][(key >> (8 * b)) & 0xFF]++;
+    switch (passes) {
+    case 1:
+        count_digits<1>(keys, count, low, start);
+        break;
+    case 2:
+        count_digits<2>(keys, count, low, start);
+        break;
+    case 3:
+        count_digits<3>(keys, count, low, start);
+        break;
+    default:
+        count_digits<4>(keys, count, low, start);
+        break;
     }
     for (int b = 0; b < passes; b++) {
         int sum = 0;
@@ -300,11 +319,23 @@ void depth_sort(Face **faces, Face **scratch, int count) {
     Face **from = faces, **to = scratch;
     uint32_t *from_keys = keys, *to_keys = keys_scratch;
     for (int b = 0; b < passes; b++) {
-        sort_pass(from, from_keys, to, to_keys, count, low, 8 * b, start[b], b == passes - 1);
+        if (b == passes - 1)
+            sort_pass<true>(from, from_keys, to, to_keys, count, low, 8 * b, start[b]);
+        else
+            sort_pass<false>(from, from_keys, to, to_keys, count, low, 8 * b, start[b]);
         std::swap(from, to);
         std::swap(from_keys, to_keys);
     }
     if (from != faces) std::copy(from, from + count, faces);
+}
+
+void depth_sort(Face **faces, Face **scratch, int count) {
+    // The keys travel beside the pointers, so that only this gathering reaches into the faces.
+    static uint32_t keys[DEPTH_LIST_SIZE];
+    if (count > DEPTH_LIST_SIZE) count = DEPTH_LIST_SIZE;
+    if (count <= 0) return;
+    for (int i = 0; i < count; i++) keys[i] = static_cast<uint32_t>(faces[i]->depth_key);
+    depth_sort_keyed(faces, keys, scratch, count);
 }
 
 // Where each object's points start in screen_xy, -1 when they were not projected. They are
@@ -365,6 +396,7 @@ static void collect_faces(const Scene *scene) {
             if (depth_count == DEPTH_LIST_SIZE) return;
             copy_face_normals(*f, obj);
             f->depth_key = depth_key_of(f);
+            depth_keys[depth_count] = static_cast<uint32_t>(f->depth_key);
             depth_list[depth_count++] = f;
         }
     }
@@ -406,6 +438,7 @@ static void transform_and_collect(Scene *scene) {
                 continue;
             copy_face_normals(*f, obj);
             f->depth_key = depth_key_of(f);
+            depth_keys[depth_count] = static_cast<uint32_t>(f->depth_key);
             depth_list[depth_count++] = f;
         }
     }
@@ -445,7 +478,7 @@ void render_scene_ticks(Scene *scene, float ticks) {
             forget_projections(scene);
             collect_faces(scene);
         }
-        depth_sort(depth_list, depth_sorted, depth_count);
+        if (depth_count > 0) depth_sort_keyed(depth_list, depth_keys, depth_sorted, depth_count);
         for (int i = 0; i < depth_count; i++) {
             if (i + FACE_PREFETCH_AHEAD < depth_count)
                 prefetch_face(depth_list[i + FACE_PREFETCH_AHEAD]);
