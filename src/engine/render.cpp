@@ -658,10 +658,8 @@ static void fan_vertex(const RenderView *view, Face *s, int k, const float *c, i
 static void fan_move_last(Face *s, int layers) {
     s->v[1] = s->v[2];
     s->gouraud_intensity[1] = s->gouraud_intensity[2];
-    for (int l = 0; l < layers; l++) {
-        s->uv[6 * l + 2] = s->uv[6 * l + 4];
-        s->uv[6 * l + 3] = s->uv[6 * l + 5];
-    }
+    // each layer's (u, v) pair as one move
+    for (int l = 0; l < layers; l++) std::memcpy(s->uv + 6 * l + 2, s->uv + 6 * l + 4, 8);
 }
 
 static void copy_to_scratch(Face *s, const Face *face) {
@@ -715,6 +713,7 @@ static SidePlanes side_planes(const RenderView *view) {
 // signs are the very ones of the plain test.
 static bool lanes_inside(const SidePlanes &planes, const TriangleLanes &c) {
     __m128 inside = _mm_castsi128_ps(_mm_set1_epi32(-1));
+#pragma GCC unroll 4
     for (int i = 0; i < 4; i++) {
         const __m128 d =
             _mm_add_ps(_mm_add_ps(_mm_mul_ps(planes.x[i], c.x), _mm_mul_ps(planes.y[i], c.y)),
