@@ -948,20 +948,36 @@ static void sprite_row_plain(uint32_t *dst, const uint32_t *texels, int n, int u
 }
 
 #if defined(__SSE2__)
-// Four pixels per pass with packed saturating byte adds. The texels' byte 0 is cleared first,
-// so the mask byte of the target stays as it was, exactly as on the plain path.
-static void sprite_row_packed(uint32_t *dst, const uint32_t *texels, int n, int u, int du) {
+// Four pixels per pass with packed saturating byte adds, the texels taken at the columns the
+// sprite's rows share. The texels' byte 0 is cleared first, so the mask byte of the target stays
+// as it was, exactly as on the plain path.
+static void sprite_row_packed(uint32_t *dst, const uint32_t *texels, int n, const int *column) {
     const __m128i colour_bytes = _mm_set1_epi32(static_cast<int>(0xFFFFFF00u));
     int i = 0;
-    for (; i + 4 <= n; i += 4, u += 4 * du) {
-        const __m128i t = _mm_set_epi32(static_cast<int>(texels[(u + 3 * du) >> 8]),
-                                        static_cast<int>(texels[(u + 2 * du) >> 8]),
-                                        static_cast<int>(texels[(u + du) >> 8]),
-                                        static_cast<int>(texels[u >> 8]));
+    for (; i + 4 <= n; i += 4) {
+        const __m128i t = _mm_set_epi32(
+            static_cast<int>(texels[column[i + 3]]), static_cast<int>(texels[column[i + 2]]),
+            static_cast<int>(texels[column[i + 1]]), static_cast<int>(texels[column[i]]));
         __m128i *d = reinterpret_cast<__m128i *>(dst + i);
         _mm_storeu_si128(d, _mm_adds_epu8(_mm_loadu_si128(d), _mm_and_si128(t, colour_bytes)));
     }
-    sprite_row_plain(dst + i, texels, n - i, u, du);
+    for (; i < n; i++) dst[i] = add_saturated(dst[i], texels[column[i]]);
+}
+
+// The packed rows. Every row reads the same texel columns, so they are worked out once per
+// sprite (a sprite is at most SPRITE_MAX_SIZE wide), by the very sums the plain row makes.
+static void sprite_rows_packed(Image *target, const Image *image, const SpriteSpan &cols,
+                               const SpriteSpan &rows) {
+    int column[SPRITE_MAX_SIZE];
+    const int n = cols.end - cols.first;
+    int u = cols.coord;
+    for (int i = 0; i < n; i++, u += cols.step) column[i] = u >> 8;
+    int v = rows.coord;
+    for (int row = rows.first; row < rows.end; row++, v += rows.step) {
+        uint32_t *dst = target->pixels + static_cast<size_t>(row) * target->width + cols.first;
+        const uint32_t *texels = image->pixels + static_cast<size_t>(v >> 8) * image->width;
+        sprite_row_packed(dst, texels, n, column);
+    }
 }
 #endif
 
@@ -992,7 +1008,7 @@ void draw_sprite_add(int x, int y, Image *target, const Image *image, int s) {
     if (!sprite_span(y, r, target->height, image->height, &rows)) return;
 #if defined(__SSE2__)
     if (has_mmx) {
-        sprite_rows(target, image, cols, rows, sprite_row_packed);
+        sprite_rows_packed(target, image, cols, rows);
         return;
     }
 #endif
