@@ -961,7 +961,21 @@ static void sprite_row_packed(uint32_t *dst, const uint32_t *texels, int n, cons
         __m128i *d = reinterpret_cast<__m128i *>(dst + i);
         _mm_storeu_si128(d, _mm_adds_epu8(_mm_loadu_si128(d), _mm_and_si128(t, colour_bytes)));
     }
-    for (; i < n; i++) dst[i] = add_saturated(dst[i], texels[column[i]]);
+    // The last two pixels and the last one likewise, in the low lanes.
+    if (i + 2 <= n) {
+        const __m128i t =
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(texels[column[i]])),
+                               _mm_cvtsi32_si128(static_cast<int>(texels[column[i + 1]])));
+        __m128i *d = reinterpret_cast<__m128i *>(dst + i);
+        _mm_storel_epi64(d, _mm_adds_epu8(_mm_loadl_epi64(d), _mm_and_si128(t, colour_bytes)));
+        i += 2;
+    }
+    if (i < n) {
+        const __m128i t = _mm_cvtsi32_si128(static_cast<int>(texels[column[i]]));
+        const __m128i d = _mm_cvtsi32_si128(static_cast<int>(dst[i]));
+        dst[i] = static_cast<uint32_t>(
+            _mm_cvtsi128_si32(_mm_adds_epu8(d, _mm_and_si128(t, colour_bytes))));
+    }
 }
 
 // The packed rows. Every row reads the same texel columns, so they are worked out once per
