@@ -987,8 +987,8 @@ static void sprite_rows_packed(Image *target, const Image *image, const SpriteSp
     int u = cols.coord;
     for (int i = 0; i < n; i++, u += cols.step) column[i] = u >> 8;
     int v = rows.coord;
-    for (int row = rows.first; row < rows.end; row++, v += rows.step) {
-        uint32_t *dst = target->pixels + static_cast<size_t>(row) * target->width + cols.first;
+    uint32_t *dst = target->pixels + static_cast<size_t>(rows.first) * target->width + cols.first;
+    for (int row = rows.first; row < rows.end; row++, v += rows.step, dst += target->width) {
         const uint32_t *texels = image->pixels + static_cast<size_t>(v >> 8) * image->width;
         sprite_row_packed(dst, texels, n, column);
     }
