@@ -502,12 +502,19 @@ void render_scene_ticks(Scene *scene, float ticks) {
 
 // ---- clipping
 
+// The clipper's routines are compiled for the strides the show's faces have (one or two texture
+// layers), so that their loops over a vertex's floats have a fixed length; Stride 0 takes the
+// stride given.
+template <int Stride> static int stride_of(int stride) {
+    return Stride ? Stride : stride;
+}
+
 // Moves p (all stride floats) along d until plane . p is 0; t = 0 leaves it where it is, also
 // when the segment lies in the plane (where the division would give 0 / 0).
-static void slide(float *p, const float *d, int stride, float a0, float ad) {
+template <int Stride> static void slide(float *p, const float *d, int stride, float a0, float ad) {
     if (a0 == 0.0f) return;
     const float t = a0 / ad;
-    for (int i = 0; i < stride; i++) p[i] = p[i] - t * d[i];
+    for (int i = 0; i < stride_of<Stride>(stride); i++) p[i] = p[i] - t * d[i];
 }
 
 static float plane_dot(const Vec3 &n, const float *p) {
@@ -516,46 +523,62 @@ static float plane_dot(const Vec3 &n, const float *p) {
 
 // Clips segment p..q against one plane (inside: plane . p < 0). 0 when both ends are outside,
 // else 1, with *clipped_end set when q moved.
+template <int Stride>
 static int clip_segment_plane(const Vec3 &a, float *p, float *q, const float *d, int stride,
                               bool *clipped_end) {
     const float a0 = plane_dot(a, p), a1 = plane_dot(a, q);
     if (a1 - a0 <= 0.0f) {
         if (a0 >= 0.0f) {
             if (a1 > 0.0f) return 0;
-            slide(p, d, stride, a0, plane_dot(a, d));
+            slide<Stride>(p, d, stride, a0, plane_dot(a, d));
         }
     } else if (a1 >= 0.0f) {
         if (a0 > 0.0f) return 0;
-        std::memcpy(q, p, sizeof(float) * stride);
-        slide(q, d, stride, a0, plane_dot(a, d));
+        std::memcpy(q, p, sizeof(float) * stride_of<Stride>(stride));
+        slide<Stride>(q, d, stride, a0, plane_dot(a, d));
         *clipped_end = true;
     }
     return 1;
 }
 
 // 0: the segment is outside a plane; 1: emit p; 2: emit p and the clipped q.
+template <int Stride>
 static int clip_segment_pair(const Vec3 &a, const Vec3 &b, float *p, float *q, int stride) {
     float d[CLIP_MAX_STRIDE];
-    for (int i = 0; i < stride; i++) d[i] = q[i] - p[i];
+    for (int i = 0; i < stride_of<Stride>(stride); i++) d[i] = q[i] - p[i];
     bool clipped_end = false;
-    if (!clip_segment_plane(a, p, q, d, stride, &clipped_end)) return 0;
-    if (!clip_segment_plane(b, p, q, d, stride, &clipped_end)) return 0;
+    if (!clip_segment_plane<Stride>(a, p, q, d, stride, &clipped_end)) return 0;
+    if (!clip_segment_plane<Stride>(b, p, q, d, stride, &clipped_end)) return 0;
     return clipped_end ? 2 : 1;
 }
 
-int clip_polygon_pair(const Vec3 &a, const Vec3 &b, const float *in, int n, int stride,
-                      float *out) {
+template <int Stride>
+static int clip_polygon_strided(const Vec3 &a, const Vec3 &b, const float *in, int n, int stride,
+                                float *out) {
+    stride = stride_of<Stride>(stride);
     int m = 0;
     float p[CLIP_MAX_STRIDE], q[CLIP_MAX_STRIDE];
     const size_t bytes = sizeof(float) * stride;
     for (int i = 0; i < n; i++) {
         std::memcpy(p, in + i * stride, bytes);
         std::memcpy(q, in + (i + 1 < n ? i + 1 : 0) * stride, bytes);
-        const int r = clip_segment_pair(a, b, p, q, stride);
+        const int r = clip_segment_pair<Stride>(a, b, p, q, stride);
         if (r >= 1) std::memcpy(out + m++ * stride, p, bytes);
         if (r == 2) std::memcpy(out + m++ * stride, q, bytes);
     }
     return m;
+}
+
+int clip_polygon_pair(const Vec3 &a, const Vec3 &b, const float *in, int n, int stride,
+                      float *out) {
+    switch (stride) {
+    case 5:
+        return clip_polygon_strided<5>(a, b, in, n, stride, out);
+    case 7:
+        return clip_polygon_strided<7>(a, b, in, n, stride, out);
+    default:
+        return clip_polygon_strided<0>(a, b, in, n, stride, out);
+    }
 }
 
 // A polygon whose every vertex lies strictly inside both planes comes through clip_polygon_pair
