@@ -74,6 +74,11 @@ int face_visible(const RenderView *view, const Face *face);
 int view_triangle_inside(const RenderView *view, const float c[3][3]);
 int view_triangle_inside_plain(const RenderView *view, const float c[3][3]);
 
+// The screen x, y of n camera-space points (project_point's) into xy, two floats a point. The
+// packed path projects four points at once; the plain one is what it must equal.
+void view_project_xy(const RenderView *view, const Vec3 *points, int n, float *xy);
+void view_project_xy_plain(const RenderView *view, const Vec3 *points, int n, float *xy);
+
 // Lights, clips, projects and draws one face into target (through its draw_hook or
 // dispatch_fill). Rewrites the face's lighting, environment coordinates and, for points and
 // flares, vertex 0.

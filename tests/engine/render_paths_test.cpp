@@ -208,6 +208,17 @@ TEST(RenderPaths, TheInsideTestOfAllPlanesAtOnceIsThePlainOne) {
     }
     EXPECT_GT(inside, 100); // both answers were given
     EXPECT_LT(inside, 500);
+    // The packed projection of points against project_point's, every count up to a few groups,
+    // odd values and the eye plane (z = -near) among them.
+    std::vector<Vec3> points(13);
+    for (int n = 0; n <= 13; n++) {
+        for (Vec3 &p : points) p = Vec3{500.0f * unit(rng), 300.0f * unit(rng), 900.0f * unit(rng)};
+        if (n % 3 == 1) points[n / 2] = Vec3{odd[n % 5], 1.0f, -400.0f};
+        float packed[26], plain[26];
+        view_project_xy(view, points.data(), n, packed);
+        view_project_xy_plain(view, points.data(), n, plain);
+        ASSERT_EQ(std::memcmp(packed, plain, sizeof(float) * 2 * n), 0) << n;
+    }
     mem_free_all();
 }
 
