@@ -386,6 +386,84 @@ static void warp_block(uint32_t *out, int32_t stride, const WarpValue &top_left,
     }
 }
 
+#if defined(__SSE2__)
+// Lane k of row r lies in the lower triangle of a block when k + r > 7: all ones, else zero.
+struct WarpLowerMasks {
+    alignas(16) int32_t lanes[WARP_BLOCK][WARP_BLOCK];
+};
+static constexpr WarpLowerMasks WARP_LOWER = [] {
+    WarpLowerMasks m{};
+    for (int32_t r = 0; r < WARP_BLOCK; r++)
+        for (int32_t k = 0; k < WARP_BLOCK; k++) m.lanes[r][k] = k + r > WARP_BLOCK - 1 ? -1 : 0;
+    return m;
+}();
+
+static WarpValue warp_sub(WarpValue a, const WarpValue &b) {
+    return {wrap_sub(a.u, b.u), wrap_sub(a.v, b.v), wrap_sub(a.s, b.s)};
+}
+
+// warp_block with four pixels of a block row at a time, the left four columns of every row and
+// then the right four. Pixel k of row r lies in the upper triangle while k < 8 - r, at
+// top_left + r * down + k * across, else in the lower one, at
+// top_right + r * diagonal + (k - 8 + r) * lower_across: each lane carries both and is stepped
+// a row at a time by one addition (modulo 2^32, as the plain steps are). A lane's texel number
+// and shade byte are formed in one word, shade << 16 | texel row << 8 | texel column.
+static void warp_block_packed(uint32_t *out, int32_t stride, const WarpValue &top_left,
+                              const WarpValue &top_right, const WarpValue &bottom_left,
+                              const WarpValue &bottom_right, const uint8_t *texels,
+                              const uint32_t *shades) {
+    const WarpValue across = warp_step(top_left, top_right),
+                    down = warp_step(top_left, bottom_left);
+    const WarpValue lower_across = warp_step(bottom_left, bottom_right);
+    const WarpValue lower_down = warp_add(warp_step(top_right, bottom_left), lower_across);
+    alignas(16) int32_t upper[3][WARP_BLOCK], lower[3][WARP_BLOCK]; // u, v, s by column
+    WarpValue up = top_left, low = top_right;
+    for (int32_t k = 0, back = WARP_BLOCK - 1; k < WARP_BLOCK; k++, back--) {
+        low = warp_sub(low, lower_across);
+        upper[0][k] = up.u, upper[1][k] = up.v, upper[2][k] = up.s;
+        lower[0][back] = low.u, lower[1][back] = low.v, lower[2][back] = low.s;
+        up = warp_add(up, across);
+    }
+    const __m128i down_u = _mm_set1_epi32(down.u), down_v = _mm_set1_epi32(down.v);
+    const __m128i down_s = _mm_set1_epi32(down.s);
+    const __m128i lower_u = _mm_set1_epi32(lower_down.u), lower_v = _mm_set1_epi32(lower_down.v);
+    const __m128i lower_s = _mm_set1_epi32(lower_down.s);
+    const __m128i byte = _mm_set1_epi32(0xFF), row_byte = _mm_set1_epi32(0xFF00);
+    const __m128i shade_byte = _mm_set1_epi32(0xFF0000);
+    auto load = [](const int32_t *p) {
+        return _mm_load_si128(reinterpret_cast<const __m128i *>(p));
+    };
+    auto pixel = [=](uint64_t at) { // texel number in bits 0..15, shade in 16..23
+        return shades[uint32_t(texels[at & 0xFFFF]) << 8 | (at >> 16 & 0xFF)];
+    };
+    for (int32_t h = 0; h < WARP_BLOCK; h += 4) {
+        __m128i uu = load(&upper[0][h]), uv = load(&upper[1][h]), us = load(&upper[2][h]);
+        __m128i lu = load(&lower[0][h]), lv = load(&lower[1][h]), ls = load(&lower[2][h]);
+        uint32_t *row = out + h;
+        for (int32_t r = 0; r < WARP_BLOCK; r++, row += stride) {
+            const __m128i in_lower = load(&WARP_LOWER.lanes[r][h]);
+            auto pick = [&](__m128i upper_lane, __m128i lower_lane) {
+                return _mm_or_si128(_mm_and_si128(in_lower, lower_lane),
+                                    _mm_andnot_si128(in_lower, upper_lane));
+            };
+            const __m128i u = pick(uu, lu), v = pick(uv, lv), s = pick(us, ls);
+            const __m128i at =
+                _mm_or_si128(_mm_and_si128(s, shade_byte),
+                             _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 8), row_byte),
+                                          _mm_and_si128(_mm_srli_epi32(u, 16), byte)));
+            const uint64_t at01 = uint64_t(_mm_cvtsi128_si64(at));
+            const uint64_t at23 = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(at, at)));
+            row[0] = pixel(at01), row[1] = pixel(at01 >> 32);
+            row[2] = pixel(at23), row[3] = pixel(at23 >> 32);
+            uu = _mm_add_epi32(uu, down_u), uv = _mm_add_epi32(uv, down_v);
+            us = _mm_add_epi32(us, down_s);
+            lu = _mm_add_epi32(lu, lower_u), lv = _mm_add_epi32(lv, lower_v);
+            ls = _mm_add_epi32(ls, lower_s);
+        }
+    }
+}
+#endif
+
 void grid_warp(const GridPoint *grid, const uint8_t *indices, const uint32_t *shades, Image *dst) {
     if (!grid || !indices || !shades || !dst) return;
     // The texture is addressed modulo 256 in both directions, the destination is fixed.
@@ -393,6 +471,11 @@ void grid_warp(const GridPoint *grid, const uint8_t *indices, const uint32_t *sh
     // Each point's values are taken once, a column of them at a time: every point but those on
     // the edges is the corner of four blocks.
     WarpValue columns[2][GRID_ROWS];
+#if defined(__SSE2__)
+    const auto block = has_mmx ? warp_block_packed : warp_block;
+#else
+    const auto block = warp_block;
+#endif
     for (int32_t j = 0; j < GRID_ROWS; j++) columns[0][j] = warp_value(grid[j]);
     for (int32_t i = 0; i + 1 < GRID_COLUMNS; i++) {
         const WarpValue *left = columns[i & 1];
@@ -401,8 +484,7 @@ void grid_warp(const GridPoint *grid, const uint8_t *indices, const uint32_t *sh
             right[j] = warp_value(grid[(i + 1) * GRID_ROWS + j]);
         for (int32_t j = 0; j + 1 < GRID_ROWS; j++) {
             uint32_t *out = dst->pixels + (j * WARP_BLOCK) * WARP_WIDTH + i * WARP_BLOCK;
-            warp_block(out, WARP_WIDTH, left[j], right[j], left[j + 1], right[j + 1], indices,
-                       shades);
+            block(out, WARP_WIDTH, left[j], right[j], left[j + 1], right[j + 1], indices, shades);
         }
     }
 }
