@@ -402,6 +402,14 @@ static WarpValue warp_sub(WarpValue a, const WarpValue &b) {
     return {wrap_sub(a.u, b.u), wrap_sub(a.v, b.v), wrap_sub(a.s, b.s)};
 }
 
+// Lane k of at holds a texel number in its word 2k and a shade in word 2k + 1 (the lane's upper
+// byte clear).
+template <int k>
+static uint32_t warp_pixel(__m128i at, const uint8_t *texels, const uint32_t *shades) {
+    return shades[uint32_t(texels[_mm_extract_epi16(at, 2 * k)]) << 8 |
+                  uint32_t(_mm_extract_epi16(at, 2 * k + 1))];
+}
+
 // warp_block with four pixels of a block row at a time, the left four columns of every row and
 // then the right four. Pixel k of row r lies in the upper triangle while k < 8 - r, at
 // top_left + r * down + k * across, else in the lower one, at
@@ -433,9 +441,6 @@ static void warp_block_packed(uint32_t *out, int32_t stride, const WarpValue &to
     auto load = [](const int32_t *p) {
         return _mm_load_si128(reinterpret_cast<const __m128i *>(p));
     };
-    auto pixel = [=](uint64_t at) { // texel number in bits 0..15, shade in 16..23
-        return shades[uint32_t(texels[at & 0xFFFF]) << 8 | (at >> 16 & 0xFF)];
-    };
     for (int32_t h = 0; h < WARP_BLOCK; h += 4) {
         __m128i uu = load(&upper[0][h]), uv = load(&upper[1][h]), us = load(&upper[2][h]);
         __m128i lu = load(&lower[0][h]), lv = load(&lower[1][h]), ls = load(&lower[2][h]);
@@ -451,10 +456,8 @@ static void warp_block_packed(uint32_t *out, int32_t stride, const WarpValue &to
                 _mm_or_si128(_mm_and_si128(s, shade_byte),
                              _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 8), row_byte),
                                           _mm_and_si128(_mm_srli_epi32(u, 16), byte)));
-            const uint64_t at01 = uint64_t(_mm_cvtsi128_si64(at));
-            const uint64_t at23 = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(at, at)));
-            row[0] = pixel(at01), row[1] = pixel(at01 >> 32);
-            row[2] = pixel(at23), row[3] = pixel(at23 >> 32);
+            row[0] = warp_pixel<0>(at, texels, shades), row[1] = warp_pixel<1>(at, texels, shades);
+            row[2] = warp_pixel<2>(at, texels, shades), row[3] = warp_pixel<3>(at, texels, shades);
             uu = _mm_add_epi32(uu, down_u), uv = _mm_add_epi32(uv, down_v);
             us = _mm_add_epi32(us, down_s);
             lu = _mm_add_epi32(lu, lower_u), lv = _mm_add_epi32(lv, lower_v);
