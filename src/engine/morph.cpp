@@ -8,8 +8,11 @@
 #include "engine/object.h"
 #include "fillers/fillers.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
 MorphSequence *morph_new() {
@@ -113,25 +116,71 @@ constexpr int BLUR_TABLE = 2048; // widest picture the table serves; wider ones 
 struct BlurColumns {
     int sample[BLUR_TABLE];
     int left_end, right_start; // the row's two walks: left_end down to 1, right_start up to w - 1
+    // With SSSE3: near[x] when the samples of columns x .. x + 3 lie within the four pixels
+    // from sample[x] on (inside the row), and shuffle[x] then picks them out of those four.
+    bool near[BLUR_TABLE];
+    alignas(16) uint8_t shuffle[BLUR_TABLE][16];
 };
 
+// The near flags and shuffles of the columns of a picture w wide. Lane k of a shuffle takes
+// the four bytes of pixel d = sample[x + k] - sample[x]: bytes 4d .. 4d + 3.
+static void blur_shuffles(BlurColumns *c, int w) {
+    for (int x = 0; x < w; x++) {
+        const int base = c->sample[x];
+        bool near = x + 3 < w && base + 3 < w;
+        for (int k = 0; near && k < 4; k++) {
+            const int d = c->sample[x + k] - base;
+            near = d >= 0 && d <= 3;
+            const uint32_t lane = 0x03020100u + 0x04040404u * uint32_t(d);
+            std::memcpy(&c->shuffle[x][4 * k], &lane, sizeof lane);
+        }
+        c->near[x] = near;
+    }
+}
+
 #if defined(__SSE2__)
-// blur_average on four pixels.
+// blur_average on four pixels. The rounded-up mean of pavgb less the rounding (the low bit of
+// a ^ b) is the mean rounded down; own's byte 0 is replaced by towards' first, so that the mean
+// of byte 0 is towards' byte 0.
 static __m128i blur_average4(__m128i towards, __m128i own) {
-    const __m128i halves_mask = _mm_set1_epi32(0x7F7F7F00), low_bits = _mm_set1_epi32(0x01010100);
-    __m128i halves = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(towards, 1), halves_mask),
-                                   _mm_and_si128(_mm_srli_epi32(own, 1), halves_mask));
-    __m128i mask_byte = _mm_and_si128(towards, _mm_set1_epi32(0xFF));
-    return _mm_add_epi32(_mm_add_epi32(mask_byte, halves),
-                         _mm_and_si128(_mm_and_si128(towards, own), low_bits));
+    const __m128i mask_byte = _mm_set1_epi32(0xFF), low_bits = _mm_set1_epi32(0x01010100);
+    own = _mm_or_si128(_mm_andnot_si128(mask_byte, own), _mm_and_si128(mask_byte, towards));
+    const __m128i up = _mm_avg_epu8(towards, own);
+    return _mm_sub_epi8(up, _mm_and_si128(_mm_xor_si128(towards, own), low_bits));
+}
+#endif
+
+#if defined(__SSE2__)
+// blur_span's packed loop with SSSE3: four samples that lie within four pixels are one load
+// and a byte shuffle instead of four loads. Returns the first column not done.
+__attribute__((target("ssse3"))) static int blur_span_shuffled(const uint32_t *towards,
+                                                               const uint32_t *own, uint32_t *out,
+                                                               const BlurColumns *c, int x,
+                                                               int to) {
+    const int *column = c->sample;
+    for (; x + 3 <= to; x += 4) {
+        __m128i t;
+        if (c->near[x])
+            t = _mm_shuffle_epi8(
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(towards + column[x])),
+                _mm_load_si128(reinterpret_cast<const __m128i *>(c->shuffle[x])));
+        else
+            t = _mm_setr_epi32(int(towards[column[x]]), int(towards[column[x + 1]]),
+                               int(towards[column[x + 2]]), int(towards[column[x + 3]]));
+        __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i *>(own + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), blur_average4(t, o));
+    }
+    return x;
 }
 #endif
 
 // Pixels from..to of a row, in any order: towards is another row than out.
 static void blur_span(const uint32_t *towards, const uint32_t *own, uint32_t *out,
-                      const int *column, int from, int to) {
+                      const BlurColumns *c, int from, int to) {
+    const int *column = c->sample;
     int x = from;
 #if defined(__SSE2__)
+    if (has_ssse3) x = blur_span_shuffled(towards, own, out, c, x, to);
     for (; x + 3 <= to; x += 4) {
         __m128i t = _mm_setr_epi32(int(towards[column[x]]), int(towards[column[x + 1]]),
                                    int(towards[column[x + 2]]), int(towards[column[x + 3]]));
@@ -147,8 +196,8 @@ static void blur_row_table(const Image *src, Image *dst, int y, int sy, const Bl
     const uint32_t *towards = dst->pixels + sy * w, *own = src->pixels + y * w;
     uint32_t *out = dst->pixels + y * w;
     if (sy != y && c->left_end < c->right_start) {
-        blur_span(towards, own, out, c->sample, 1, c->left_end);
-        blur_span(towards, own, out, c->sample, c->right_start, int(w) - 1);
+        blur_span(towards, own, out, c, 1, c->left_end);
+        blur_span(towards, own, out, c, c->right_start, int(w) - 1);
         return;
     }
     // The row reads itself: pixels nearer the centre first, as blur_row does.
@@ -168,6 +217,7 @@ void radial_blur(const Image *src, Image *dst, float cx, float cy, float f) {
         const int start = fill_trunc(cx), right = fill_trunc(cx + 1.0f);
         columns.left_end = start < w - 1 ? start : w - 1;
         columns.right_start = right > 1 ? right : 1;
+        if (has_ssse3) blur_shuffles(&columns, w);
     }
     // The loops start at the centre's row and column; a centre outside the picture starts them
     // at its edge instead of outside it.
