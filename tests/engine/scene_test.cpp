@@ -235,6 +235,21 @@ static const std::string LIT_TRIANGLE =
     "LoadObject objects\\tri.lwo\r\n" + one_key("ObjectMotion", 0, 0, 300) + "\r\nAddLight\r\n" +
     one_key("LightMotion", 0, 0, 0) + "\r\nShowCamera 1 2\r\n" + one_key("CameraMotion", 0, 0, 0);
 
+// A Gouraud face (the loader makes none; a caller may) is lit by its points' normals of this
+// frame.
+TEST_F(SceneTest, GouraudFacesTakeThisFramesPointNormals) {
+    Scene *s = load(LIT_TRIANGLE);
+    ASSERT_NE(s, nullptr) << data_last_error();
+    s->target = image_create(512, 256, 0);
+    SceneObject *o = s->objects[0];
+    o->faces[0].flags = FACE_GOURAUD | FACE_SOLID | FACE_DOUBLE_SIDED;
+    render_scene_ticks(s, 0.0f);
+    for (int k = 0; k < 3; k++) {
+        const Vec3 &n = o->faces[0].vertex_normal[k], &p = o->view_normals[k];
+        EXPECT_TRUE(n.x == p.x && n.y == p.y && n.z == p.z && p.z != 0.0f) << k;
+    }
+}
+
 // Channels 0 to 5 of a key are x, y, z, pitch, heading and bank for objects, lights and cameras.
 TEST_F(SceneTest, ChannelsThreeToFiveArePitchHeadingAndBankForEveryRecord) {
     Scene *s = load(LIT_TRIANGLE);
