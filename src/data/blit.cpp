@@ -447,11 +447,8 @@ static void warp_block_packed(uint32_t *out, int32_t stride, const WarpValue &to
         uint32_t *row = out + h;
         for (int32_t r = 0; r < WARP_BLOCK; r++, row += stride) {
             const __m128i in_lower = load(&WARP_LOWER.lanes[r][h]);
-            auto pick = [&](__m128i upper_lane, __m128i lower_lane) {
-                return _mm_or_si128(_mm_and_si128(in_lower, lower_lane),
-                                    _mm_andnot_si128(in_lower, upper_lane));
-            };
-            const __m128i u = pick(uu, lu), v = pick(uv, lv), s = pick(us, ls);
+            const __m128i u = pick(in_lower, lu, uu), v = pick(in_lower, lv, uv);
+            const __m128i s = pick(in_lower, ls, us);
             const __m128i at =
                 _mm_or_si128(_mm_and_si128(s, shade_byte),
                              _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 8), row_byte),
