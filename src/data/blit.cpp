@@ -312,6 +312,37 @@ void blit_average_key(const Image *back, BlitRect averaged, const Image *over, B
     }
 }
 
+// ---- table lookups ----
+
+void blit_table_plain(const uint16_t *table, const uint32_t *texels, uint32_t offset, uint32_t *out,
+                      int32_t n) {
+    for (int32_t i = 0; i < n; i++) out[i] = texels[(table[i] + offset) & 0xFFFFu];
+}
+
+#if defined(__SSE2__)
+// Pixel k of eight: its texel number is 16-bit lane k of at.
+template <int k> static inline void table_texel(uint32_t *out, const uint32_t *texels, __m128i at) {
+    out[k] = texels[_mm_extract_epi16(at, k)];
+}
+#endif
+
+void blit_table(const uint16_t *table, const uint32_t *texels, uint32_t offset, uint32_t *out,
+                int32_t n) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i shift = _mm_set1_epi16(int16_t(offset & 0xFFFFu));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i at =
+            _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(table + i)), shift);
+        table_texel<0>(out + i, texels, at), table_texel<1>(out + i, texels, at);
+        table_texel<2>(out + i, texels, at), table_texel<3>(out + i, texels, at);
+        table_texel<4>(out + i, texels, at), table_texel<5>(out + i, texels, at);
+        table_texel<6>(out + i, texels, at), table_texel<7>(out + i, texels, at);
+    }
+#endif
+    blit_table_plain(table + i, texels, offset, out + i, n - i);
+}
+
 // ---- grid warp ----
 
 constexpr int32_t WARP_WIDTH = 512, WARP_HEIGHT = 256;

@@ -53,6 +53,15 @@ void blit_average(const Image *src, Image *dst, int32_t x0, int32_t y0, int32_t 
 void blit_average_key(const Image *back, BlitRect averaged, const Image *over, BlitRect keyed,
                       Image *dst, uint32_t key);
 
+// n pixels of a picture seen through a table of 16-bit texel numbers, the offset added to each:
+// out[i] = texels[(table[i] + offset) & 0xFFFF] (the tunnels). Eight texel numbers at a time with
+// SSE2, where a 16-bit addition wraps at 65,536 as the mask does; blit_table_plain is the plain
+// form it must equal.
+void blit_table(const uint16_t *table, const uint32_t *texels, uint32_t offset, uint32_t *out,
+                int32_t n);
+void blit_table_plain(const uint16_t *table, const uint32_t *texels, uint32_t offset, uint32_t *out,
+                      int32_t n);
+
 constexpr int32_t GRID_COLUMNS = 65; // grid points across: one every 8 pixels of 512
 constexpr int32_t GRID_ROWS = 33;    // grid points down: one every 8 pixels of 256
 

@@ -193,44 +193,12 @@ static uint32_t tunnel_offset(float phase) {
 }
 
 void intro_draw_tunnel_plain(const uint16_t *table, const Image *texture, float phase, Image *dst) {
-    uint32_t offset = tunnel_offset(phase);
-    const uint32_t *texels = texture->pixels;
-    uint32_t *out = dst->pixels;
-    for (int32_t i = 0; i < FRAME_PIXELS; i++) out[i] = texels[(table[i] + offset) & 0xFFFFu];
+    blit_table_plain(table, texture->pixels, tunnel_offset(phase), dst->pixels, FRAME_PIXELS);
 }
 
-#if defined(__SSE2__)
-// Texel n of eight: its offset is 16-bit lane n of at.
-template <int n>
-static inline void tunnel_texel(uint32_t *out, const uint32_t *texels, __m128i at) {
-    out[n] = texels[_mm_extract_epi16(at, n)];
-}
-
-// Eight offsets at a time in one 16-bit add, which wraps at 0xFFFF as the mask does; the texels
-// are read one by one from the offsets' lanes.
 void intro_draw_tunnel(const uint16_t *table, const Image *texture, float phase, Image *dst) {
-    const __m128i offset = _mm_set1_epi16(int16_t(tunnel_offset(phase)));
-    const uint32_t *texels = texture->pixels;
-    uint32_t *out = dst->pixels;
-    static_assert(FRAME_PIXELS % 8 == 0, "the frame is whole groups of eight");
-    for (int32_t i = 0; i < FRAME_PIXELS; i += 8, out += 8) {
-        __m128i at =
-            _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(table + i)), offset);
-        tunnel_texel<0>(out, texels, at);
-        tunnel_texel<1>(out, texels, at);
-        tunnel_texel<2>(out, texels, at);
-        tunnel_texel<3>(out, texels, at);
-        tunnel_texel<4>(out, texels, at);
-        tunnel_texel<5>(out, texels, at);
-        tunnel_texel<6>(out, texels, at);
-        tunnel_texel<7>(out, texels, at);
-    }
+    blit_table(table, texture->pixels, tunnel_offset(phase), dst->pixels, FRAME_PIXELS);
 }
-#else
-void intro_draw_tunnel(const uint16_t *table, const Image *texture, float phase, Image *dst) {
-    intro_draw_tunnel_plain(table, texture, phase, dst);
-}
-#endif
 
 void intro_add_bob_plain(Image *background_picture, const Image *bob_picture, int32_t x,
                          int32_t y) {

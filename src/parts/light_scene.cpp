@@ -19,10 +19,6 @@
 
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 constexpr const char *BACKGROUND_NAME = "data\\liteback.jpg";
 constexpr const char *TEXTURE_NAME = "data\\litetext.jpg";
 constexpr const char *SCENE_NAME = "data\\litescen.lws";
@@ -141,33 +137,14 @@ uint32_t light_scene_tunnel_offset(float phase) {
     return ((row << 8) & 0xffffu) | (column & 255u);
 }
 
-static void tunnel_pixels(const uint16_t *table, const uint32_t *texels, uint32_t offset,
-                          uint32_t *out, int32_t n) {
-    for (int32_t i = 0; i < n; i++) out[i] = texels[(table[i] + offset) & 0xffffu];
-}
-
 void light_scene_draw_tunnel_plain(const uint16_t *table, const Image *texture, uint32_t offset,
                                    Image *dst) {
-    tunnel_pixels(table, texture->pixels, offset, dst->pixels, FRAME_PIXELS);
+    blit_table_plain(table, texture->pixels, offset, dst->pixels, FRAME_PIXELS);
 }
 
-// Eight texel numbers at once: a 16-bit addition wraps at 65,536 as the mask does.
 void light_scene_draw_tunnel(const uint16_t *table, const Image *texture, uint32_t offset,
                              Image *dst) {
-    const uint32_t *texels = texture->pixels;
-    uint32_t *out = dst->pixels;
-    int32_t i = 0;
-#if defined(__SSE2__)
-    const __m128i shift = _mm_set1_epi16(int16_t(offset & 0xffffu));
-    for (; i + 8 <= FRAME_PIXELS; i += 8) {
-        alignas(16) uint16_t at[8];
-        const __m128i entries = _mm_loadu_si128(reinterpret_cast<const __m128i *>(table + i));
-        _mm_store_si128(reinterpret_cast<__m128i *>(at), _mm_add_epi16(entries, shift));
-#pragma GCC unroll 8 // a loop of eight loads and stores costs as much again as its body
-        for (int k = 0; k < 8; k++) out[i + k] = texels[at[k]];
-    }
-#endif
-    tunnel_pixels(table + i, texels, offset, out + i, FRAME_PIXELS - i);
+    blit_table(table, texture->pixels, offset, dst->pixels, FRAME_PIXELS);
 }
 
 // ---- load -----------------------------------------------------------------------------------
