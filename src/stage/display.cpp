@@ -289,7 +289,7 @@ static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int3
     int32_t x = 0;
     if (has_ssse3) x = convert_row_shuffled<moved>(src, dst, width, bytes_per_pixel, up, down);
     const __m128i *in = reinterpret_cast<const __m128i *>(src + x);
-    if (bytes_per_pixel == 3 && !has_ssse3) {
+    if (bytes_per_pixel == 3) { // after convert_row_shuffled no group of sixteen is left
         for (; x + 16 <= width; x += 16, in += 4) {
             __m128i a = three_byte_pixels(reversed_words(_mm_loadu_si128(in)));
             __m128i b1 = three_byte_pixels(reversed_words(_mm_loadu_si128(in + 1)));
