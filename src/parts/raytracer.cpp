@@ -199,13 +199,13 @@ float tracer_unit(Vec3 &v) {
 
 static void diffuse_shade(TraceScene *sc, int32_t index, const Vec3 &p, TraceSample *s) {
     const TraceObject *o = &sc->objects[index];
+    const Vec3 n = surface_normal(o, p);
     float value = 0.0f;
     for (int32_t i = 0; i < sc->light_count; i++) {
         if (sc->lights[i].kind != LIGHT_POINT) continue;
         Vec3 l;
         vec_sub(l, sc->lights[i].position, p);
         float dist = unit_and_length(l);
-        Vec3 n = surface_normal(o, p);
         float facing = vec_dot(n, l);
         if (!(facing > 0.0f) || shadowed(sc, index, p, l, dist)) value -= SHADOW_DARKEN;
         float lit = facing < 0.0f ? 0.0f : facing > 1.0f ? 1.0f : facing;
