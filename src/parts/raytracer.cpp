@@ -299,12 +299,12 @@ static void camera_setup(TraceCamera *cam, int32_t rows) {
     vec_sub(cam->step_right, bottom_right, cam->row_right);
     vec_scale(cam->step_right, per_row, cam->step_right);
     for (int32_t r = 0; r < rows && r < TRACE_HEIGHT; r++) {
-        Vec3 left, right;
+        Vec3 left, right, end;
         vec_scale(left, float(r), cam->step_left);
         vec_add(cam->row_start[r], left, cam->row_left);
         vec_scale(right, float(r), cam->step_right);
-        vec_add(cam->row_end[r], right, cam->row_right);
-        vec_sub(cam->row_span[r], cam->row_end[r], cam->row_start[r]);
+        vec_add(end, right, cam->row_right);
+        vec_sub(cam->row_span[r], end, cam->row_start[r]);
     }
 }
 

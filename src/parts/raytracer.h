@@ -103,9 +103,9 @@ struct TraceCamera {
     // Set up for a number of rows: the rotated top corners and the steps down each side.
     Vec3 row_left, row_right;
     Vec3 step_left, step_right;
-    // The ends of every row set up for, row_left + r * step_left and likewise on the right, and
-    // the span from one to the other.
-    Vec3 row_start[TRACE_HEIGHT], row_end[TRACE_HEIGHT], row_span[TRACE_HEIGHT];
+    // Every row set up for: its left end, row_left + r * step_left, and the span from there to
+    // its right end (row_right + r * step_right).
+    Vec3 row_start[TRACE_HEIGHT], row_span[TRACE_HEIGHT];
 };
 
 // Objects seen by one coarse ray: every object whose test returned t above 0, hit or not.
