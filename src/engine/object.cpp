@@ -23,10 +23,11 @@ struct SurfaceDef {
     int flags;       // the file's flag word
 };
 
-// A polygon as the file gives it: up to three indices in file order, surface 1-based (0: none).
+// A polygon as the file gives it: its point indices (count big-endian words, in file order,
+// left in the file's data) and its surface, 1-based.
 struct Polygon {
     int count;
-    int index[3];
+    const uint8_t *index;
     int surface;
 };
 
@@ -41,6 +42,7 @@ struct ObjectFile {
     SurfaceDef *surfaces;
     int polygon_count;
     Polygon *polygons;
+    int face_count; // triangles the polygons make
 };
 
 // A chunk or sub-chunk body: [at, end) inside the file.
@@ -134,19 +136,44 @@ static bool read_srfs(ObjectFile *f, Span s) {
     return true;
 }
 
-// The polygon at s.at: its vertex count, first three indices and surface number. Returns the bytes
-// it occupies, or 0 when it runs past the span.
-static size_t read_polygon(Span s, Polygon *out) {
+// The polygon at s.at, the number-th of its chunk (from 1). Returns the bytes it occupies, or 0
+// with the reason recorded when it runs past the chunk, has no points or names no surface. A
+// negative surface number says that detail polygons follow: their count comes next, then the
+// detail polygons themselves, each read as a polygon of its own.
+static size_t read_polygon(const ObjectFile *f, Span s, int number, Polygon *out) {
     size_t room = size_t(s.end - s.at);
-    if (room < 2) return 0;
-    int n = get_u16(s.at);
+    int n = room >= 2 ? get_u16(s.at) : 0;
     size_t used = 2 + 2 * size_t(n) + 2;
-    if (used > room) return 0;
-    *out = Polygon{};
-    out->count = n;
-    for (int k = 0; k < n && k < 3; k++) out->index[k] = get_u16(s.at + 2 + 2 * k);
-    out->surface = get_u16(s.at + 2 + 2 * n);
+    if (room < 2 || used > room) {
+        data_error("%s: polygon %d at offset %zu runs past the end of its POLS chunk", f->path,
+                   number, offset_of(f, s.at));
+        return 0;
+    }
+    int surface = int16_t(get_u16(s.at + used - 2));
+    if (surface < 0) {
+        surface = -surface;
+        used += 2;
+        if (used > room) {
+            data_error("%s: polygon %d at offset %zu: its count of detail polygons runs past the "
+                       "end of its POLS chunk",
+                       f->path, number, offset_of(f, s.at));
+            return 0;
+        }
+    }
+    if (n == 0 || surface == 0) {
+        data_error(n == 0 ? "%s: polygon %d at offset %zu has no points"
+                          : "%s: polygon %d at offset %zu has no surface (surface number 0)",
+                   f->path, number, offset_of(f, s.at));
+        return 0;
+    }
+    *out = Polygon{n, s.at + 2, surface};
     return used;
+}
+
+// Triangles a polygon is drawn as: a fan of count - 2 for three points and more, else one face
+// (a point or a line).
+static int triangles_of(int count) {
+    return count >= 3 ? count - 2 : 1;
 }
 
 static bool read_pols(ObjectFile *f, Span s) {
@@ -157,21 +184,27 @@ static bool read_pols(ObjectFile *f, Span s) {
     }
     Polygon poly;
     int n = 0;
-    for (Span w = s; size_t used = read_polygon(w, &poly); n++) w.at += used;
+    size_t faces = 0;
+    for (Span w = s; w.at < w.end; n++) {
+        size_t used = read_polygon(f, w, n + 1, &poly);
+        if (!used) return false;
+        faces += size_t(triangles_of(poly.count));
+        w.at += used;
+    }
+    if (faces > size_t(INT32_MAX)) {
+        data_error("%s: the polygons at offset %zu make more than %d triangles", f->path,
+                   offset_of(f, s.at) - 8, INT32_MAX);
+        return false;
+    }
     Polygon *polys = static_cast<Polygon *>(reader_alloc(f, size_t(n), sizeof(Polygon)));
     if (!polys) return false;
     Span w = s;
-    for (int i = 0; i < n; i++) {
-        w.at += read_polygon(w, &poly);
-        // A quadrilateral, an empty polygon or one without a surface ends the list: it and the
-        // polygons after it stay empty, and the object still loads.
-        if (poly.count == 0 || poly.count == 4 || poly.surface == 0) break;
-        if (poly.count > 3) poly.index[0] = poly.index[1] = poly.index[2] = 0;
-        polys[i] = poly;
-    }
+    for (int i = 0; i < n; i++) w.at += read_polygon(f, w, i + 1, &polys[i]);
+    // A second polygon list replaces the first.
     mem_free(f->polygons);
     f->polygons = polys;
     f->polygon_count = n;
+    f->face_count = int(faces);
     return true;
 }
 
@@ -230,13 +263,31 @@ static bool read_surf(ObjectFile *f, Span s) {
     return true;
 }
 
+// The form types of the later LightWave objects, so that such a file is refused by its name.
+struct LaterForm {
+    const char *type;
+    const char *refusal;
+};
+
+static const LaterForm LATER_FORMS[] = {
+    {"LWLO", "LightWave layered object (LWLO) -- only LightWave 5 objects (LWOB) are read"},
+    {"LWO2", "LightWave 6 object (LWO2) -- only LightWave 5 objects (LWOB) are read"},
+    {"LWO3", "LightWave 2015 object (LWO3) -- only LightWave 5 objects (LWOB) are read"},
+};
+
+static const char *form_type_refusal(const uint8_t *type) {
+    for (const LaterForm &form : LATER_FORMS)
+        if (chunk_is(type, form.type)) return form.refusal;
+    return "not a LightWave object (form type is not LWOB)";
+}
+
 static bool read_chunks(ObjectFile *f) {
     if (f->size < 12) {
         data_error("%s: %zu bytes are too few for an object", f->path, f->size);
         return false;
     }
     if (!chunk_is(f->data + 8, "LWOB")) {
-        data_error("%s: not a LightWave object (form type is not LWOB)", f->path);
+        data_error("%s: %s", f->path, form_type_refusal(f->data + 8));
         return false;
     }
     const uint8_t *end = f->data + f->size;
@@ -272,14 +323,15 @@ static bool check_polygons(const ObjectFile *f) {
     for (int i = 0; i < f->polygon_count; i++) {
         const Polygon &poly = f->polygons[i];
         if (poly.surface > f->surface_count) {
-            data_error("%s: polygon %d uses surface %d, but there are %d", f->path, i, poly.surface,
-                       f->surface_count);
+            data_error("%s: polygon %d uses surface %d, but there are %d", f->path, i + 1,
+                       poly.surface, f->surface_count);
             return false;
         }
-        for (int k = 0; k < 3; k++) {
-            if (poly.index[k] >= f->point_count) {
-                data_error("%s: polygon %d uses point %d, but there are %d", f->path, i,
-                           poly.index[k], f->point_count);
+        for (int k = 0; k < poly.count; k++) {
+            int index = get_u16(poly.index + 2 * k);
+            if (index >= f->point_count) {
+                data_error("%s: polygon %d uses point %d, but there are %d", f->path, i + 1, index,
+                           f->point_count);
                 return false;
             }
         }
@@ -425,24 +477,39 @@ static bool copy_surfaces(SceneObject *obj, const ObjectFile *f) {
     return true;
 }
 
+// One face of a polygon: the triangle of its first point and points k and k + 1 (a fan, which
+// draws convex polygons exactly and concave ones as other readers of the format do), or for a
+// point or a line its indices with zeros after them.
+static void polygon_face(Face &face, const Polygon &poly, int k) {
+    int index[3] = {0, 0, 0};
+    if (poly.count >= 3) {
+        index[0] = get_u16(poly.index);
+        index[1] = get_u16(poly.index + 2 * k);
+        index[2] = get_u16(poly.index + 2 * (k + 1));
+    } else {
+        for (int j = 0; j < poly.count; j++) index[j] = get_u16(poly.index + 2 * j);
+    }
+    face.vertex_count = poly.count;
+    // The file lists vertices clockwise seen from the front; the engine wants them reversed.
+    face.point_index[0] = index[2];
+    face.point_index[1] = index[1];
+    face.point_index[2] = index[0];
+}
+
 static bool copy_faces(SceneObject *obj, const ObjectFile *f) {
-    obj->face_count = f->polygon_count;
-    obj->faces = new_faces(f->polygon_count);
+    obj->face_count = f->face_count;
+    obj->faces = new_faces(f->face_count);
     if (!obj->faces) return false;
+    Face *face = obj->faces;
     for (int i = 0; i < f->polygon_count; i++) {
-        Face &face = obj->faces[i];
         const Polygon &poly = f->polygons[i];
-        face.vertex_count = poly.count;
-        // The file lists vertices clockwise seen from the front; the engine wants them reversed.
-        face.point_index[0] = poly.index[2];
-        face.point_index[1] = poly.index[1];
-        face.point_index[2] = poly.index[0];
-        face.surface_index = poly.surface - 1;
-        face.flags = FACE_SOLID | FACE_FLAT;
-        if (poly.surface > 0) {
-            const Surface &s = obj->surfaces[poly.surface - 1];
-            face.colour = s.colour;
-            if (s.flags & SURF_DOUBLE_SIDED) face.flags |= FACE_DOUBLE_SIDED;
+        const Surface &s = obj->surfaces[poly.surface - 1];
+        for (int k = 1; k <= triangles_of(poly.count); k++, face++) {
+            polygon_face(*face, poly, k);
+            face->surface_index = poly.surface - 1;
+            face->colour = s.colour;
+            face->flags = FACE_SOLID | FACE_FLAT;
+            if (s.flags & SURF_DOUBLE_SIDED) face->flags |= FACE_DOUBLE_SIDED;
         }
     }
     return true;

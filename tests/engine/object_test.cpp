@@ -53,36 +53,69 @@ TEST_F(ObjectTest, SkipsWhatItDoesNotKnowAndCutsLongNames) {
     EXPECT_EQ(obj->faces[0].flags, FACE_SOLID | FACE_FLAT);
 }
 
-TEST_F(ObjectTest, PolygonListRules) {
+// Points and lines stay one face each; polygons of three points and more become fans of
+// triangles about their first point, every triangle with its polygon's surface and count.
+TEST_F(ObjectTest, PolygonsOfAnySizeBecomeFansOfTriangles) {
     Bytes pols;
     put_polygon(pols, {3}, 1);             // one point
     put_polygon(pols, {1, 2}, 2);          // a line
-    put_polygon(pols, {0, 1, 2, 3, 3}, 1); // five: count and surface, no indices
+    put_polygon(pols, {0, 1, 2, 3, 4}, 1); // a pentagon: three triangles
     put_polygon(pols, {0, 1, 2}, 1);
-    put_polygon(pols, {0, 1, 2, 3}, 1); // a quadrilateral ends the list
-    put_polygon(pols, {1, 2, 3}, 2);    // counted, never read
-    write("rules.lwo", lwob({pnts({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}), srfs({"S1", "S2"}),
-                             surf("S2", 10, 20, 30), chunk("POLS", pols)}));
+    put_polygon(pols, {4, 3, 2, 1}, 2); // a quadrilateral: two
+    put_polygon(pols, {1, 2, 3}, 2);
+    // A unit square and a point over its middle, and a concave quadrilateral (a dart).
+    write("rules.lwo", lwob({pnts({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.5f, 0.5f, 1}),
+                             srfs({"S1", "S2"}), surf("S2", 10, 20, 30), chunk("POLS", pols)}));
     SceneObject *obj = load_object("rules.lwo", 1.0f);
     ASSERT_NE(obj, nullptr) << data_last_error();
-    ASSERT_EQ(obj->face_count, 6);
+    ASSERT_EQ(obj->face_count, 9);
     const Face *f = obj->faces;
     EXPECT_EQ(f[0].vertex_count, 1);
     expect_indices(f[0], 0, 0, 3);
     EXPECT_EQ(f[1].vertex_count, 2);
     expect_indices(f[1], 0, 2, 1);
     EXPECT_EQ(f[1].colour, 0x1E140A00u);
-    EXPECT_EQ(f[2].vertex_count, 5);
-    expect_indices(f[2], 0, 0, 0);
-    expect_indices(f[3], 2, 1, 0);
-    for (int i : {4, 5}) {
-        EXPECT_EQ(f[i].vertex_count, 0) << i;
-        EXPECT_EQ(f[i].surface_index, -1);
-        EXPECT_EQ(f[i].colour, COLOUR_WHITE);
+    expect_indices(f[2], 2, 1, 0);
+    expect_indices(f[3], 3, 2, 0);
+    expect_indices(f[4], 4, 3, 0);
+    for (int i : {2, 3, 4}) {
+        EXPECT_EQ(f[i].vertex_count, 5) << i;
+        EXPECT_EQ(f[i].surface_index, 0) << i;
     }
+    expect_indices(f[5], 2, 1, 0);
+    expect_indices(f[6], 2, 3, 4);
+    expect_indices(f[7], 1, 2, 4);
+    for (int i : {6, 7}) {
+        EXPECT_EQ(f[i].vertex_count, 4) << i;
+        EXPECT_EQ(f[i].surface_index, 1) << i;
+        EXPECT_EQ(f[i].colour, 0x1E140A00u) << i;
+        EXPECT_EQ(f[i].flags, FACE_SOLID | FACE_FLAT) << i;
+    }
+    expect_indices(f[8], 3, 2, 1);
     // Degenerate faces carry no direction: the normals stay finite.
     for (int i = 0; i < obj->point_count; i++)
         ASSERT_TRUE(std::isfinite(obj->point_normals[i].x + obj->point_normals[i].z)) << i;
+}
+
+// A negative surface number says that detail polygons follow, after their count; they are
+// polygons of their own, and the ones after them are read on as usual.
+TEST_F(ObjectTest, DetailPolygonsAreReadAsPolygons) {
+    Bytes pols;
+    put_polygon(pols, {0, 1, 2, 3}, 0x10000 - 2); // surface 2, with details
+    put_u16(pols, 2);
+    put_polygon(pols, {0, 1, 2}, 1);
+    put_polygon(pols, {1, 2, 3}, 1);
+    put_polygon(pols, {3, 2, 1, 0}, 2);
+    write("detail.lwo", lwob({pnts({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}), srfs({"S1", "S2"}),
+                              surf("S2", 10, 20, 30, 0x100), chunk("POLS", pols)}));
+    SceneObject *obj = load_object("detail.lwo", 1.0f);
+    ASSERT_NE(obj, nullptr) << data_last_error();
+    ASSERT_EQ(obj->face_count, 6);
+    const int surface[] = {1, 1, 0, 0, 1, 1};
+    for (int i = 0; i < 6; i++) EXPECT_EQ(obj->faces[i].surface_index, surface[i]) << i;
+    EXPECT_EQ(obj->faces[0].flags, FACE_SOLID | FACE_FLAT | FACE_DOUBLE_SIDED);
+    expect_indices(obj->faces[3], 3, 2, 1);
+    expect_indices(obj->faces[5], 0, 1, 3);
 }
 
 // Only the exact special names count, the reserved wireframe name changes nothing, and of two
@@ -128,7 +161,29 @@ TEST_F(ObjectTest, DamagedFilesFailWithAReasonAndLeakNothing) {
     Bytes cut_header = lwob({});
     cut_header.insert(cut_header.end(), {'P', 'N'});
 
+    Bytes no_points, no_surface, cut_polygon, cut_detail;
+    put_polygon(no_points, {}, 1);
+    put_polygon(no_surface, {0, 1, 2}, 1);
+    put_polygon(no_surface, {0, 1, 2}, 0);
+    put_polygon(cut_polygon, {0, 1, 2}, 1);
+    put_u16(cut_polygon, 5); // five points, the chunk holds three words more
+    put_polygon(cut_polygon, {0, 1}, 1);
+    put_polygon(cut_detail, {0, 1, 2}, 0xFFFF);
+    Bytes lwo2 = lwob({points}), lwo3 = lwob({points});
+    lwo2[11] = '2';
+    lwo3[11] = '3';
+
     const std::pair<Bytes, const char *> cases[] = {
+        {lwob({points, srfs({"S"}), chunk("POLS", no_points)}), "polygon 1 at offset 74 has no "
+                                                                "points"},
+        {lwob({points, srfs({"S"}), chunk("POLS", no_surface)}), "polygon 2 at offset 84 has no "
+                                                                 "surface"},
+        {lwob({points, srfs({"S"}), chunk("POLS", cut_polygon)}), "polygon 2 at offset 84 runs "
+                                                                  "past the end of its POLS"},
+        {lwob({points, srfs({"S"}), chunk("POLS", cut_detail)}), "polygon 1 at offset 74: its "
+                                                                 "count of detail polygons"},
+        {lwo2, "LightWave 6 object (LWO2) -- only LightWave 5 objects (LWOB) are read"},
+        {lwo3, "(LWO3) -- only LightWave 5 objects (LWOB) are read"},
         {{'F', 'O', 'R', 'M', 0, 0}, "too few"},
         {not_lwob, "LWOB"},
         {past_end, "runs past the end"},

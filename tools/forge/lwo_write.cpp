@@ -4,9 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+// A polygon's surface number is a signed word: one above 32,767 reads as a negative number, which
+// announces detail polygons.
+static constexpr int LWO_MAX_SURFACES = 32767;
+
 static int mesh_valid(const LwoMesh *mesh) {
     if (mesh->point_count < 0 || mesh->point_count > 65536 || mesh->surface_count < 1 ||
-        mesh->surface_count > 65535 || mesh->triangle_count < 0) {
+        mesh->surface_count > LWO_MAX_SURFACES || mesh->triangle_count < 0) {
         fprintf(stderr, "forge: object: %d points or %d surfaces out of range\n", mesh->point_count,
                 mesh->surface_count);
         return 0;

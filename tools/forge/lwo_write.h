@@ -25,7 +25,7 @@ struct LwoMesh {
     const float *points; // x, y, z per point
     int triangle_count;
     const LwoTriangle *triangles;
-    int surface_count; // at least 1, at most 65,535
+    int surface_count; // at least 1, at most 32,767
     const LwoSurface *surfaces;
 };
 

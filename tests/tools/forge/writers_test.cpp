@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 const float tri_points[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0.5f};
@@ -23,7 +25,15 @@ TEST(LwoWriter, RefusesWhatTheFormatCannotHold) {
     const LwoSurface long_name[] = {{"a_surface_name_of_thirty_two_chr", 0, 0, 0, 0}};
     mesh = LwoMesh{3, tri_points, 0, nullptr, 1, long_name};
     EXPECT_FALSE(lwo_encode(&out, &mesh));
+    // Surface 32,768 would be stored as a negative number, which announces detail polygons.
+    const std::vector<LwoSurface> many(32768, tri_surfaces[0]);
+    const LwoTriangle last_surface[] = {{{0, 1, 2}, 32767}};
+    mesh = LwoMesh{3, tri_points, 1, last_surface, 32768, many.data()};
+    EXPECT_FALSE(lwo_encode(&out, &mesh));
     EXPECT_TRUE(out.data.empty());
+    mesh.surface_count = 32767;
+    mesh.triangles = past_surfaces;
+    EXPECT_TRUE(lwo_encode(&out, &mesh));
 }
 
 LwsKey key_at(float frame, float z, float heading) {
