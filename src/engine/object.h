@@ -56,6 +56,7 @@ struct SceneObject {
     Mat3 matrix;         // orientation, rebuilt every frame
     Motion *motion;      // null for objects loaded outside a scene
     float radius;        // largest half-extent of the points' bounding box
+    SceneObject *parent; // the object this one moves with (its motion is relative to it), or null
 };
 
 // Reads the LWOB file at path (through file_load) and builds its object with every point

@@ -183,6 +183,22 @@ static void copy_face_normals(Face &f, const SceneObject *obj) {
     for (int k = 0; k < 3; k++) f.vertex_normal[k] = obj->view_normals[f.point_index[k]];
 }
 
+// A child's motion is relative to its parent: its point p is at (p x M + P) in its parent's
+// frame, so its matrix is composed with every ancestor's and its position moved and turned by
+// theirs, nearest first. The ancestors' own motions are read, not their results, so the order of
+// the objects does not matter. The scene reader refuses parents that loop.
+static void follow_parents(SceneObject *obj) {
+    for (const SceneObject *up = obj->parent; up; up = up->parent) {
+        Mat3 turn, m;
+        mat_from_angles(turn, up->rotation.pitch, up->rotation.heading, up->rotation.bank);
+        mat_mul(m, obj->matrix, turn);
+        obj->matrix = m;
+        Vec3 p;
+        vec_mul_mat(p, obj->world_position, turn);
+        vec_add(obj->world_position, p, up->position);
+    }
+}
+
 static void animate(Scene *scene, float ticks) {
     scene->time = scene->time + ticks * scene->speed;
     evaluate_motions(scene);
@@ -191,6 +207,7 @@ static void animate(Scene *scene, float ticks) {
         obj->world_position = obj->position;
         mat_from_angles(obj->matrix, obj->rotation.pitch, obj->rotation.heading,
                         obj->rotation.bank);
+        if (obj->parent) follow_parents(obj);
     }
     place_lights(scene);
     for (int i = 0; i < scene->camera_count; i++) orient_camera(scene->cameras[i]);

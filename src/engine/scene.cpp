@@ -40,6 +40,7 @@ struct ParsedMotion {
 struct ObjectEntry {
     char name[LINE_SIZE];
     bool is_null; // no file to read: an AddNullObject line, or a name beginning "Null"
+    int parent;   // 1-based object number it moves with, 0 for none
     ParsedMotion motion;
 };
 
@@ -62,8 +63,9 @@ struct SceneDoc {
     CameraEntry camera;
 };
 
-// Walks the text line by line. Lines end with CR LF only; text after the last CR LF is not a
-// line. A longer line keeps its first 255 characters.
+// Walks the text line by line. A line ends at CR LF, at a bare LF (files from Unix and Amiga
+// tools) or at a bare CR (from the Macintosh); the last line needs no end. A longer line keeps
+// its first 255 characters.
 struct LineReader {
     const char *path;
     const char *text;
@@ -74,32 +76,31 @@ struct LineReader {
     char line[LINE_SIZE];
 };
 
-static const char *find_line_end(const LineReader *r, size_t from) {
-    const char *end = r->text + r->size;
-    for (const char *p = r->text + from; p + 1 < end; p++) {
-        p = static_cast<const char *>(std::memchr(p, '\r', size_t(end - p) - 1));
-        if (!p) return nullptr;
-        if (p[1] == '\n') return p;
-    }
-    return nullptr;
+// The length of the line that starts at from, and where the next one starts.
+static size_t line_at(const LineReader *r, size_t from, size_t *next) {
+    size_t end = from;
+    while (end < r->size && r->text[end] != '\n' && r->text[end] != '\r') end++;
+    *next = end;
+    if (end < r->size)
+        *next += r->text[end] == '\r' && end + 1 < r->size && r->text[end + 1] == '\n' ? 2 : 1;
+    return end - from;
 }
 
 static bool next_line(LineReader *r) {
-    const char *cr = find_line_end(r, r->pos);
-    if (!cr) return false;
-    size_t len = size_t(cr - (r->text + r->pos));
+    if (r->pos >= r->size) return false;
+    size_t next;
+    size_t len = line_at(r, r->pos, &next);
     if (len > LINE_SIZE - 1) len = LINE_SIZE - 1;
     std::memcpy(r->line, r->text + r->pos, len);
     r->line[len] = '\0';
-    r->pos = size_t(cr - r->text) + 2;
+    r->pos = next;
     r->number++;
     return true;
 }
 
 static int count_lines(const LineReader *r) {
     int n = 0;
-    for (const char *cr = find_line_end(r, 0); cr; cr = find_line_end(r, size_t(cr - r->text) + 2))
-        n++;
+    for (size_t pos = 0; pos < r->size; n++) line_at(r, pos, &pos);
     return n;
 }
 
@@ -185,8 +186,8 @@ static bool read_motion(LineReader *r, ParsedMotion *m) {
     return true;
 }
 
-static void read_target(const LineReader *r, int *target) {
-    std::sscanf(r->line, "%*s %d", target);
+static void read_number(const LineReader *r, int *number) {
+    std::sscanf(r->line, "%*s %d", number);
 }
 
 // One keyword of a block: the characters that must match and what the line does.
@@ -196,13 +197,18 @@ struct BlockKeyword {
     int action;
 };
 
-enum { IGNORE, MOTION, TARGET };
+enum { IGNORE, MOTION, TARGET, PARENT };
 
-static const BlockKeyword OBJECT_KEYWORDS[] = {{"ObjectMotion", 12, MOTION},
-                                               {"ShowObject", 10, IGNORE},
-                                               {"EndBehavior", 10, IGNORE},
-                                               {"ShadowOptions", 12, IGNORE},
-                                               {nullptr, 0, IGNORE}};
+// Where a block's lines go; a block without a parent or target has null there.
+struct BlockFields {
+    ParsedMotion *motion;
+    int *target;
+    int *parent;
+};
+
+static const BlockKeyword OBJECT_KEYWORDS[] = {
+    {"ObjectMotion", 12, MOTION},  {"ShowObject", 10, IGNORE},   {"EndBehavior", 10, IGNORE},
+    {"ShadowOptions", 12, IGNORE}, {"ParentObject", 12, PARENT}, {nullptr, 0, IGNORE}};
 static const BlockKeyword LIGHT_KEYWORDS[] = {
     {"LightMotion", 11, MOTION},  {"EndBehavior", 11, IGNORE}, {"LightColor", 10, IGNORE},
     {"LgtIntensity", 12, IGNORE}, {"LightType", 9, IGNORE},    {"ShadowType", 10, IGNORE},
@@ -213,19 +219,31 @@ static const BlockKeyword CAMERA_KEYWORDS[] = {{"CameraMotion", 12, MOTION},
                                                {"ZoomFactor", 10, IGNORE},
                                                {nullptr, 0, IGNORE}};
 
-// Reads the lines of a block up to the first empty line (or the end of the text), handing the
-// motion to motion and the target number to target.
-static bool read_block(LineReader *r, const BlockKeyword *keywords, ParsedMotion *motion,
-                       int *target) {
+// Reads the lines of a block up to the first empty line (or the end of the text) into fields.
+static bool read_block(LineReader *r, const BlockKeyword *keywords, const BlockFields &fields) {
     char word[LINE_SIZE];
     while (next_line(r) && first_word(r, word)) {
         const BlockKeyword *k = keywords;
         while (k->word && !is_keyword(word, k->word, k->n)) k++;
         if (!k->word) continue;
-        if (k->action == MOTION && !read_motion(r, motion)) return false;
-        if (k->action == TARGET) read_target(r, target);
+        if (k->action == MOTION && !read_motion(r, fields.motion)) return false;
+        if (k->action == TARGET) read_number(r, fields.target);
+        if (k->action == PARENT) read_number(r, fields.parent);
     }
     return true;
+}
+
+// The text after the line's first word, without the blanks around it: a file name may hold
+// spaces. False when there is none.
+static bool rest_of_line(const char *line, char *out) {
+    const char *p = line + std::strspn(line, " \t");
+    p += std::strcspn(p, " \t");
+    p += std::strspn(p, " \t");
+    size_t len = std::strlen(p);
+    while (len > 0 && (p[len - 1] == ' ' || p[len - 1] == '\t')) len--;
+    std::memcpy(out, p, len);
+    out[len] = '\0';
+    return len > 0;
 }
 
 // Grows a document array by one zeroed slot; null when memory runs out.
@@ -245,14 +263,13 @@ static bool open_object(LineReader *r, SceneDoc *doc, bool is_null) {
     }
     doc->objects = grown;
     ObjectEntry *e = &doc->objects[doc->object_count++];
-    if (std::sscanf(r->line, "%*s %255s", e->name) != 1) {
+    if (!rest_of_line(r->line, e->name)) {
         data_error("%s: line %d: an object without a name", r->path, r->number);
         return false;
     }
     // A null object is one whatever its name: there is no file behind it to read.
     e->is_null = is_null || std::strncmp(e->name, "Null", 4) == 0;
-    int unused_target = 0;
-    return read_block(r, OBJECT_KEYWORDS, &e->motion, &unused_target);
+    return read_block(r, OBJECT_KEYWORDS, BlockFields{&e->motion, nullptr, &e->parent});
 }
 
 static bool open_light(LineReader *r, SceneDoc *doc) {
@@ -264,7 +281,7 @@ static bool open_light(LineReader *r, SceneDoc *doc) {
     }
     doc->lights = grown;
     LightEntry *e = &doc->lights[doc->light_count++];
-    return read_block(r, LIGHT_KEYWORDS, &e->motion, &e->target);
+    return read_block(r, LIGHT_KEYWORDS, BlockFields{&e->motion, &e->target, nullptr});
 }
 
 static bool open_camera(LineReader *r, SceneDoc *doc) {
@@ -272,13 +289,34 @@ static bool open_camera(LineReader *r, SceneDoc *doc) {
     mem_free(doc->camera.motion.keys);
     doc->camera = CameraEntry{};
     doc->camera.present = true;
-    return read_block(r, CAMERA_KEYWORDS, &doc->camera.motion, &doc->camera.target);
+    return read_block(r, CAMERA_KEYWORDS,
+                      BlockFields{&doc->camera.motion, &doc->camera.target, nullptr});
+}
+
+// The format line "LWSC" and its version, on the next line (or after it on the same one). Only
+// version 1 is read; the later versions arrange their blocks differently. A text without it is
+// read as it stands.
+static bool read_format(LineReader *r, const char *word) {
+    char version[LINE_SIZE];
+    if (std::sscanf(r->line, "%*s %255s", version) != 1) {
+        if (!next_line(r) || !first_word(r, version)) {
+            data_error("%s: line %d: the version of the scene format is missing after LWSC",
+                       r->path, r->number);
+            return false;
+        }
+    }
+    if (std::strcmp(word, "LWSC") == 0 && std::strcmp(version, "1") == 0) return true;
+    data_error("%s: scene format %s %s is not supported (LWSC 1)", r->path, word, version);
+    return false;
 }
 
 static bool parse_scene(LineReader *r, SceneDoc *doc) {
     char word[LINE_SIZE];
+    bool first = true;
     while (next_line(r)) {
         if (!first_word(r, word)) continue;
+        if (first && std::strncmp(word, "LWSC", 4) == 0 && !read_format(r, word)) return false;
+        first = false;
         bool ok = true;
         // FirstFrame, LastFrame, FrameStep and FramesPerSecond are read by nothing.
         if (is_keyword(word, "LoadObject", 10))
@@ -302,15 +340,43 @@ static void free_doc(SceneDoc *doc) {
     mem_free(doc->lights);
 }
 
-// What the builder relies on: every object, light and the camera has a motion, and targets name
-// objects of the file.
-static bool check_doc(const char *path, const SceneDoc *doc, bool has_lines) {
+// True when following the parents up from object i comes back to it. Each step climbs one
+// object, so more steps than objects mean a loop.
+static bool parents_loop(const SceneDoc *doc, int i) {
+    int at = i;
+    for (int steps = 0; steps < doc->object_count; steps++) {
+        at = doc->objects[at].parent - 1;
+        if (at < 0) return false;
+        if (at == i) return true;
+    }
+    return false; // a loop above i, found when its own objects are checked
+}
+
+static bool check_objects(const char *path, const SceneDoc *doc) {
     for (int i = 0; i < doc->object_count; i++) {
-        if (!doc->objects[i].motion.present) {
-            data_error("%s: object %d (%s) has no motion", path, i + 1, doc->objects[i].name);
+        const ObjectEntry &e = doc->objects[i];
+        if (!e.motion.present) {
+            data_error("%s: object %d (%s) has no motion", path, i + 1, e.name);
+            return false;
+        }
+        if (e.parent < 0 || e.parent > doc->object_count) {
+            data_error("%s: object %d (%s) has parent object %d, but there are %d", path, i + 1,
+                       e.name, e.parent, doc->object_count);
+            return false;
+        }
+        if (parents_loop(doc, i)) {
+            data_error("%s: object %d (%s) is its own parent, or its parents' parent", path, i + 1,
+                       e.name);
             return false;
         }
     }
+    return true;
+}
+
+// What the builder relies on: every object, light and the camera has a motion, targets and
+// parents name objects of the file, and no object moves with itself.
+static bool check_doc(const char *path, const SceneDoc *doc) {
+    if (!check_objects(path, doc)) return false;
     for (int i = 0; i < doc->light_count; i++) {
         if (!doc->lights[i].motion.present) {
             data_error("%s: light %d has no motion", path, i + 1);
@@ -323,7 +389,7 @@ static bool check_doc(const char *path, const SceneDoc *doc, bool has_lines) {
         }
     }
     if (!doc->camera.present) {
-        data_error(has_lines ? "%s: no camera" : "%s: no camera (no line ends in CR LF)", path);
+        data_error("%s: no camera", path);
         return false;
     }
     if (!doc->camera.motion.present) {
@@ -395,6 +461,9 @@ static bool build_objects(const char *path, const SceneDoc *doc, Scene *scene) {
         obj->motion = build_motion(&e.motion);
         if (!obj->motion || !scene_add_object(scene, obj)) return out_of_memory(path);
     }
+    for (int i = 0; i < doc->object_count; i++)
+        if (doc->objects[i].parent > 0)
+            scene->objects[i]->parent = scene->objects[doc->objects[i].parent - 1];
     return true;
 }
 
@@ -428,7 +497,7 @@ Scene *load_scene(const char *path, int width, int height, float focal, int flag
     r.size = size;
     r.total = count_lines(&r);
     SceneDoc doc{};
-    bool ok = parse_scene(&r, &doc) && check_doc(path, &doc, r.number > 0);
+    bool ok = parse_scene(&r, &doc) && check_doc(path, &doc);
     mem_free(text);
     // A scene that fails half-built keeps what it made until shut-down; the document goes now.
     Scene *scene = nullptr;

@@ -12,6 +12,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using ::testing::HasSubstr;
 
 static const float PI = 3.14159265358979f;
@@ -125,20 +127,64 @@ TEST_F(SceneTest, LineAndKeywordRules) {
     EXPECT_EQ(s->objects[0]->motion->first->value[MOTION_Z], 3.0f);
     ASSERT_EQ(s->light_count, 1);
     EXPECT_EQ(s->lights[0]->target, s->objects[1]);
-    // Only the last camera block counts, and its last line has no CR LF: no target.
+    // Only the last camera block counts, and its last line is read though it has no end.
     ASSERT_EQ(s->camera_count, 1);
     EXPECT_EQ(s->cameras[0]->motion->first->value[MOTION_Z], -500.0f);
-    EXPECT_EQ(s->cameras[0]->target, nullptr);
+    EXPECT_EQ(s->cameras[0]->target, s->objects[1]);
 
-    // A LoadObject naming "Null..." reads no file, nor does a null object of any name; a bare
-    // LF does not end a line.
+    // A LoadObject naming "Null..." reads no file, nor does a null object of any name.
     s = load("LoadObject Nullified.lwo\r\n" + one_key("ObjectMotion", 0, 0, 0) +
              "\r\nAddNullObject Pivot\r\n" + one_key("ObjectMotion", 0, 0, 0) + "\r\n" + CAMERA);
     ASSERT_NE(s, nullptr) << data_last_error();
     ASSERT_EQ(s->object_count, 2);
     EXPECT_EQ(s->objects[0]->point_count + s->objects[1]->point_count, 0);
-    EXPECT_EQ(load("ShowCamera\nCameraMotion\n9\n1\n0 0 0 0 0 0 1 1 1\n0 0 0 0 0\n"), nullptr);
-    EXPECT_THAT(data_last_error(), HasSubstr("CR LF"));
+}
+
+static std::string with_line_ends(std::string text, const std::string &end) {
+    std::string out;
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos; text.erase(0, at + 2))
+        out += text.substr(0, at) + end;
+    return out + text;
+}
+
+// Files from Unix, Amiga and Macintosh tools end their lines otherwise; each reads as the
+// CR LF file does, the last line too when it has no end.
+TEST_F(SceneTest, LinesEndAtCrLfLfOrCr) {
+    for (const char *end : {"\n", "\r"}) {
+        Scene *s = load(with_line_ends(FULL_SCENE, end));
+        ASSERT_NE(s, nullptr) << data_last_error();
+        ASSERT_EQ(s->object_count, 2);
+        EXPECT_EQ(s->objects[0]->point_count, 3);
+        EXPECT_EQ(s->objects[0]->motion->key_count, 2);
+        ASSERT_EQ(s->light_count, 1);
+        EXPECT_EQ(s->lights[0]->motion->key_count, 3);
+        EXPECT_EQ(s->lights[0]->target, s->objects[0]);
+        EXPECT_EQ(s->cameras[0]->target, s->objects[1]) << "the last line, without an end";
+    }
+}
+
+// Only version 1 of the format is read; the version may stand on the format line or the next.
+// An object's file name is the rest of its line, spaces and all.
+TEST_F(SceneTest, FormatVersionsAndFileNamesWithSpaces) {
+    const std::string body = FULL_SCENE.substr(FULL_SCENE.find("LoadObject"));
+    for (const char *head : {"LWSC\r\n3\r\n", "LWSC 2\r\n", "LWSC\r\nfive\r\n"}) {
+        EXPECT_EQ(load(head + body), nullptr) << head;
+        EXPECT_THAT(data_last_error(), HasSubstr("test.lws: scene format LWSC "));
+        EXPECT_THAT(data_last_error(), HasSubstr(" is not supported (LWSC 1)"));
+    }
+    EXPECT_THAT(data_last_error(), HasSubstr("LWSC five is not"));
+    EXPECT_EQ(load("\r\nLWSC\r\n"), nullptr);
+    EXPECT_THAT(data_last_error(), HasSubstr("version of the scene format is missing"));
+    EXPECT_NE(load("LWSC 1\r\n" + body), nullptr) << data_last_error();
+
+    Bytes pols;
+    put_polygon(pols, {0, 1, 2, 3}, 1);
+    write("objects/two words.lwo",
+          lwob({pnts({0, 0, 0, 0, 1, 0, 1, 1, 0, 1, 0, 0}), srfs({"S"}), chunk("POLS", pols)}));
+    Scene *s = load("LWSC\n1\n\nLoadObject objects\\two words.lwo \t\n" +
+                    with_line_ends(one_key("ObjectMotion", 0, 0, 0) + "\r\n" + CAMERA, "\n"));
+    ASSERT_NE(s, nullptr) << data_last_error();
+    EXPECT_EQ(s->objects[0]->face_count, 2);
 }
 
 TEST_F(SceneTest, CreatedScenesAnimateAndListTheirLightsTwice) {
@@ -178,6 +224,13 @@ TEST_F(SceneTest, ScenesTheBuilderCannotUseFailWithAReason) {
         {motion_head + "9\r\n", "ends before the key count"},
         {motion_head + "nine\r\n1\r\n", "channel count"},
         {"LoadObject\r\n", "without a name"},
+        {"LoadObject \t \r\n", "without a name"},
+        {obj + "ParentObject 2\r\n\r\n" + CAMERA, "object 1 (NullObject) has parent object 2, "
+                                                  "but there are 1"},
+        {obj + "ParentObject 1\r\n\r\n" + CAMERA, "object 1 (NullObject) is its own parent"},
+        {obj + "ParentObject 3\r\n\r\n" + obj + "ParentObject 3\r\n\r\n" + obj +
+             "ParentObject 2\r\n\r\n" + CAMERA,
+         "object 2 (NullObject) is its own parent, or its parents' parent"},
     };
     for (const Case &c : cases) {
         int before = mem_live_blocks();
@@ -309,4 +362,80 @@ TEST_F(SceneTest, DepthKeysAreTheDepthSumIn26Point6TruncatedPlusTheBias) {
         render_scene_ticks(s, 0.0f);
         EXPECT_EQ(s->objects[0]->faces[0].depth_key, keys[i]) << depths[i];
     }
+}
+
+// A square stored as one quadrilateral draws the very pixels of the same square stored as two
+// triangles.
+TEST_F(SceneTest, AQuadrilateralDrawsAsItsTwoTriangles) {
+    const std::vector<float> square = {0, 0, 0, 0, 100, 0, 100, 100, 0, 100, 0, 0};
+    Bytes quad, pair;
+    put_polygon(quad, {0, 1, 2, 3}, 1);
+    put_polygon(pair, {0, 1, 2}, 1);
+    put_polygon(pair, {0, 2, 3}, 1);
+    Image *drawn[2];
+    for (int i = 0; i < 2; i++) {
+        write("objects/tri.lwo", lwob({pnts(square), srfs({"S"}), surf("S", 200, 100, 50, 0x100),
+                                       chunk("POLS", i ? pair : quad)}));
+        Scene *s = load(LIT_TRIANGLE);
+        ASSERT_NE(s, nullptr) << data_last_error();
+        s->target = drawn[i] = image_create(512, 256, 0);
+        render_scene_ticks(s, 0.0f);
+    }
+    int lit = 0;
+    for (int i = 0; i < 512 * 256; i++) {
+        ASSERT_EQ(drawn[0]->pixels[i], drawn[1]->pixels[i]) << i;
+        lit += drawn[0]->pixels[i] != 0;
+    }
+    EXPECT_GT(lit, 100 * 100); // the square seen from 300 away with focal length 400 is larger
+}
+
+// An object moves with its parent: its position is turned by the parent's rotation and moved by
+// its position, its rotation follows the parent's, up through the parent's own parent; parents
+// may come later in the file than their children.
+TEST_F(SceneTest, ChildrenMoveWithTheirParents) {
+    const std::string keys[3][2] = {{"10 0 0 30 0 0 1 1 1", "0 0 0 0 0"},
+                                    {"0 0 100 90 0 0 1 1 1", "0 0 0 0 0"},
+                                    {"5 5 5 0 30 10 1 1 1", "0 0 0 0 0"}};
+    Scene *s = load("LWSC\r\n1\r\n\r\nLoadObject objects\\tri.lwo\r\n" +
+                    motion("ObjectMotion", {keys[0][0], keys[0][1]}) + "ParentObject 2\r\n\r\n" +
+                    "AddNullObject Arm\r\n" + motion("ObjectMotion", {keys[1][0], keys[1][1]}) +
+                    "ParentObject 3\r\n\r\nAddNullObject Base\r\n" +
+                    motion("ObjectMotion", {keys[2][0], keys[2][1]}) + "\r\n" + CAMERA);
+    ASSERT_NE(s, nullptr) << data_last_error();
+    ASSERT_EQ(s->object_count, 3);
+    SceneObject *tri = s->objects[0], *arm = s->objects[1], *base = s->objects[2];
+    EXPECT_EQ(tri->parent, arm);
+    EXPECT_EQ(arm->parent, base);
+    EXPECT_EQ(base->parent, nullptr);
+    s->target = image_create(512, 256, 0);
+    render_scene_ticks(s, 0.0f);
+
+    Mat3 m[3];
+    const float deg = PI / 180;
+    mat_from_angles(m[0], 0, 30 * deg, 0);
+    mat_from_angles(m[1], 0, 90 * deg, 0);
+    mat_from_angles(m[2], 30 * deg, 0, 10 * deg);
+    Mat3 arm_turn, tri_turn;
+    mat_mul(arm_turn, m[1], m[2]);
+    mat_mul(tri_turn, m[0], arm_turn);
+    Vec3 arm_at, tri_at, p;
+    vec_mul_mat(p, Vec3{0, 0, 100}, m[2]);
+    vec_add(arm_at, p, Vec3{5, 5, 5});
+    vec_mul_mat(p, Vec3{10, 0, 0}, arm_turn);
+    vec_add(tri_at, p, arm_at);
+    const Vec3 base_at = base->world_position;
+    EXPECT_TRUE(base_at.x == 5 && base_at.y == 5 && base_at.z == 5);
+    for (const auto &[obj, at, turn] :
+         {std::tuple{arm, arm_at, arm_turn}, std::tuple{tri, tri_at, tri_turn}}) {
+        EXPECT_NEAR(obj->world_position.x, at.x, 1e-3f);
+        EXPECT_NEAR(obj->world_position.y, at.y, 1e-3f);
+        EXPECT_NEAR(obj->world_position.z, at.z, 1e-3f);
+        for (int k = 0; k < 9; k++) EXPECT_NEAR(obj->matrix.m[k], turn.m[k], 1e-6f) << k;
+    }
+    // The arm is 100 from the base, the triangle 10 from the arm, whatever the turns.
+    Vec3 d;
+    vec_sub(d, tri->world_position, arm->world_position);
+    EXPECT_NEAR(vec_length(d), 10.0f, 1e-3f);
+    vec_sub(d, arm->world_position, base->world_position);
+    EXPECT_NEAR(vec_length(d), 100.0f, 1e-3f);
 }
