@@ -7,6 +7,9 @@
 
 constexpr size_t TGA_HEADER_SIZE = 18;
 constexpr uint8_t TGA_TYPE_RLE_TRUE_COLOUR = 10;
+// Image descriptor bits that place the first pixel of the file: without them, bottom left.
+constexpr uint8_t TGA_ORIGIN_RIGHT = 0x10;
+constexpr uint8_t TGA_ORIGIN_TOP = 0x20;
 
 static uint16_t read_u16(const uint8_t *p) {
     return uint16_t(p[0] | p[1] << 8);
@@ -44,13 +47,32 @@ static bool check_header(const char *name, const uint8_t *data, size_t size) {
     return true;
 }
 
-// Unpacks the packets from data[pos] on into the picture, bottom row first. A packet may run
-// on into the next row but not past the last pixel. Returns false with the reason recorded.
+// Where the file's pixels go, as the descriptor's origin bits say (the usual file starts at the
+// bottom left): the picture's pixel number of the next one, the step to the pixel after it in its
+// row, and the step from a row's last pixel to the next row's first.
+struct PixelWalk {
+    int64_t at;
+    int64_t step;
+    int64_t next_row;
+};
+
+static PixelWalk walk_from(uint8_t descriptor, const Image *image) {
+    const int64_t width = image->width;
+    const bool top = descriptor & TGA_ORIGIN_TOP, right = descriptor & TGA_ORIGIN_RIGHT;
+    const int64_t row = top ? 0 : image->height - 1, row_step = top ? width : -width;
+    const int64_t step = right ? -1 : 1;
+    // From one past the row's end back to its start, then on to the next row.
+    return PixelWalk{row * width + (right ? width - 1 : 0), step, row_step - step * width};
+}
+
+// Unpacks the packets from data[pos] on into the picture, from the corner the descriptor names.
+// A packet may run on into the next row but not past the last pixel. Returns false with the
+// reason recorded.
 static bool unpack(const char *name, const uint8_t *data, size_t size, size_t pos, Image *image) {
     const int32_t width = image->width;
     int64_t left = int64_t(width) * image->height; // pixels still to come
-    int32_t row = image->height - 1, col = 0;
-    uint32_t *out = image->pixels + int64_t(row) * width;
+    PixelWalk w = walk_from(data[17], image);
+    int32_t done_in_row = 0;
     while (left > 0) {
         if (pos >= size) break;
         uint8_t packet = data[pos++];
@@ -64,10 +86,11 @@ static bool unpack(const char *name, const uint8_t *data, size_t size, size_t po
         if (size - pos < bytes) break;
         for (int32_t i = 0; i < count; i++) {
             const uint8_t *bgr = data + pos + (repeat ? 0 : i * 3);
-            out[col] = pixel_rgb(bgr[2], bgr[1], bgr[0]);
-            if (++col == width && --row >= 0) {
-                col = 0;
-                out = image->pixels + int64_t(row) * width;
+            image->pixels[w.at] = pixel_rgb(bgr[2], bgr[1], bgr[0]);
+            w.at += w.step;
+            if (++done_in_row == width) {
+                done_in_row = 0;
+                w.at += w.next_row;
             }
         }
         pos += bytes;

@@ -43,18 +43,42 @@ void expect_small(const Image *image) {
 
 } // namespace
 
-// Bottom-up with mask bytes 0, whatever the origin bits say (a top-left picture comes out
-// upside down); the identification field is skipped.
+// Bottom-up with mask bytes 0; the identification field and a colour map are skipped.
 TEST(TgaDecode, ReadsPacketsBottomUpWithMaskByteZero) {
     // A colour map of three 24-bit entries before the pixels is skipped too.
     Bytes mapped = small_picture();
     mapped[1] = 1, mapped[5] = 3, mapped[7] = 24;
     mapped.insert(mapped.begin() + 18, 9, 0x77);
-    for (Bytes file : {small_picture(), small_picture(0x20), small_picture(0, 7), mapped}) {
+    // The attribute bits of the descriptor (its alpha depth) do not move pixels.
+    for (Bytes file : {small_picture(), small_picture(0x08), small_picture(0, 7), mapped}) {
         Image *image = tga_decode("x.tga", file.data(), file.size(), 0);
         expect_small(image);
         image_free(image);
     }
+}
+
+// The descriptor's origin bits name the corner of the file's first pixel: a picture stored
+// from the top, from the right or both comes out as the same picture.
+TEST(TgaDecode, HonoursTheOriginOfTheFilesFirstPixel) {
+    const uint32_t *e = small_expected; // rows top to bottom: e[0..2], e[3..5]
+    const uint32_t top[6] = {e[3], e[4], e[5], e[0], e[1], e[2]};
+    const uint32_t right[6] = {e[2], e[1], e[0], e[5], e[4], e[3]};
+    const uint32_t both[6] = {e[5], e[4], e[3], e[2], e[1], e[0]};
+    for (const auto &[descriptor, expected] :
+         {std::pair{uint8_t(0x20), top}, std::pair{uint8_t(0x10), right},
+          std::pair{uint8_t(0x30), both}}) {
+        Bytes file = small_picture(descriptor);
+        Image *image = tga_decode("x.tga", file.data(), file.size(), 0);
+        ASSERT_NE(image, nullptr) << data_last_error();
+        for (int i = 0; i < 6; i++)
+            EXPECT_EQ(image->pixels[i], expected[i])
+                << "descriptor " << int(descriptor) << " " << i;
+        image_free(image);
+    }
+    // A packet running past the picture is refused from the top as from the bottom.
+    Bytes past_end = small_picture(0x30);
+    past_end[25] = 0x84;
+    expect_refused(tga_decode, past_end, "past the end");
 }
 
 TEST(TgaDecode, RefusesOtherKindsAbsurdSizesAndDamagedPixelDataNamingTheFile) {
