@@ -113,34 +113,72 @@ static constexpr uint64_t xm_max_patterns = 1024;
 static constexpr uint64_t xm_max_instruments = 256;
 static constexpr uint64_t xm_max_samples = 256;
 
+// Where a walk over the parts of an XM file stands.
+enum XmWalk { XM_WALK_ON, XM_WALK_CUT, XM_WALK_LEFT_TO_PLAYER };
+
+// Steps over the patterns from *at. Version 0x0102 stores a pattern's row count in one byte, so
+// its packed size sits a byte earlier than in the later versions' headers.
+static XmWalk xm_skip_patterns(const uint8_t *data, size_t size, uint64_t version,
+                               uint64_t patterns, uint64_t *at) {
+    const uint64_t packed_at = version == 0x0102 ? 6 : 7;
+    for (uint64_t p = 0; p < patterns; p++) {
+        uint64_t length, packed;
+        if (!read_u32(data, size, *at, &length) || !read_u16(data, size, *at + packed_at, &packed))
+            return XM_WALK_CUT;
+        *at += length + packed;
+    }
+    return XM_WALK_ON;
+}
+
+// Steps over an instrument's header and its sample headers from *at, adding the bytes of its
+// samples' data to *sample_bytes.
+static XmWalk xm_skip_instrument(const uint8_t *data, size_t size, uint64_t *at,
+                                 uint64_t *sample_bytes) {
+    uint64_t length, samples, sample_header = 0;
+    if (!read_u32(data, size, *at, &length) || !read_u16(data, size, *at + 27, &samples))
+        return XM_WALK_CUT;
+    if (samples > xm_max_samples) return XM_WALK_LEFT_TO_PLAYER;
+    if (samples > 0 && !read_u32(data, size, *at + 29, &sample_header)) return XM_WALK_CUT;
+    *at += length;
+    for (uint64_t k = 0; k < samples; k++, *at += sample_header) {
+        uint64_t bytes;
+        if (!read_u32(data, size, *at, &bytes)) return XM_WALK_CUT;
+        *sample_bytes += bytes;
+    }
+    return XM_WALK_ON;
+}
+
+// Versions 0x0102 and 0x0103 store every instrument's headers first, then the patterns, then
+// all the sample data.
+static bool xm_early_cut_off(const uint8_t *data, size_t size, uint64_t version, uint64_t patterns,
+                             uint64_t instruments, uint64_t at) {
+    uint64_t sample_bytes = 0;
+    for (uint64_t i = 0; i < instruments; i++) {
+        XmWalk w = xm_skip_instrument(data, size, &at, &sample_bytes);
+        if (w != XM_WALK_ON) return w == XM_WALK_CUT;
+    }
+    if (xm_skip_patterns(data, size, version, patterns, &at) == XM_WALK_CUT) return true;
+    return at + sample_bytes > size;
+}
+
 // True when the patterns, instruments and samples an XM file declares run past its end. The
 // player accepts a cut-off module and plays silence for what is missing, and the show would
-// go quiet with no reason given.
+// go quiet with no reason given. A file that ends where an instrument would begin stores fewer
+// instruments than it declares (as size-optimising tools leave them): the player takes the
+// missing ones as empty, and so does this check.
 static bool xm_cut_off(const uint8_t *data, size_t size) {
-    uint64_t header, patterns, instruments;
-    if (!read_u32(data, size, 60, &header) || !read_u16(data, size, 70, &patterns) ||
-        !read_u16(data, size, 72, &instruments))
+    uint64_t version, header, patterns, instruments;
+    if (!read_u16(data, size, 58, &version) || !read_u32(data, size, 60, &header) ||
+        !read_u16(data, size, 70, &patterns) || !read_u16(data, size, 72, &instruments))
         return true;
     if (patterns > xm_max_patterns || instruments > xm_max_instruments) return false;
     uint64_t at = 60 + header;
-    for (uint64_t p = 0; p < patterns; p++) {
-        uint64_t length, packed;
-        if (!read_u32(data, size, at, &length) || !read_u16(data, size, at + 7, &packed))
-            return true;
-        at += length + packed;
-    }
-    for (uint64_t i = 0; i < instruments; i++) {
-        uint64_t length, samples, sample_header = 0, sample_bytes = 0;
-        if (!read_u32(data, size, at, &length) || !read_u16(data, size, at + 27, &samples))
-            return true;
-        if (samples > xm_max_samples) return false;
-        if (samples > 0 && !read_u32(data, size, at + 29, &sample_header)) return true;
-        at += length;
-        for (uint64_t k = 0; k < samples; k++, at += sample_header) {
-            uint64_t bytes;
-            if (!read_u32(data, size, at, &bytes)) return true;
-            sample_bytes += bytes;
-        }
+    if (version <= 0x0103) return xm_early_cut_off(data, size, version, patterns, instruments, at);
+    if (xm_skip_patterns(data, size, version, patterns, &at) == XM_WALK_CUT) return true;
+    for (uint64_t i = 0; i < instruments && at != size; i++) {
+        uint64_t sample_bytes = 0;
+        XmWalk w = xm_skip_instrument(data, size, &at, &sample_bytes);
+        if (w != XM_WALK_ON) return w == XM_WALK_CUT;
         at += sample_bytes;
     }
     return at > size;

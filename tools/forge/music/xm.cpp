@@ -100,12 +100,12 @@ int xm_check(const XmSong *song, std::string *why) {
     return 1;
 }
 
-static void put_header(const XmSong *song, std::vector<uint8_t> *out) {
+static void put_header(const XmSong *song, XmLayout layout, std::vector<uint8_t> *out) {
     put_text(out, "Extended Module: ", 17, ' ');
     put_text(out, song->name, 20, ' ');
     put8(out, 0x1a);
     put_text(out, XM_TRACKER_NAME, 20, ' ');
-    put16(out, 0x0104);
+    put16(out, layout == XM_LAYOUT_0102 ? 0x0102 : 0x0104);
     put32(out, XM_HEADER_SIZE);
     put16(out, uint32_t(song->orders.size()));
     put16(out, uint32_t(song->restart));
@@ -133,7 +133,7 @@ static void put_cell(const XmCell *c, std::vector<uint8_t> *out) {
         if (fields[i]) put8(out, fields[i]);
 }
 
-static void put_pattern(const XmPattern *pat, std::vector<uint8_t> *out) {
+static void put_pattern(const XmPattern *pat, XmLayout layout, std::vector<uint8_t> *out) {
     std::vector<uint8_t> data;
     bool empty = true;
     for (const XmCell &c : pat->cells) {
@@ -141,9 +141,15 @@ static void put_pattern(const XmPattern *pat, std::vector<uint8_t> *out) {
         if (c.note || c.instrument || c.volume || c.effect || c.param) empty = false;
     }
     if (empty) data.clear(); // FastTracker 2 stores an empty pattern without data
-    put32(out, 9);
-    put8(out, 0);
-    put16(out, uint32_t(pat->rows));
+    if (layout == XM_LAYOUT_0102) {
+        put32(out, 8);
+        put8(out, 0);
+        put8(out, uint32_t(pat->rows - 1));
+    } else {
+        put32(out, 9);
+        put8(out, 0);
+        put16(out, uint32_t(pat->rows));
+    }
     put16(out, uint32_t(data.size()));
     out->insert(out->end(), data.begin(), data.end());
 }
@@ -185,7 +191,7 @@ static void put_instrument_header(const XmInstrument *ins, std::vector<uint8_t> 
     for (int i = 0; i < 20; i++) put8(out, 0);
 }
 
-static void put_sample(const XmInstrument *ins, std::vector<uint8_t> *out) {
+static void put_sample_header(const XmInstrument *ins, std::vector<uint8_t> *out) {
     bool looped = ins->loop_type != XM_LOOP_NONE;
     put32(out, uint32_t(ins->pcm.size() * 2));
     put32(out, looped ? ins->loop_start * 2 : 0);
@@ -197,6 +203,9 @@ static void put_sample(const XmInstrument *ins, std::vector<uint8_t> *out) {
     put8(out, uint8_t(ins->relative_note));
     put8(out, 0);
     put_text(out, ins->name, 22, '\0');
+}
+
+static void put_sample_data(const XmInstrument *ins, std::vector<uint8_t> *out) {
     // Delta coding, wrapping in 16 bits.
     uint16_t previous = 0;
     for (int16_t s : ins->pcm) {
@@ -205,16 +214,31 @@ static void put_sample(const XmInstrument *ins, std::vector<uint8_t> *out) {
     }
 }
 
-int xm_encode(const XmSong *song, std::vector<uint8_t> *out, std::string *why) {
+int xm_encode_layout(const XmSong *song, XmLayout layout, std::vector<uint8_t> *out,
+                     std::string *why) {
     if (!xm_check(song, why)) return 0;
     out->clear();
-    put_header(song, out);
-    for (const XmPattern &pat : song->patterns) put_pattern(&pat, out);
+    put_header(song, layout, out);
+    if (layout == XM_LAYOUT_0102) {
+        for (const XmInstrument &ins : song->instruments) {
+            put_instrument_header(&ins, out);
+            put_sample_header(&ins, out);
+        }
+        for (const XmPattern &pat : song->patterns) put_pattern(&pat, layout, out);
+        for (const XmInstrument &ins : song->instruments) put_sample_data(&ins, out);
+        return 1;
+    }
+    for (const XmPattern &pat : song->patterns) put_pattern(&pat, layout, out);
     for (const XmInstrument &ins : song->instruments) {
         put_instrument_header(&ins, out);
-        put_sample(&ins, out);
+        put_sample_header(&ins, out);
+        put_sample_data(&ins, out);
     }
     return 1;
+}
+
+int xm_encode(const XmSong *song, std::vector<uint8_t> *out, std::string *why) {
+    return xm_encode_layout(song, XM_LAYOUT_0104, out, why);
 }
 
 int xm_write_file(const XmSong *song, const char *path) {

@@ -90,6 +90,16 @@ int xm_check(const XmSong *song, std::string *why);
 // format's limits.
 int xm_encode(const XmSong *song, std::vector<uint8_t> *out, std::string *why);
 
+// The order a module's parts are stored in: as FastTracker 2 stores them (version 0x0104: each
+// pattern, then each instrument followed by its sample data), or as its earliest versions did
+// (0x0102: every instrument's headers, then the patterns, each with an 8-byte header whose row
+// count is one byte holding rows - 1, then all the sample data). Players read both.
+enum XmLayout { XM_LAYOUT_0104, XM_LAYOUT_0102 };
+
+// xm_encode in the given layout (xm_encode writes XM_LAYOUT_0104; the show's tunes use it).
+int xm_encode_layout(const XmSong *song, XmLayout layout, std::vector<uint8_t> *out,
+                     std::string *why);
+
 // Encodes the song and writes it to path; on failure prints the path and the reason on stderr
 // and returns 0.
 int xm_write_file(const XmSong *song, const char *path);
