@@ -91,6 +91,42 @@ int column_of(float x, float z) {
     return int(256 + 400 * x / z);
 }
 
+// A LightWave 5 object as modellers store it: a red double-sided square of side 120 about the
+// origin, facing the camera, as one quadrilateral; or with the form type given.
+void save_square(const fs::path &path, const char *form = "LWOB") {
+    Bytes b;
+    bytes_text(&b, "FORM");
+    bytes_u32be(&b, 0);
+    bytes_text(&b, form);
+    bytes_text(&b, "PNTS");
+    bytes_u32be(&b, 48);
+    for (float v : {-60.f, -60.f, 0.f, -60.f, 60.f, 0.f, 60.f, 60.f, 0.f, 60.f, -60.f, 0.f})
+        bytes_f32be(&b, v);
+    bytes_text(&b, "SRFS");
+    bytes_u32be(&b, 4);
+    bytes_raw(&b, "Red", 4);
+    bytes_text(&b, "SURF");
+    bytes_u32be(&b, 4 + 6 + 4 + 6 + 2);
+    bytes_raw(&b, "Red", 4);
+    bytes_text(&b, "COLR");
+    bytes_u16be(&b, 4);
+    bytes_raw(&b, "\xE6\x28\x28", 4);
+    bytes_text(&b, "FLAG");
+    bytes_u16be(&b, 2);
+    bytes_u16be(&b, 0x100);
+    bytes_text(&b, "POLS");
+    bytes_u32be(&b, 12);
+    for (uint32_t v : {4, 0, 1, 2, 3, 1}) bytes_u16be(&b, v);
+    bytes_patch_u32be(&b, 4, uint32_t(b.data.size() - 8));
+    ASSERT_EQ(bytes_save(&b, path.c_str()), 1);
+}
+
+// A motion block of one key at (x, y, z).
+std::string one_key(const char *keyword, int x, int y, int z) {
+    return std::string(keyword) + " (unnamed)\n  9\n  1\n  " + std::to_string(x) + " " +
+           std::to_string(y) + " " + std::to_string(z) + " 0 0 0 1 1 1\n  0 0 0 0 0\n";
+}
+
 } // namespace
 
 // The engine's pixels are its own tests'; here, that the tool places the scene at each tick,
@@ -145,4 +181,29 @@ TEST_F(ViewTest, FailuresNameTheFileAndExitWithOne) {
                              "show.lws --data data --ticks 0 --out out --shade soft"})
         EXPECT_EQ(run(args), 1) << args;
     EXPECT_FALSE(fs::exists(dir / "out" / "frame-000000.png"));
+}
+
+// What the manual page says the tool reads, it reads: a LightWave 5 scene with bare LF line ends,
+// an object file name with a space, a quadrilateral, a child placed by its parent; and it says
+// what it refuses and does not load.
+TEST_F(ViewTest, ReadsWhatItsManualPageSays) {
+    const std::string page = read_text(QM_MAN_DIR "/quellmoor-view.1.in");
+    for (const char *said : {"LWSC 1", "CR LF, LF or CR", "spaces included", "ParentObject", "LWOB",
+                             "polygons of any number of", "(LWO2)", "no picture is loaded"})
+        EXPECT_NE(page.find(said), std::string::npos) << said;
+    save_square(dir / "data" / "red square.lwo");
+    write_text(dir / "data" / "square.lws",
+               "LWSC\n1\n\nLoadObject red square.lwo\n" + one_key("ObjectMotion", 100, 0, 0) +
+                   "ParentObject 2\n\nAddNullObject Null\n" + one_key("ObjectMotion", 0, 0, 350) +
+                   "\nAddLight\n" + one_key("LightMotion", 0, 200, 0) + "\nShowCamera 1 7\n" +
+                   one_key("CameraMotion", 0, 0, 0));
+    ASSERT_EQ(run("square.lws --data data --ticks 0 --out out"), 0) << err;
+    // The square is 100 right of its parent, 350 ahead: its middle at column 256 + 400 * 100 / 350.
+    const Picture f = frame(0);
+    const int x = column_of(100, 350);
+    EXPECT_GT(f.at(x, 128, 0), 2 * f.at(x, 128, 2) + 20);
+    EXPECT_EQ(f.sum(column_of(-100, 350), 128), 0);
+    save_square(dir / "data" / "red square.lwo", "LWO2");
+    EXPECT_EQ(run("square.lws --data data --ticks 0 --out out"), 1);
+    EXPECT_NE(err.find("red square.lwo: LightWave 6 object (LWO2)"), std::string::npos) << err;
 }
