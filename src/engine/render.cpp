@@ -129,6 +129,13 @@ static void evaluate_motions(Scene *scene) {
     }
 }
 
+// A light's or camera's position, given in its parent's frame, placed in the world.
+static void place_in_parent(const SceneObject *parent, Vec3 &position) {
+    Vec3 p;
+    vec_mul_mat(p, position, parent->matrix);
+    vec_add(position, p, parent->world_position);
+}
+
 static void orient_camera(Camera *cam) {
     cam->world_position = cam->position;
     if (cam->target) {
@@ -138,6 +145,10 @@ static void orient_camera(Camera *cam) {
         mat_look_at(look, dir, Vec3{0.0f, 1.0f, 0.0f});
         mat_axis_angle(roll, dir, cam->rotation.bank);
         mat_mul(cam->orientation, look, roll);
+    } else if (cam->parent) {
+        Mat3 own;
+        mat_from_angles(own, cam->rotation.pitch, cam->rotation.heading, cam->rotation.bank);
+        mat_mul(cam->orientation, own, cam->parent->matrix);
     } else {
         mat_from_angles(cam->orientation, cam->rotation.pitch, cam->rotation.heading,
                         cam->rotation.bank);
@@ -209,6 +220,12 @@ static void animate(Scene *scene, float ticks) {
                         obj->rotation.bank);
         if (obj->parent) follow_parents(obj);
     }
+    for (int i = 0; i < scene->light_count; i++)
+        if (scene->lights[i]->parent)
+            place_in_parent(scene->lights[i]->parent, scene->lights[i]->world_position);
+    for (int i = 0; i < scene->camera_count; i++)
+        if (scene->cameras[i]->parent)
+            place_in_parent(scene->cameras[i]->parent, scene->cameras[i]->position);
     place_lights(scene);
     for (int i = 0; i < scene->camera_count; i++) orient_camera(scene->cameras[i]);
 }

@@ -46,12 +46,14 @@ struct ObjectEntry {
 
 struct LightEntry {
     int target; // 1-based object number, 0 for none
+    int parent; // 1-based object number it moves with, 0 for none
     ParsedMotion motion;
 };
 
 struct CameraEntry {
     bool present;
     int target;
+    int parent;
     ParsedMotion motion;
 };
 
@@ -210,14 +212,12 @@ static const BlockKeyword OBJECT_KEYWORDS[] = {
     {"ObjectMotion", 12, MOTION},  {"ShowObject", 10, IGNORE},   {"EndBehavior", 10, IGNORE},
     {"ShadowOptions", 12, IGNORE}, {"ParentObject", 12, PARENT}, {nullptr, 0, IGNORE}};
 static const BlockKeyword LIGHT_KEYWORDS[] = {
-    {"LightMotion", 11, MOTION},  {"EndBehavior", 11, IGNORE}, {"LightColor", 10, IGNORE},
-    {"LgtIntensity", 12, IGNORE}, {"LightType", 9, IGNORE},    {"ShadowType", 10, IGNORE},
-    {"TargetObject", 12, TARGET}, {nullptr, 0, IGNORE}};
-static const BlockKeyword CAMERA_KEYWORDS[] = {{"CameraMotion", 12, MOTION},
-                                               {"EndBehavior", 11, IGNORE},
-                                               {"TargetObject", 12, TARGET},
-                                               {"ZoomFactor", 10, IGNORE},
-                                               {nullptr, 0, IGNORE}};
+    {"LightMotion", 11, MOTION},  {"EndBehavior", 11, IGNORE},  {"LightColor", 10, IGNORE},
+    {"LgtIntensity", 12, IGNORE}, {"LightType", 9, IGNORE},     {"ShadowType", 10, IGNORE},
+    {"TargetObject", 12, TARGET}, {"ParentObject", 12, PARENT}, {nullptr, 0, IGNORE}};
+static const BlockKeyword CAMERA_KEYWORDS[] = {
+    {"CameraMotion", 12, MOTION}, {"EndBehavior", 11, IGNORE},  {"TargetObject", 12, TARGET},
+    {"ZoomFactor", 10, IGNORE},   {"ParentObject", 12, PARENT}, {nullptr, 0, IGNORE}};
 
 // Reads the lines of a block up to the first empty line (or the end of the text) into fields.
 static bool read_block(LineReader *r, const BlockKeyword *keywords, const BlockFields &fields) {
@@ -281,7 +281,7 @@ static bool open_light(LineReader *r, SceneDoc *doc) {
     }
     doc->lights = grown;
     LightEntry *e = &doc->lights[doc->light_count++];
-    return read_block(r, LIGHT_KEYWORDS, BlockFields{&e->motion, &e->target, nullptr});
+    return read_block(r, LIGHT_KEYWORDS, BlockFields{&e->motion, &e->target, &e->parent});
 }
 
 static bool open_camera(LineReader *r, SceneDoc *doc) {
@@ -290,7 +290,7 @@ static bool open_camera(LineReader *r, SceneDoc *doc) {
     doc->camera = CameraEntry{};
     doc->camera.present = true;
     return read_block(r, CAMERA_KEYWORDS,
-                      BlockFields{&doc->camera.motion, &doc->camera.target, nullptr});
+                      BlockFields{&doc->camera.motion, &doc->camera.target, &doc->camera.parent});
 }
 
 // The format line "LWSC" and its version, on the next line (or after it on the same one). Only
@@ -352,6 +352,15 @@ static bool parents_loop(const SceneDoc *doc, int i) {
     return false; // a loop above i, found when its own objects are checked
 }
 
+// who (an object, a light or the camera) moves with parent, which must be an object of the file
+// or 0 (none).
+static bool check_parent(const char *path, const SceneDoc *doc, const char *who, int parent) {
+    if (parent >= 0 && parent <= doc->object_count) return true;
+    data_error("%s: %s has parent object %d, but there are %d", path, who, parent,
+               doc->object_count);
+    return false;
+}
+
 static bool check_objects(const char *path, const SceneDoc *doc) {
     for (int i = 0; i < doc->object_count; i++) {
         const ObjectEntry &e = doc->objects[i];
@@ -359,11 +368,9 @@ static bool check_objects(const char *path, const SceneDoc *doc) {
             data_error("%s: object %d (%s) has no motion", path, i + 1, e.name);
             return false;
         }
-        if (e.parent < 0 || e.parent > doc->object_count) {
-            data_error("%s: object %d (%s) has parent object %d, but there are %d", path, i + 1,
-                       e.name, e.parent, doc->object_count);
-            return false;
-        }
+        char who[LINE_SIZE + 32];
+        std::snprintf(who, sizeof who, "object %d (%s)", i + 1, e.name);
+        if (!check_parent(path, doc, who, e.parent)) return false;
         if (parents_loop(doc, i)) {
             data_error("%s: object %d (%s) is its own parent, or its parents' parent", path, i + 1,
                        e.name);
@@ -387,6 +394,9 @@ static bool check_doc(const char *path, const SceneDoc *doc) {
                        doc->lights[i].target, doc->object_count);
             return false;
         }
+        char who[32];
+        std::snprintf(who, sizeof who, "light %d", i + 1);
+        if (!check_parent(path, doc, who, doc->lights[i].parent)) return false;
     }
     if (!doc->camera.present) {
         data_error("%s: no camera", path);
@@ -401,7 +411,7 @@ static bool check_doc(const char *path, const SceneDoc *doc) {
                    doc->object_count);
         return false;
     }
-    return true;
+    return check_parent(path, doc, "the camera", doc->camera.parent);
 }
 
 static float radians(float degrees) {
@@ -442,6 +452,11 @@ static bool out_of_memory(const char *path) {
     return false;
 }
 
+// Object number (1-based) of the scene, or null for 0.
+static SceneObject *object_numbered(const Scene *scene, int number) {
+    return number > 0 ? scene->objects[number - 1] : nullptr;
+}
+
 static bool build_objects(const char *path, const SceneDoc *doc, Scene *scene) {
     for (int i = 0; i < doc->object_count; i++) {
         const ObjectEntry &e = doc->objects[i];
@@ -462,13 +477,8 @@ static bool build_objects(const char *path, const SceneDoc *doc, Scene *scene) {
         if (!obj->motion || !scene_add_object(scene, obj)) return out_of_memory(path);
     }
     for (int i = 0; i < doc->object_count; i++)
-        if (doc->objects[i].parent > 0)
-            scene->objects[i]->parent = scene->objects[doc->objects[i].parent - 1];
+        scene->objects[i]->parent = object_numbered(scene, doc->objects[i].parent);
     return true;
-}
-
-static SceneObject *target_of(const Scene *scene, int number) {
-    return number > 0 ? scene->objects[number - 1] : nullptr;
 }
 
 static bool build_lights_and_camera(const char *path, const SceneDoc *doc, Scene *scene) {
@@ -476,13 +486,15 @@ static bool build_lights_and_camera(const char *path, const SceneDoc *doc, Scene
         Light *light = new_light();
         if (!light) return out_of_memory(path);
         light->motion = build_motion(&doc->lights[i].motion);
-        light->target = target_of(scene, doc->lights[i].target);
+        light->target = object_numbered(scene, doc->lights[i].target);
+        light->parent = object_numbered(scene, doc->lights[i].parent);
         if (!light->motion || !scene_add_light(scene, light)) return out_of_memory(path);
     }
     Camera *cam = new_camera();
     if (!cam) return out_of_memory(path);
     cam->motion = build_motion(&doc->camera.motion);
-    cam->target = target_of(scene, doc->camera.target);
+    cam->target = object_numbered(scene, doc->camera.target);
+    cam->parent = object_numbered(scene, doc->camera.parent);
     if (!cam->motion || !scene_add_camera(scene, cam)) return out_of_memory(path);
     return true;
 }

@@ -36,6 +36,7 @@ struct Camera {
     Mat3 view;           // world to camera (transpose of orientation)
     Motion *motion;
     SceneObject *target; // looked at when set
+    SceneObject *parent; // the object it moves with (its motion is relative to it), or null
 };
 
 struct Light {
@@ -49,6 +50,7 @@ struct Light {
     float range;         // LIGHT_DEFAULT_RANGE
     uint32_t colour;     // colour word written by the show parts; the engine does not read it
     SceneObject *target; // not used by lighting
+    SceneObject *parent; // the object it moves with (its motion is relative to it), or null
 };
 
 struct Scene {

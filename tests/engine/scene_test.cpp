@@ -225,6 +225,10 @@ TEST_F(SceneTest, ScenesTheBuilderCannotUseFailWithAReason) {
         {motion_head + "nine\r\n1\r\n", "channel count"},
         {"LoadObject\r\n", "without a name"},
         {"LoadObject \t \r\n", "without a name"},
+        {obj + "\r\nAddLight\r\n" + one_key("LightMotion", 0, 0, 0) + "ParentObject 2\r\n\r\n" +
+             CAMERA,
+         "light 1 has parent object 2, but there are 1"},
+        {obj + "\r\n" + CAMERA + "ParentObject -1\r\n", "the camera has parent object -1"},
         {obj + "ParentObject 2\r\n\r\n" + CAMERA, "object 1 (NullObject) has parent object 2, "
                                                   "but there are 1"},
         {obj + "ParentObject 1\r\n\r\n" + CAMERA, "object 1 (NullObject) is its own parent"},
@@ -391,16 +395,20 @@ TEST_F(SceneTest, AQuadrilateralDrawsAsItsTwoTriangles) {
 
 // An object moves with its parent: its position is turned by the parent's rotation and moved by
 // its position, its rotation follows the parent's, up through the parent's own parent; parents
-// may come later in the file than their children.
+// may come later in the file than their children. A light and the camera move with theirs
+// likewise, and lights are placed from where the camera then is.
 TEST_F(SceneTest, ChildrenMoveWithTheirParents) {
     const std::string keys[3][2] = {{"10 0 0 30 0 0 1 1 1", "0 0 0 0 0"},
                                     {"0 0 100 90 0 0 1 1 1", "0 0 0 0 0"},
                                     {"5 5 5 0 30 10 1 1 1", "0 0 0 0 0"}};
-    Scene *s = load("LWSC\r\n1\r\n\r\nLoadObject objects\\tri.lwo\r\n" +
-                    motion("ObjectMotion", {keys[0][0], keys[0][1]}) + "ParentObject 2\r\n\r\n" +
-                    "AddNullObject Arm\r\n" + motion("ObjectMotion", {keys[1][0], keys[1][1]}) +
-                    "ParentObject 3\r\n\r\nAddNullObject Base\r\n" +
-                    motion("ObjectMotion", {keys[2][0], keys[2][1]}) + "\r\n" + CAMERA);
+    Scene *s =
+        load("LWSC\r\n1\r\n\r\nLoadObject objects\\tri.lwo\r\n" +
+             motion("ObjectMotion", {keys[0][0], keys[0][1]}) + "ParentObject 2\r\n\r\n" +
+             "AddNullObject Arm\r\n" + motion("ObjectMotion", {keys[1][0], keys[1][1]}) +
+             "ParentObject 3\r\n\r\nAddNullObject Base\r\n" +
+             motion("ObjectMotion", {keys[2][0], keys[2][1]}) + "\r\nAddLight\r\n" +
+             one_key("LightMotion", 0, 10, 0) + "ParentObject 1\r\n\r\nShowCamera\r\n" +
+             motion("CameraMotion", {"0 0 -50 0 20 0 1 1 1", "0 0 0 0 0"}) + "ParentObject 2\r\n");
     ASSERT_NE(s, nullptr) << data_last_error();
     ASSERT_EQ(s->object_count, 3);
     SceneObject *tri = s->objects[0], *arm = s->objects[1], *base = s->objects[2];
@@ -438,4 +446,26 @@ TEST_F(SceneTest, ChildrenMoveWithTheirParents) {
     EXPECT_NEAR(vec_length(d), 10.0f, 1e-3f);
     vec_sub(d, arm->world_position, base->world_position);
     EXPECT_NEAR(vec_length(d), 100.0f, 1e-3f);
+
+    const Light *light = s->lights[0];
+    const Camera *cam = s->cameras[0];
+    ASSERT_TRUE(light->parent == tri && cam->parent == arm);
+    Vec3 light_at, cam_at;
+    vec_mul_mat(p, Vec3{0, 10, 0}, tri_turn);
+    vec_add(light_at, p, tri_at);
+    vec_mul_mat(p, Vec3{0, 0, -50}, arm_turn);
+    vec_add(cam_at, p, arm_at);
+    Mat3 cam_own, cam_turn;
+    mat_from_angles(cam_own, 20 * deg, 0, 0);
+    mat_mul(cam_turn, cam_own, arm_turn);
+    for (int k = 0; k < 9; k++) EXPECT_NEAR(cam->orientation.m[k], cam_turn.m[k], 1e-6f) << k;
+    const float near[][2] = {{light->world_position.x, light_at.x},
+                             {light->world_position.y, light_at.y},
+                             {light->world_position.z, light_at.z},
+                             {cam->world_position.x, cam_at.x},
+                             {cam->world_position.y, cam_at.y},
+                             {cam->world_position.z, cam_at.z},
+                             {light->view_position.x, light_at.x - cam_at.x},
+                             {light->view_position.z, light_at.z - 400.0f}};
+    for (const auto &[got, want] : near) EXPECT_NEAR(got, want, 1e-3f);
 }
