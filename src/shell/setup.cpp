@@ -34,12 +34,14 @@
 
 ShowSettings show_settings;
 
+// An archive the user cannot read still marks the place: opening it then says why it fails,
+// rather than a later file being missing from some other folder.
 static int has_data(const char *dir) {
     char path[4096];
     std::snprintf(path, sizeof path, "%s/quellmor.dat", dir);
-    if (access(path, R_OK) == 0) return 1;
+    if (access(path, F_OK) == 0) return 1;
     std::snprintf(path, sizeof path, "%s/data/loading.jpg", dir);
-    return access(path, R_OK) == 0;
+    return access(path, F_OK) == 0;
 }
 
 // The folder of the running program, from /proc/self/exe; "" when unknown.
