@@ -251,8 +251,20 @@ static int finish_recording(const Options *opts, int complete) {
     return recorded;
 }
 
+// Listed ticks the show never reached wrote nothing: said once, unless the user stopped it.
+static void warn_unreached_frames(const Options *opts) {
+    int32_t first = 0, count = opts->frames_dir ? frames_unreached(&first) : 0;
+    if (count == 0 || signals_caught()) return;
+    std::fprintf(stderr,
+                 "quellmoor: warning: the show ended at tick %d, before tick %d of --at; %d "
+                 "listed %s written\n",
+                 int(tick_count.load()), int(first), int(count),
+                 count == 1 ? "screen was not" : "screens were not");
+}
+
 // After the show: the recording's end, the benchmark's table. Returns the exit status.
 static int finish(const Options *opts) {
+    warn_unreached_frames(opts);
     int recorded = finish_recording(opts, 1);
     if (opts->digests_path) digests_finish();
     if (opts->benchmark) benchmark_report(stdout);
