@@ -194,6 +194,7 @@ static int prepare(int argc, char **argv, Options *opts) {
     case OPTIONS_RUN:
         break;
     }
+    if (opts->record_path && !record_check_name(opts->record_path)) return EXIT_SHOW_USAGE;
     if (!opts->headless && !video_window.available()) {
         std::fprintf(stderr, "quellmoor: no display is available to show the show on.\n"
                              "Run 'quellmoor --headless' to play it without a window (with "
@@ -240,9 +241,9 @@ static void play(const Options *opts) {
 }
 
 // Closes the recording; one that Ctrl-C or kill cut short keeps what was recorded so far.
-static int finish_recording(const Options *opts, int complete) {
+static int finish_recording(const Options *opts, int outcome) {
     if (!opts->record_path) return 1;
-    int recorded = record_finish(complete || signals_caught());
+    int recorded = record_finish(signals_caught() ? RECORD_COMPLETE : outcome);
     if (recorded && signals_caught())
         std::fprintf(stderr,
                      "quellmoor: the recording was stopped; what was recorded so far is "
@@ -265,7 +266,7 @@ static void warn_unreached_frames(const Options *opts) {
 // After the show: the recording's end, the benchmark's table. Returns the exit status.
 static int finish(const Options *opts) {
     warn_unreached_frames(opts);
-    int recorded = finish_recording(opts, 1);
+    int recorded = finish_recording(opts, fault_count() ? RECORD_CUT : RECORD_COMPLETE);
     if (opts->digests_path) digests_finish();
     if (opts->benchmark) benchmark_report(stdout);
     shutdown();
@@ -290,7 +291,7 @@ int show_main(int argc, char **argv) {
     double preload_start = benchmark_now();
     if (!preload()) {
         if (!signals_caught()) std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
-        finish_recording(&opts, 0);
+        finish_recording(&opts, RECORD_DISCARD);
         shutdown();
         return unless_stopped(EXIT_SHOW_FAILED);
     }
