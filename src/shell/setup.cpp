@@ -289,13 +289,14 @@ int show_main(int argc, char **argv) {
         return unless_stopped(EXIT_SHOW_FAILED);
     }
     double preload_start = benchmark_now();
-    if (!preload()) {
+    int loaded = preload();
+    if (loaded == PRELOAD_FAILED) {
         if (!signals_caught()) std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
         finish_recording(&opts, RECORD_DISCARD);
         shutdown();
         return unless_stopped(EXIT_SHOW_FAILED);
     }
     benchmark_set_preload(benchmark_now() - preload_start);
-    if (!key_pressed(VK_ESCAPE)) play(&opts);
+    if (loaded == PRELOAD_DONE && !key_pressed(VK_ESCAPE)) play(&opts);
     return finish(&opts);
 }

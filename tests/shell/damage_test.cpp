@@ -201,9 +201,9 @@ TEST_F(DamageTest, TheArchivesTrailerCountAndHeadersDamaged) {
     }
 }
 
-// A damaged tune is reported and the show goes on silent. The tunes are read by the recorder's
+// A damaged tune is reported and ends the show then. The tunes are read by the recorder's
 // offline mixer; the end part opens the second one.
-TEST_F(DamageTest, DamagedTunesAreReportedAndTheShowGoesOn) {
+TEST_F(DamageTest, DamagedTunesAreReportedAndEndTheShow) {
     write_text(dir + "/quellmor.dat", write_archive(entries));
     for (const char *tune : {"quellmor.xm", "end.xm"}) {
         Bytes good = read_text(std::string(QM_BUILD_DIR "/") + tune);
