@@ -4,13 +4,22 @@
 #include "platform/video.h"
 
 #include <SDL.h>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#ifndef __EMSCRIPTEN__
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "platform/icon.h"
 #include "platform/screen.h"
+#include "platform/signals.h"
 
 // Everything here belongs to the main thread.
 static Screen screen;
@@ -272,9 +281,48 @@ static int sdl_poll_event(VideoEvent *event) {
     return 0;
 }
 
+#ifdef __EMSCRIPTEN__
+// A browser's alert neither forks nor outlives the page.
 static void sdl_message_box(const char *title, const char *text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, window);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr);
 }
+#else
+// How often the wait for the message box looks for Ctrl-C and kill.
+constexpr useconds_t BOX_LOOK_US = 20000;
+
+// Shows the box in a child process of a process group of its own: SDL may leave the box to a
+// helper of its own (a forked child, or zenity) and wait for it with no regard for signals. The
+// wait here ends on Ctrl-C or kill like every other, and takes the whole group with it; the
+// child also goes when this process dies first.
+static void sdl_message_box(const char *title, const char *text) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t parent = getpid();
+    pid_t child = fork();
+    if (child < 0) return; // no box, the message is on stderr already
+    if (child == 0) {
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(0);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr);
+        _exit(0);
+    }
+    setpgid(child, child); // as the child does, whichever comes first
+    for (;;) {
+        pid_t ended = waitpid(child, nullptr, WNOHANG);
+        if (ended == child || (ended < 0 && errno != EINTR)) return;
+        if (signals_caught()) {
+            kill(-child, SIGKILL);
+            while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            return;
+        }
+        usleep(BOX_LOOK_US);
+    }
+}
+#endif
 
 static void sdl_close() {
     if (!window) return;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -140,6 +141,45 @@ TEST_F(XvfbTest, AWindowWithoutASoundDevicePlaysSilentlyUntilCtrlC) {
         << log();
     signal_ends_the_show(SIGINT);
     EXPECT_NE(x_command("xdotool search --name '^Vandrel$'"), 0) << "the window stayed";
+}
+
+// No process whose command line holds text is left (a zombie has none).
+bool none_running(const std::string &text) {
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::string line = read_text(entry.path().string() + "/cmdline");
+        std::replace(line.begin(), line.end(), '\0', ' ');
+        if (line.find(text) != std::string::npos) return false;
+    }
+    return true;
+}
+
+// On a screen the show cannot use (8 bits), the message box waits for OK; kill ends it at once
+// with nothing left on screen. The box here is a stand-in for the helper SDL may start, which
+// ignores SIGTERM, as the real one was seen to.
+TEST_F(XvfbTest, KillEndsTheDisplayFailureBoxAndLeavesNothingBehind) {
+    const std::string eight_bits = xvfb_start_other("1024x768x8");
+    if (eight_bits.empty()) GTEST_SKIP() << "no second Xvfb";
+    const std::string bin = dir + "/bin";
+    std::filesystem::create_directory(bin);
+    std::ofstream(bin + "/zenity") << "#!/bin/sh\ntrap '' TERM INT\nwhile :; do sleep 1; done\n";
+    std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
+    for (int signal : {SIGTERM, SIGINT}) {
+        start_show({"--windowed", "--sound-device", "none", "--data", dir},
+                   {"DISPLAY=" + eight_bits, "PATH=" + bin + ":" + std::getenv("PATH")});
+        ASSERT_TRUE(
+            wait_for([&] { return log().find("Unable to initialize") != std::string::npos; }, 20s))
+            << log();
+        std::this_thread::sleep_for(1s);
+        if (waitpid(show, nullptr, WNOHANG) == show) {
+            show = 0;
+            GTEST_SKIP() << "no message box could be shown: " << log();
+        }
+        signal_ends_the_show(signal);
+        EXPECT_EQ(log(), "quellmoor: Unable to initialize 512x384 with a color depth of 24 "
+                         "bits/pixel\n");
+        EXPECT_TRUE(wait_for([&] { return none_running(bin + "/zenity"); }, 2s))
+            << "the box outlived the program";
+    }
 }
 
 } // namespace
