@@ -65,17 +65,18 @@ static int sdl_available() {
     return reached ? 1 : 0;
 }
 
-// A window the largest whole multiple of the screen that leaves a margin of the desktop.
+// A window the largest whole multiple of the screen that leaves a margin of the desktop; on a
+// desktop smaller than the screen, smaller than the screen, so that its title bar stays on it.
 static void windowed_size(int32_t *w, int32_t *h) {
     SDL_DisplayMode desktop;
-    int32_t scale = 1;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
-        while (screen.surface.width * (scale + 1) <= desktop.w * 9 / 10 &&
-               screen.surface.height * (scale + 1) <= desktop.h * 9 / 10)
-            scale++;
+    *w = screen.surface.width;
+    *h = screen.surface.height;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return;
+    ScreenRect fit = screen_fit(desktop.w * 9 / 10, desktop.h * 9 / 10, *w, *h);
+    if (fit.width > 0 && fit.height > 0) {
+        *w = fit.width;
+        *h = fit.height;
     }
-    *w = screen.surface.width * scale;
-    *h = screen.surface.height * scale;
 }
 
 // The icon beside the window's title and in the task list; without one the window has none.

@@ -107,6 +107,16 @@ static int choose_settings(const Options *opts) {
     }
     if (s->sound_device == OPT_SOUND_DEFAULT && count == 0)
         std::fprintf(stderr, "quellmoor: no sound device was found; the show plays silently\n");
+    else if (s->sound_device >= count && count == 0)
+        std::fprintf(stderr,
+                     "quellmoor: there is no sound device %d (none was found); the show plays "
+                     "silently\n",
+                     s->sound_device);
+    else if (s->sound_device >= count)
+        std::fprintf(stderr,
+                     "quellmoor: there is no sound device %d (the devices are 0 to %d); the "
+                     "show plays silently\n",
+                     s->sound_device, count - 1);
     if (s->sound_device == OPT_SOUND_DEFAULT) s->sound_device = 0;
     if (s->sound_device < 0 || s->sound_device > count - 1) s->sound_device = SOUND_NONE;
     return 1;

@@ -182,4 +182,33 @@ TEST_F(XvfbTest, KillEndsTheDisplayFailureBoxAndLeavesNothingBehind) {
     }
 }
 
+// A window on a screen smaller than the show's fits it, title bar and all; a sound device past
+// the list is named in a warning and the show plays silent.
+TEST_F(XvfbTest, AWindowFitsASmallScreenAndAMissingSoundDeviceIsWarnedOf) {
+    const std::string small = xvfb_start_other("400x300x24");
+    if (small.empty()) GTEST_SKIP() << "no second Xvfb";
+    start_show({"--windowed", "--sound-device", "5", "--data", dir},
+               {"DISPLAY=" + small, "SDL_AUDIODRIVER=dummy"});
+    std::string geometry;
+    auto shown = [&] {
+        geometry = run_output("DISPLAY=" + small +
+                              " xdotool search --onlyvisible --classname '^quellmoor$' "
+                              "getwindowgeometry --shell 2>/dev/null");
+        return geometry.find("WIDTH=") != std::string::npos;
+    };
+    ASSERT_TRUE(wait_for(shown, 30s)) << log();
+    int x = -1, y = -1, width = 0, height = 0;
+    std::sscanf(geometry.substr(geometry.find("X=")).c_str(), "X=%d Y=%d WIDTH=%d HEIGHT=%d", &x,
+                &y, &width, &height);
+    EXPECT_GE(x, 0) << geometry;
+    EXPECT_GE(y, 0) << geometry;
+    EXPECT_LE(x + width, 400) << geometry;
+    EXPECT_LE(y + height, 300) << geometry;
+    EXPECT_EQ(width * 3, height * 4) << geometry;
+    EXPECT_NE(log().find("there is no sound device 5 (the devices are 0 to "), std::string::npos)
+        << log();
+    EXPECT_NE(log().find("); the show plays silently"), std::string::npos) << log();
+    signal_ends_the_show(SIGTERM);
+}
+
 } // namespace
