@@ -143,6 +143,22 @@ TEST_F(XvfbTest, AWindowWithoutASoundDevicePlaysSilentlyUntilCtrlC) {
     EXPECT_NE(x_command("xdotool search --name '^Vandrel$'"), 0) << "the window stayed";
 }
 
+// Escape pressed and let go while the show loads ends the program once the loading can stop,
+// long before the show would end.
+TEST_F(XvfbTest, EscapeWhileLoadingEndsTheProgram) {
+    start_show({"--no-dialog", "--windowed", "--sound-device", "none", "--data", dir});
+    ASSERT_TRUE(wait_for(
+        [&] {
+            return x_command("xdotool search --onlyvisible --classname '^quellmoor$' "
+                             "windowfocus --sync key Escape") == 0;
+        },
+        30s))
+        << log();
+    EXPECT_EQ(wait_program(show, 30s), 0) << "the show played on: " << log();
+    show = 0;
+    EXPECT_EQ(log(), "");
+}
+
 // No process whose command line holds text is left (a zombie has none).
 bool none_running(const std::string &text) {
     for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
