@@ -15,6 +15,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <initializer_list>
+#include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <strings.h>
@@ -39,6 +40,8 @@ constexpr size_t SCREEN_BYTES = size_t(DISPLAY_WIDTH) * DISPLAY_HEIGHT * 3;
 constexpr int PIPE_BYTES = 1 << 20;     // asked of the kernel for both pipes
 constexpr int FIRST_SPARE_FD = 10;      // pipe ends live above the child's 0..3
 constexpr double PROGRESS_PERIOD = 0.1; // seconds between progress lines
+constexpr int WRITE_LOOK_MS = 100;      // looks at a stalled ffmpeg
+constexpr double GIVE_UP_SECONDS = 2.0; // a failed ffmpeg's time to end, or to read again
 
 // What a file name's ending asks for, and what ffmpeg calls that container.
 struct Container {
@@ -103,6 +106,8 @@ static int make_pipe(int *read_end, int *write_end) {
     }
     // A bigger pipe lets the show run ahead of the encoder; the default size works too.
     fcntl(ends[1], F_SETPIPE_SZ, PIPE_BYTES);
+    // The show waits for the encoder in poll, where it can tell a stuck one from a slow one.
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);
     *read_end = moved;
     *write_end = ends[1];
     return 1;
@@ -284,11 +289,39 @@ int record_start(const RecordSettings *settings) {
     return 1;
 }
 
+// 1 once ffmpeg has written anything on its messages: at the error level, it has given up.
+static int ffmpeg_has_spoken() {
+    struct stat st;
+    return rec.messages_fd >= 0 && fstat(rec.messages_fd, &st) == 0 && st.st_size > 0;
+}
+
+// Waits until ffmpeg takes more. An ffmpeg that failed may stop reading without ending (its
+// reading threads wait for a writer that has gone): having said why, and taking nothing for a
+// while, it is given up on (errno EPIPE), rather than the show waiting for it forever.
+static int wait_writable(int fd) {
+    timespec since;
+    clock_gettime(CLOCK_MONOTONIC, &since);
+    for (;;) {
+        pollfd ready = {fd, POLLOUT, 0};
+        int n = poll(&ready, 1, WRITE_LOOK_MS);
+        if (n > 0) return 1; // writable, or an error the write will report
+        if (n < 0 && errno != EINTR) return 0;
+        if (ffmpeg_has_spoken() && seconds_since(since) > GIVE_UP_SECONDS) {
+            errno = EPIPE;
+            return 0;
+        }
+    }
+}
+
 static int write_all(int fd, const void *data, size_t size) {
     const auto *p = static_cast<const uint8_t *>(data);
     while (size > 0) {
         ssize_t n = write(fd, p, size);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) {
+            if (!wait_writable(fd)) return 0;
+            continue;
+        }
         if (n <= 0) return 0;
         p += n;
         size -= size_t(n);
@@ -463,6 +496,20 @@ static int keep(int replace) {
     return 1;
 }
 
+// Waits for ffmpeg to end: as long as it takes to finish a good file, a little while when it
+// has failed (then it is stopped: it may never end of itself). Returns its wait status.
+static int reap_ffmpeg() {
+    timespec since;
+    clock_gettime(CLOCK_MONOTONIC, &since);
+    int status = 0;
+    for (;;) {
+        pid_t ended = waitpid(rec.child, &status, WNOHANG);
+        if (ended == rec.child || (ended < 0 && errno != EINTR)) return status;
+        if (rec.write_error && seconds_since(since) > GIVE_UP_SECONDS) kill(rec.child, SIGKILL);
+        usleep(WRITE_LOOK_MS * 100);
+    }
+}
+
 int record_finish(int outcome) {
     if (!rec.child) return 0;
     const bool discard = outcome == RECORD_DISCARD;
@@ -470,9 +517,7 @@ int record_finish(int outcome) {
     if (!discard && !rec.write_error && !write_video(rec.frames)) fail_writing();
     close_fd(&rec.video_fd);
     close_fd(&rec.audio_fd);
-    int status = 0;
-    while (waitpid(rec.child, &status, 0) < 0 && errno == EINTR) {
-    }
+    int status = reap_ffmpeg();
     rec.child = 0;
     char reason[512];
     const char *failure = discard ? nullptr : ffmpeg_failure(status, reason, sizeof reason);

@@ -251,6 +251,27 @@ TEST_F(RecordTest, AnEarlierFileIsReplacedOnlyByARecordingThatEndedWell) {
         << "the file keeps the temporary file's private mode";
 }
 
+// An ffmpeg that gives up without ending (it stops reading, having said why) does not hold the
+// show: the recording fails with its reason, and the child is stopped and reaped.
+TEST_F(RecordTest, AnFfmpegThatStopsReadingWithoutEndingIsGivenUpOn) {
+    const std::string bin = dir + "/bin", old_path = std::getenv("PATH");
+    std::filesystem::create_directory(bin);
+    write_text(bin + "/ffmpeg", "#!/bin/sh\necho 'Error writing trailer: No space left on "
+                                "device' >&2\nexec sleep 600\n");
+    std::filesystem::permissions(bin + "/ffmpeg", std::filesystem::perms::owner_all);
+    setenv("PATH", (bin + ":" + old_path).c_str(), 1);
+    testing::internal::CaptureStderr();
+    int recorded = record(3000, -1, 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    setenv("PATH", old_path.c_str(), 1);
+    EXPECT_EQ(recorded, 0);
+    EXPECT_EQ(sequencer.quit_requested, 1) << "the show was not asked to end";
+    EXPECT_NE(err.find("failed: Error writing trailer: No space left on device"), std::string::npos)
+        << err;
+    EXPECT_TRUE(no_child_left());
+    EXPECT_EQ(folder_names(dir), std::vector<std::string>{"bin"});
+}
+
 // .mp4 and .mkv get their own containers, tagged BT.709; a file cut short (a full disk, a killed
 // encoder) still plays up to near where it was cut.
 TEST_F(RecordTest, TheNameChoosesTheContainerAndACutFileStillPlays) {
