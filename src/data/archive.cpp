@@ -5,10 +5,12 @@
 #include "data/error.h"
 #include "data/memory.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 // Where the open archive's bytes come from: a read-only file or a block held by the caller.
 struct ArchiveSource {
@@ -142,7 +144,7 @@ int archive_open(const char *path) {
     }
     source.file = std::fopen(path, "rb");
     if (!source.file) {
-        data_error("%s: cannot open the archive", source.label);
+        data_error("%s: cannot open the archive: %s", source.label, std::strerror(errno));
         return 0;
     }
     long size = file_size(source.file);
@@ -308,7 +310,7 @@ static int plain_path(const char *name, char *path, size_t path_size) {
 static uint8_t *read_plain(const char *name, const char *path, size_t *size) {
     std::FILE *f = std::fopen(path, "rb");
     if (!f) {
-        data_error("%s: cannot open %s", name, path);
+        data_error("%s: cannot open %s: %s", name, path, std::strerror(errno));
         return nullptr;
     }
     long length = file_size(f);
@@ -333,6 +335,32 @@ static uint8_t *read_plain(const char *name, const char *path, size_t *size) {
     return block;
 }
 
+// A file missing from a folder of plain files is named; when the folder it would be in is not
+// there either (no data at all, or a folder that cannot be read), that is what is said, with the
+// system's reason when there is more to it than an empty folder.
+static void report_missing(const char *name, const char *path) {
+    char folder[2048], here[1024];
+    std::snprintf(folder, sizeof folder, "%s", path);
+    char *slash = std::strrchr(folder, '/');
+    if (slash) *slash = '\0';
+    if (!slash || access(folder, X_OK) == 0) {
+        data_error("%s: no such file", name);
+        return;
+    }
+    int reason = errno;
+    const char *dir = data_dir[0] ? data_dir : ".";
+    const char *why = nullptr;
+    if (access(dir, X_OK) != 0)
+        why = std::strerror(errno);
+    else if (reason != ENOENT && reason != ENOTDIR)
+        why = std::strerror(reason);
+    if (!std::strcmp(dir, ".") && getcwd(here, sizeof here)) dir = here;
+    if (why)
+        data_error("no quellmor.dat in %s (looked for %s too): %s", dir, name, why);
+    else
+        data_error("no quellmor.dat in %s (looked for %s too)", dir, name);
+}
+
 static uint8_t *load_plain(const char *name, size_t *size) {
     char path[2048];
     if (!plain_path(name, path, sizeof path)) {
@@ -343,7 +371,7 @@ static uint8_t *load_plain(const char *name, size_t *size) {
         // Our data files are written in lower case; the names the show asks for may not be.
         for (char *p = path + (base_name(path) - path); *p; p++) *p = lower_ascii(*p);
         if (!is_regular_file(path)) {
-            data_error("%s: no such file", name);
+            report_missing(name, path);
             return nullptr;
         }
     }

@@ -101,15 +101,18 @@ static void dress_flares(Scene *scene) {
     }
 }
 
-// Silences the show's music and starts the end music at volume 0. A module that cannot be
-// played leaves the show silent; with sound on, that is reported.
-static void start_music() {
+// Silences the show's music and starts the end music at volume 0. With sound on, a module that
+// cannot be played is reported and returns 0: the show would only play on silent to a failure.
+static int start_music() {
     music_set_volume(0.0f);
     music_release_and_restart();
     data_clear_error();
-    if (!music_open(END_MUSIC_FILE, MUSIC_MODULE) && data_last_error()[0])
+    if (!music_open(END_MUSIC_FILE, MUSIC_MODULE) && data_last_error()[0]) {
         fault_report(data_last_error());
+        return 0;
+    }
     music_set_volume(state.volume);
+    return 1;
 }
 
 // The first call: everything is loaded and set up, the screen stays black.
@@ -121,8 +124,8 @@ static int end_load() {
     state.volume = 0.0f;
     state.brightness = 0.0f;
     state.clock = 0.0f;
-    start_music();
     display_brightness = BRIGHTNESS_BLACK;
+    if (!start_music()) return 0;
     state.loaded = 1;
     return 1;
 }

@@ -8,9 +8,13 @@
 #include <cstdlib>
 #include <gtk/gtk.h>
 
+#ifndef QM_VERSION
+#define QM_VERSION "0"
+#endif
+
 static const char caption[] = "Quellmoor by Vandrel";
 
-static const char credits[] = "Quellmoor\n"
+static const char credits[] = "Quellmoor " QM_VERSION "\n"
                               "a real-time show by Vandrel\n"
                               "\n"
                               "Music: Moorhen\n"
@@ -70,6 +74,13 @@ static void on_exit_clicked(GtkButton *, gpointer data) {
 static gboolean on_delete(GtkWidget *, GdkEvent *, gpointer data) {
     end_dialog(static_cast<SetupDialog *>(data), DIALOG_EXIT);
     return TRUE; // the window is destroyed by dialog_run
+}
+
+// Escape closes the dialog, as it does any dialog box; an open list takes it first.
+static gboolean on_key(GtkWidget *, GdkEventKey *event, gpointer data) {
+    if (event->keyval != GDK_KEY_Escape) return FALSE;
+    end_dialog(static_cast<SetupDialog *>(data), DIALOG_EXIT);
+    return TRUE;
 }
 
 static void on_about_clicked(GtkButton *, gpointer data) {
@@ -165,6 +176,7 @@ static void build(SetupDialog *d, const char *const *names) {
     gtk_window_set_position(GTK_WINDOW(d->window), GTK_WIN_POS_CENTER);
     gtk_container_set_border_width(GTK_CONTAINER(d->window), 10);
     g_signal_connect(d->window, "delete-event", G_CALLBACK(on_delete), d);
+    g_signal_connect(d->window, "key-press-event", G_CALLBACK(on_key), d);
     GtkWidget *column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_box_pack_start(GTK_BOX(column), graphics_frame(d), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), sound_frame(d, names), FALSE, FALSE, 0);

@@ -3,6 +3,7 @@
 #include "platform/mixer.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <libopenmpt/libopenmpt.h>
@@ -73,7 +74,7 @@ static MixChannel *find(AudioHandle handle, int is_stream) {
 static void *read_file(const char *path, size_t *size) {
     FILE *f = std::fopen(path, "rb");
     if (!f) {
-        data_error("%s: cannot be opened", path);
+        data_error("%s: cannot be opened: %s", path, std::strerror(errno));
         return nullptr;
     }
     void *data = nullptr;

@@ -4,13 +4,22 @@
 #include "platform/video.h"
 
 #include <SDL.h>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#ifndef __EMSCRIPTEN__
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "platform/icon.h"
 #include "platform/screen.h"
+#include "platform/signals.h"
 
 // Everything here belongs to the main thread.
 static Screen screen;
@@ -56,17 +65,18 @@ static int sdl_available() {
     return reached ? 1 : 0;
 }
 
-// A window the largest whole multiple of the screen that leaves a margin of the desktop.
+// A window the largest whole multiple of the screen that leaves a margin of the desktop; on a
+// desktop smaller than the screen, smaller than the screen, so that its title bar stays on it.
 static void windowed_size(int32_t *w, int32_t *h) {
     SDL_DisplayMode desktop;
-    int32_t scale = 1;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
-        while (screen.surface.width * (scale + 1) <= desktop.w * 9 / 10 &&
-               screen.surface.height * (scale + 1) <= desktop.h * 9 / 10)
-            scale++;
+    *w = screen.surface.width;
+    *h = screen.surface.height;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return;
+    ScreenRect fit = screen_fit(desktop.w * 9 / 10, desktop.h * 9 / 10, *w, *h);
+    if (fit.width > 0 && fit.height > 0) {
+        *w = fit.width;
+        *h = fit.height;
     }
-    *w = screen.surface.width * scale;
-    *h = screen.surface.height * scale;
 }
 
 // The icon beside the window's title and in the task list; without one the window has none.
@@ -272,9 +282,48 @@ static int sdl_poll_event(VideoEvent *event) {
     return 0;
 }
 
+#ifdef __EMSCRIPTEN__
+// A browser's alert neither forks nor outlives the page.
 static void sdl_message_box(const char *title, const char *text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, window);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr);
 }
+#else
+// How often the wait for the message box looks for Ctrl-C and kill.
+constexpr useconds_t BOX_LOOK_US = 20000;
+
+// Shows the box in a child process of a process group of its own: SDL may leave the box to a
+// helper of its own (a forked child, or zenity) and wait for it with no regard for signals. The
+// wait here ends on Ctrl-C or kill like every other, and takes the whole group with it; the
+// child also goes when this process dies first.
+static void sdl_message_box(const char *title, const char *text) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t parent = getpid();
+    pid_t child = fork();
+    if (child < 0) return; // no box, the message is on stderr already
+    if (child == 0) {
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(0);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr);
+        _exit(0);
+    }
+    setpgid(child, child); // as the child does, whichever comes first
+    for (;;) {
+        pid_t ended = waitpid(child, nullptr, WNOHANG);
+        if (ended == child || (ended < 0 && errno != EINTR)) return;
+        if (signals_caught()) {
+            kill(-child, SIGKILL);
+            while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            return;
+        }
+        usleep(BOX_LOOK_US);
+    }
+}
+#endif
 
 static void sdl_close() {
     if (!window) return;

@@ -18,6 +18,7 @@ static int32_t next_due;     // the next tick to write
 static int32_t next_listed;  // index into schedule.at
 static int32_t last_written; // the tick of the last file, -1 before the first
 static bool writing;
+static bool failed; // a write failed and the writing stopped
 static uint8_t screen_rgb[DISPLAY_WIDTH * DISPLAY_HEIGHT * 3];
 
 int frames_start(const FrameSchedule *s) {
@@ -31,6 +32,7 @@ int frames_start(const FrameSchedule *s) {
     next_due = s->every > 0 ? 0 : (s->at_count > 0 ? s->at[0] : -1);
     last_written = -1;
     writing = next_due >= 0;
+    failed = false;
     return 1;
 }
 
@@ -57,7 +59,15 @@ void frames_capture() {
     if (!png_file_write(path, screen_rgb, DISPLAY_WIDTH, DISPLAY_HEIGHT)) {
         fault_report(data_last_error());
         writing = false;
+        failed = true;
         return;
     }
     last_written = tick;
+}
+
+int32_t frames_unreached(int32_t *first) {
+    // Every listed tick up to the last one the show reached has been passed.
+    if (failed || schedule.every > 0 || next_listed >= schedule.at_count) return 0;
+    *first = schedule.at[next_listed];
+    return schedule.at_count - next_listed;
 }

@@ -19,3 +19,7 @@ int frames_start(const FrameSchedule *schedule);
 // scheduled tick has come (with a real clock, the first frame at or after it). A failed write
 // is reported as a fault and stops the writing.
 void frames_capture();
+
+// After the show: how many of the listed ticks it never reached (0 with --every, or after a
+// failed write), and the first of them in *first.
+int32_t frames_unreached(int32_t *first);

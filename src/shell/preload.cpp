@@ -6,6 +6,7 @@
 #include "data/error.h"
 #include "parts/parts.h"
 #include "platform/signals.h"
+#include "platform/video.h"
 #include "shell/sequencer.h"
 #include "shell/setup.h"
 #include "stage/clock.h"
@@ -51,6 +52,13 @@ static Image *create(int32_t width, int32_t height, int32_t flags, const char *w
 
 static int present(const Image *image, int32_t x1, int32_t y1, int32_t dst_y) {
     return display_device->present(image, 0, 0, x1, y1, 0, dst_y);
+}
+
+// Escape pressed since the last present: a press and release within one look leaves the key
+// down until the next look, so one look after every present sees every press (and a closed
+// window, which holds Escape down). Clicks are not looked at here.
+static bool escape_seen() {
+    return key_down[VK_ESCAPE] == 1;
 }
 
 static int clear_screen() {
@@ -145,7 +153,7 @@ static int run_step(const PreloadStep *step) {
 static void dissolve(const Image *loading, const Image *map) {
     float threshold = 0.0f;
     clock_update();
-    for (int n = 0; n < DISSOLVE_FRAMES && !signals_caught(); n++) {
+    for (int n = 0; n < DISSOLVE_FRAMES && !signals_caught() && !escape_seen(); n++) {
         uint32_t t = uint32_t(int32_t(threshold));
         for (int32_t i = 0; i < 512 * 256; i++) {
             uint32_t red = map->pixels[i] >> 8 & 0xFF;
@@ -160,30 +168,36 @@ static void dissolve(const Image *loading, const Image *map) {
     }
 }
 
+// PRELOAD_DONE, PRELOAD_ESCAPED between two steps, or PRELOAD_FAILED.
 static int loading_screen() {
     Image *map = load_screen_picture("data\\loadalph.jpg");
     Image *loading = map ? load_screen_picture("data\\loading.jpg") : nullptr;
     Image *bar = loading ? create(BAR_WIDTH, BAR_HEIGHT, 0, "the progress bar") : nullptr;
-    if (!bar) return 0;
+    if (!bar) return PRELOAD_FAILED;
     image_fill_rect(bar, BAR_COLOUR, 0, 0, BAR_WIDTH, BAR_HEIGHT);
     for (int32_t step = 0; step < LOADING_STEPS; step++) {
-        if (signals_caught() || !run_step(&preload_steps[step])) return 0;
+        if (signals_caught() || !run_step(&preload_steps[step])) return PRELOAD_FAILED;
         int32_t shown = BAR_WIDTH / LOADING_STEPS * (step + 1);
         blit_copy(bar, loading, 0, 0, shown, BAR_HEIGHT, BAR_X, BAR_Y);
         present(loading, 512, 256, 64);
+        // A part's loading cannot be cut short; the next step is where it can stop.
+        if (escape_seen()) return PRELOAD_ESCAPED;
     }
     dissolve(loading, map);
-    return 1;
+    return escape_seen() ? PRELOAD_ESCAPED : PRELOAD_DONE;
 }
 
 int preload() {
     data_clear_error();
     sequencer_reset();
     if (!clear_screen() || !create_work_images() || !load_shared_pictures()) return 0;
+    if (escape_seen()) return PRELOAD_ESCAPED;
     bool sound = show_settings.sound_device != SOUND_NONE;
-    if (sound && !music_load("quellmor.xm")) fault_report(data_last_error());
+    // The show would play silent and end with a failure: it ends now instead.
+    if (sound && !music_load("quellmor.xm")) return PRELOAD_FAILED;
     // Ctrl-C or kill stops the loading between steps and frames.
-    if (!loading_screen() || signals_caught()) return 0;
+    int loaded = loading_screen();
+    if (loaded != PRELOAD_DONE || signals_caught()) return signals_caught() ? 0 : loaded;
     if (sound) {
         music_play();
         music_set_volume(255.0f);
@@ -192,5 +206,5 @@ int preload() {
     clock_update();
     // A click on the loading screen is not a key press of the show (it would end it at once).
     mouse_click = 0;
-    return 1;
+    return PRELOAD_DONE;
 }

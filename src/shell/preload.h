@@ -7,9 +7,15 @@
 
 #include <cstdint>
 
-// Loads everything and plays the loading screen and its dissolve; then starts the music.
-// Returns 1 to start the show, 0 when something failed (the reason, naming the file, is in
-// data_last_error()).
+// What preload did.
+enum PreloadResult {
+    PRELOAD_FAILED = 0,  // something failed (the reason, naming the file, is in data_last_error())
+    PRELOAD_DONE = 1,    // everything loaded and the music started: the show can start
+    PRELOAD_ESCAPED = 2, // Escape was pressed while loading: it stopped and the show is not to run
+};
+
+// Loads everything and plays the loading screen and its dissolve; then starts the music. A
+// tune that cannot be loaded fails it. Escape ends it at the next step or dissolve frame.
 int preload();
 
 // Sets each mask byte of picture to one colour byte (1 red, 2 green, 3 blue) of the same pixel

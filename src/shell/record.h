@@ -1,4 +1,5 @@
-// record.h -- records the show to an MP4 video with its music, through an ffmpeg child process.
+// record.h -- records the show to an MP4 or Matroska video with its music, through an ffmpeg
+// child process.
 //
 // The show runs headless on the stepped clock, so one presented frame is one tick. Each tick
 // adds one frame of the 512 x 384 screen (H.264, 1000 / 14 frames per second) and the music
@@ -13,7 +14,7 @@ constexpr int32_t RECORD_LOADING_TICKS = 160; // the loading screen's dissolve, 
 
 // What to record.
 struct RecordSettings {
-    const char *path;   // the MP4 file to write (made or replaced)
+    const char *path;   // the .mp4 or .mkv file to write (made or replaced)
     int32_t scale;      // 1..RECORD_MAX_SCALE: the screen enlarged with nearest-neighbour pixels
     int32_t rate;       // audio samples per second (44100 or 48000)
     int32_t start_part; // the part the show starts at (for the progress estimate)
@@ -23,8 +24,15 @@ struct RecordSettings {
 // Computed from the tick so no rounding accumulates (672 per tick at 48 kHz).
 int64_t record_samples_at(int64_t tick, int32_t rate);
 
-// Starts ffmpeg writing settings->path. Returns 1, or 0 with a message on stderr (ffmpeg missing
-// or not startable). SIGPIPE is ignored from here on: a write to a dead ffmpeg fails instead.
+// 1 when path ends in a file type --record writes (.mp4, .mkv, in any case); else 0 with a
+// message on stderr listing them.
+int record_check_name(const char *path);
+
+// Starts ffmpeg writing a temporary file beside settings->path (so the folder is known to take
+// files before the show starts). Returns 1, or 0 with a message on stderr (a name that is not
+// .mp4 or .mkv, a folder that is missing or not writable, a target that is not a regular file,
+// ffmpeg missing or not startable). SIGPIPE is ignored from here on: a write to a dead ffmpeg
+// fails instead.
 int record_start(const RecordSettings *settings);
 
 // After a present: adds the screen for every tick since the last call, and the music up to
@@ -34,7 +42,17 @@ void record_capture();
 // Tells the progress line the parts have begun (after the loading screen).
 void record_show_begins();
 
-// Ends the recording: with complete 1, closes the streams and waits for ffmpeg to write the file;
-// with complete 0 (the show failed), stops ffmpeg and removes the unfinished file. Always reaps
-// the child. Returns 1 when the file was written, else 0 with a message on stderr.
-int record_finish(int complete);
+// How a recording ends.
+enum RecordOutcome {
+    RECORD_DISCARD = 0,  // the show failed before it began: stop ffmpeg, remove what it wrote
+    RECORD_COMPLETE = 1, // the show ended, or Ctrl-C stopped it: the file takes the target's
+                         // place, replacing what was there (which is said)
+    RECORD_CUT = 2,      // a failure cut the show short: the file is kept (without a word,
+                         // the failure has its line) only when no file of that name was there
+};
+
+// Ends the recording: closes the streams (or stops ffmpeg) and always reaps the child. The
+// file the user named is changed only when a whole recording (or one kept after Ctrl-C) is
+// finished; every other end removes the temporary file. Returns 1 when the file was written,
+// else 0 (with ffmpeg's own reason on stderr when it failed).
+int record_finish(int outcome);

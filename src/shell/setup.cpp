@@ -34,12 +34,14 @@
 
 ShowSettings show_settings;
 
+// An archive the user cannot read still marks the place: opening it then says why it fails,
+// rather than a later file being missing from some other folder.
 static int has_data(const char *dir) {
     char path[4096];
     std::snprintf(path, sizeof path, "%s/quellmor.dat", dir);
-    if (access(path, R_OK) == 0) return 1;
+    if (access(path, F_OK) == 0) return 1;
     std::snprintf(path, sizeof path, "%s/data/loading.jpg", dir);
-    return access(path, R_OK) == 0;
+    return access(path, F_OK) == 0;
 }
 
 // The folder of the running program, from /proc/self/exe; "" when unknown.
@@ -105,6 +107,16 @@ static int choose_settings(const Options *opts) {
     }
     if (s->sound_device == OPT_SOUND_DEFAULT && count == 0)
         std::fprintf(stderr, "quellmoor: no sound device was found; the show plays silently\n");
+    else if (s->sound_device >= count && count == 0)
+        std::fprintf(stderr,
+                     "quellmoor: there is no sound device %d (none was found); the show plays "
+                     "silently\n",
+                     s->sound_device);
+    else if (s->sound_device >= count)
+        std::fprintf(stderr,
+                     "quellmoor: there is no sound device %d (the devices are 0 to %d); the "
+                     "show plays silently\n",
+                     s->sound_device, count - 1);
     if (s->sound_device == OPT_SOUND_DEFAULT) s->sound_device = 0;
     if (s->sound_device < 0 || s->sound_device > count - 1) s->sound_device = SOUND_NONE;
     return 1;
@@ -192,6 +204,7 @@ static int prepare(int argc, char **argv, Options *opts) {
     case OPTIONS_RUN:
         break;
     }
+    if (opts->record_path && !record_check_name(opts->record_path)) return EXIT_SHOW_USAGE;
     if (!opts->headless && !video_window.available()) {
         std::fprintf(stderr, "quellmoor: no display is available to show the show on.\n"
                              "Run 'quellmoor --headless' to play it without a window (with "
@@ -238,9 +251,9 @@ static void play(const Options *opts) {
 }
 
 // Closes the recording; one that Ctrl-C or kill cut short keeps what was recorded so far.
-static int finish_recording(const Options *opts, int complete) {
+static int finish_recording(const Options *opts, int outcome) {
     if (!opts->record_path) return 1;
-    int recorded = record_finish(complete || signals_caught());
+    int recorded = record_finish(signals_caught() ? RECORD_COMPLETE : outcome);
     if (recorded && signals_caught())
         std::fprintf(stderr,
                      "quellmoor: the recording was stopped; what was recorded so far is "
@@ -249,9 +262,21 @@ static int finish_recording(const Options *opts, int complete) {
     return recorded;
 }
 
+// Listed ticks the show never reached wrote nothing: said once, unless the user stopped it.
+static void warn_unreached_frames(const Options *opts) {
+    int32_t first = 0, count = opts->frames_dir ? frames_unreached(&first) : 0;
+    if (count == 0 || signals_caught()) return;
+    std::fprintf(stderr,
+                 "quellmoor: warning: the show ended at tick %d, before tick %d of --at; %d "
+                 "listed %s written\n",
+                 int(tick_count.load()), int(first), int(count),
+                 count == 1 ? "screen was not" : "screens were not");
+}
+
 // After the show: the recording's end, the benchmark's table. Returns the exit status.
 static int finish(const Options *opts) {
-    int recorded = finish_recording(opts, 1);
+    warn_unreached_frames(opts);
+    int recorded = finish_recording(opts, fault_count() ? RECORD_CUT : RECORD_COMPLETE);
     if (opts->digests_path) digests_finish();
     if (opts->benchmark) benchmark_report(stdout);
     shutdown();
@@ -274,13 +299,14 @@ int show_main(int argc, char **argv) {
         return unless_stopped(EXIT_SHOW_FAILED);
     }
     double preload_start = benchmark_now();
-    if (!preload()) {
+    int loaded = preload();
+    if (loaded == PRELOAD_FAILED) {
         if (!signals_caught()) std::fprintf(stderr, "quellmoor: %s\n", data_last_error());
-        finish_recording(&opts, 0);
+        finish_recording(&opts, RECORD_DISCARD);
         shutdown();
         return unless_stopped(EXIT_SHOW_FAILED);
     }
     benchmark_set_preload(benchmark_now() - preload_start);
-    if (!key_pressed(VK_ESCAPE)) play(&opts);
+    if (loaded == PRELOAD_DONE && !key_pressed(VK_ESCAPE)) play(&opts);
     return finish(&opts);
 }

@@ -247,4 +247,38 @@ TEST_F(ArchiveTest, PlainFilesAndAReadOnlyArchiveOnDisk) {
     EXPECT_TRUE(says(dir.string()));
 }
 
+// Without an archive, a file missing from an existing data folder is named alone; with no data
+// folder at all, the message says where quellmor.dat was looked for, with the system's reason
+// when there is one beyond an empty folder.
+TEST_F(ArchiveTest, MissingDataSaysWhatWasLookedForAndWhere) {
+    fs::create_directories(dir / "empty");
+    write(dir / "some" / "data" / "other.tga", {'t'});
+    const std::string nowhere = (dir / "nowhere").string(), empty = (dir / "empty").string();
+    file_set_data_dir(nowhere.c_str());
+    EXPECT_EQ(load_text("data\\bardown.tga").substr(0, 6), "<null:");
+    EXPECT_STREQ(data_last_error(), ("no quellmor.dat in " + nowhere +
+                                     " (looked for data\\bardown.tga too): No such file or "
+                                     "directory")
+                                        .c_str());
+    file_set_data_dir(empty.c_str());
+    EXPECT_EQ(load_text("data\\bardown.tga").substr(0, 6), "<null:");
+    EXPECT_STREQ(data_last_error(),
+                 ("no quellmor.dat in " + empty + " (looked for data\\bardown.tga too)").c_str());
+    file_set_data_dir((dir / "some").c_str());
+    EXPECT_EQ(load_text("data\\bardown.tga").substr(0, 6), "<null:");
+    EXPECT_STREQ(data_last_error(), "data\\bardown.tga: no such file");
+    // Permissions do not hold back the superuser.
+    if (geteuid() == 0) return;
+    fs::permissions(dir / "empty", fs::perms::none);
+    file_set_data_dir(empty.c_str());
+    EXPECT_EQ(load_text("data\\bardown.tga").substr(0, 6), "<null:");
+    EXPECT_TRUE(says("Permission denied")) << data_last_error();
+    fs::permissions(dir / "empty", fs::perms::owner_all);
+    fs::path dat = dir / "locked.dat";
+    write(dat, make_archive({}));
+    fs::permissions(dat, fs::perms::none);
+    EXPECT_EQ(archive_open(dat.c_str()), 0);
+    EXPECT_TRUE(says("cannot open the archive: Permission denied")) << data_last_error();
+}
+
 } // namespace

@@ -4,11 +4,14 @@
 #include "data/memory.h"
 #include "part_fixture.h"
 #include "parts/end.h"
+#include "platform/audio.h"
 #include "stage/display.h"
 #include "stage/faults.h"
+#include "stage/music.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -77,6 +80,24 @@ TEST_F(EndTest, AMissingOrDamagedFileOrASceneWithoutALightEndsThePartWithAReport
     EXPECT_GE(files, 7);
     write_data("endscene.lws", without_lights(read_data("endscene.lws")));
     expect_refused("endscene.lws");
+}
+
+// With sound on, an end tune that cannot be played ends the part (and so the show) at once with
+// one report, instead of a silent minute that ends in a failure anyway.
+TEST_F(EndTest, AnEndTuneThatCannotBePlayedEndsThePartAtOnce) {
+    ASSERT_EQ(music_init(&audio_offline, 0), 1);
+    music_set_dir(dir.c_str());
+    write_text(dir + "/end.xm", "Extended Module: cut short");
+    fault_reset();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(frame(end_run, 0), 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    music_shutdown();
+    music_set_dir(nullptr);
+    EXPECT_EQ(fault_count(), 1);
+    EXPECT_NE(err.find("end.xm"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(display_brightness, 0);
 }
 
 } // namespace

@@ -27,6 +27,7 @@ class SetupDialogTest : public ::testing::Test {
                               "--name 'Quellmoor by Vandrel' windowfocus --sync sleep 0.2 && "
                               "xdotool key --delay 100 ";
         // Should xdotool miss the dialog, end it as if closed rather than hang the test.
+        gave_up = false;
         guint timer = g_timeout_add_seconds(20, give_up, nullptr);
         std::thread typist([&] { typed = xvfb_run(command + keys); });
         DialogResult result = dialog_run(names, count, settings);
@@ -37,9 +38,11 @@ class SetupDialogTest : public ::testing::Test {
 
     // Kept until run_with_keys removes it.
     static gboolean give_up(gpointer) {
+        gave_up = true;
         if (gtk_main_level() > 0) gtk_main_quit();
         return G_SOURCE_CONTINUE;
     }
+    static inline bool gave_up = false; // the keys did not end the dialog
     int typed = -1;
 };
 
@@ -61,11 +64,13 @@ TEST_F(SetupDialogTest, TheKeyboardReachesEveryChoice) {
         {2, "Tab Tab Tab Tab Down Down alt+r", DIALOG_RUN, {24, 0, 0, -2}},
         {0, "alt+r", DIALOG_RUN, {24, 0, 0, -2}},
         {1, "alt+x", DIALOG_EXIT, {-1, -1, -1, -1}},
+        {2, "Tab space Escape", DIALOG_EXIT, {-1, -1, -1, -1}}, // as a dialog box does
     };
     for (const Case &c : cases) {
         DialogSettings s = {-1, -1, -1, -1};
         ASSERT_EQ(run_with_keys(c.devices ? names : nullptr, c.devices, c.keys, &s), c.result)
             << c.keys;
+        EXPECT_FALSE(gave_up) << c.keys << " did not end the dialog";
         EXPECT_EQ(s.color_depth, c.want.color_depth) << c.keys;
         EXPECT_EQ(s.vertical_retrace, c.want.vertical_retrace) << c.keys;
         EXPECT_EQ(s.windowed, c.want.windowed) << c.keys;
@@ -89,4 +94,29 @@ TEST_F(SetupDialogTest, ShowsTheIconFileElseNamesTheThemeIcon) {
     icon_set_file(nullptr);
 }
 
+// The text of the About box while it is open; kept in *data.
+static gboolean read_about(gpointer data) {
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next) {
+        if (!GTK_IS_MESSAGE_DIALOG(w->data) || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            continue;
+        gchar *text = nullptr;
+        g_object_get(w->data, "text", &text, nullptr);
+        if (text) *static_cast<std::string *>(data) = text;
+        g_free(text);
+    }
+    g_list_free(windows);
+    return G_SOURCE_CONTINUE;
+}
+
+// About names the program with its version; closing it leaves the dialog open.
+TEST_F(SetupDialogTest, AboutShowsTheVersion) {
+    std::string about;
+    guint look = g_timeout_add(100, read_about, &about);
+    DialogSettings s = {};
+    EXPECT_EQ(run_with_keys(nullptr, 0, "alt+a sleep 1 key Return sleep 0.5 key alt+x", &s),
+              DIALOG_EXIT);
+    g_source_remove(look);
+    EXPECT_EQ(about.rfind("Quellmoor " QM_VERSION "\n", 0), 0u) << about;
+}
 #endif

@@ -31,17 +31,30 @@ static bool display_taken(int n) {
     return false;
 }
 
-static void stop_server() {
+// Servers of other screens, started on request, stopped with the main one.
+static pid_t others[8];
+static int other_count;
+
+static void stop_main_server() {
     if (server <= 0) return;
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
     server = 0;
 }
 
+static void stop_server() {
+    stop_main_server();
+    for (int i = 0; i < other_count; i++) {
+        kill(others[i], SIGTERM);
+        waitpid(others[i], nullptr, 0);
+    }
+    other_count = 0;
+}
+
 enum StartResult { STARTED, DISPLAY_TAKEN, NO_SERVER };
 
-// Starts Xvfb on display n and waits up to five seconds for it to answer.
-static StartResult start_server(int n, bool can_ask) {
+// Starts Xvfb with the given screen on display n and waits up to five seconds for it to answer.
+static StartResult start_server(int n, bool can_ask, const char *screen = "1280x800x24") {
     server = fork();
     if (server < 0) return NO_SERVER;
     if (server == 0) {
@@ -53,7 +66,7 @@ static StartResult start_server(int n, bool can_ask) {
         std::string display = ":" + std::to_string(n);
         // -noreset: an X server resets when its last client leaves and turns clients away
         // meanwhile, and the tests connect and leave again and again.
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
                "-noreset", static_cast<char *>(nullptr));
         _exit(127);
     }
@@ -69,7 +82,7 @@ static StartResult start_server(int n, bool can_ask) {
         if (display_taken(n) && (!can_ask || system(ask.c_str()) == 0)) return STARTED;
         usleep(10000);
     }
-    stop_server();
+    stop_main_server();
     return NO_SERVER;
 }
 
@@ -92,6 +105,27 @@ bool xvfb_start() {
         return true;
     }
     return false;
+}
+
+std::string xvfb_start_other(const std::string &screen) {
+    if (other_count == int(sizeof others / sizeof others[0])) return "";
+    if (system("command -v Xvfb >/dev/null 2>&1") != 0) return "";
+    bool can_ask = system("command -v xdotool >/dev/null 2>&1") == 0;
+    pid_t main_server = server;
+    int first = int((getpid() + 250) % 500);
+    for (int i = 0; i < 40; i++) {
+        int n = 300 + (first + i) % 500;
+        if (display_taken(n)) continue;
+        StartResult result = start_server(n, can_ask, screen.c_str());
+        pid_t started = server;
+        server = main_server;
+        if (result == NO_SERVER) return "";
+        if (result == DISPLAY_TAKEN) continue;
+        if (other_count == 0 && main_server <= 0) std::atexit(stop_server);
+        others[other_count++] = started;
+        return ":" + std::to_string(n);
+    }
+    return "";
 }
 
 int xvfb_run(const std::string &command) {

@@ -8,6 +8,11 @@
 // within a few seconds.
 bool xvfb_start();
 
+// Starts another Xvfb with the given screen ("WIDTHxHEIGHTxDEPTH") on a free display, for a
+// program started with DISPLAY set to it; it lives until the test program exits. Returns the
+// display (":N"), or "" when it cannot be started.
+std::string xvfb_start_other(const std::string &screen);
+
 // Runs a shell command with DISPLAY set; returns its exit status.
 int xvfb_run(const std::string &command);
 

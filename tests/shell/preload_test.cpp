@@ -4,6 +4,7 @@
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
+#include "platform/audio.h"
 #include "platform/video.h"
 #include "shell/preload.h"
 #include "shell/sequencer.h"
@@ -11,6 +12,7 @@
 #include "show_files.h"
 #include "stage/clock.h"
 #include "stage/display.h"
+#include "stage/music.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,33 @@ TEST_F(PreloadTest, AClickWhileLoadingIsForgottenButEscapeIsNot) {
     ASSERT_TRUE(video_headless_push(&escape));
     display_pump();
     EXPECT_EQ(key_pressed(VK_ESCAPE), 1);
+}
+
+// Escape pressed and let go while a step loads ends the loading at the next step, before the
+// dissolve; a click does not.
+TEST_F(PreloadTest, EscapeWhileLoadingEndsItAtTheNextStep) {
+    start();
+    VideoEvent down = {VIDEO_EVENT_KEY_DOWN, VK_ESCAPE}, up = {VIDEO_EVENT_KEY_UP, VK_ESCAPE},
+               click = {VIDEO_EVENT_MOUSE_DOWN, 0};
+    ASSERT_TRUE(video_headless_push(&click) && video_headless_push(&down) &&
+                video_headless_push(&up));
+    EXPECT_EQ(preload(), PRELOAD_ESCAPED) << data_last_error();
+    EXPECT_EQ(tick_count.load(), 0); // no dissolve
+}
+
+// With sound on, a tune that cannot be loaded ends the preload with its reason.
+TEST_F(PreloadTest, AMissingTuneFailsIt) {
+    start();
+    show_settings.sound_device = 0;
+    ASSERT_EQ(music_init(&audio_offline, 0), 1);
+    music_set_dir(dir.c_str());
+    int loaded = preload();
+    music_shutdown();
+    music_set_dir(nullptr);
+    EXPECT_EQ(loaded, PRELOAD_FAILED);
+    EXPECT_NE(std::string(data_last_error()).find("quellmor.xm: cannot be opened: No such file"),
+              std::string::npos)
+        << data_last_error();
 }
 
 TEST(PreloadMasks, AnAlphaPictureSmallerThanItsBarIsRefused) {

@@ -41,4 +41,34 @@ TEST_F(ProgramTest, HelpUsageErrorsNoDisplayAndAnUnwritableFolder) {
     EXPECT_NE(r.err.find("no/such/folder"), std::string::npos) << r.err;
 }
 
+// --at ticks the show never reaches are named in a warning; the run still succeeds.
+TEST_F(ProgramTest, AtTicksTheShowNeverReachesAreWarnedOf) {
+    if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
+        GTEST_SKIP() << "the forge has not made the show's data";
+    CommandResult r = run("--headless --data " + dir + " --part 12 --ticks 5 --frames " + dir +
+                          "/frames --at 1,99999999");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: the show ended at tick"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("before tick 99999999 of --at; 1 listed screen was not written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/frames/frame-000001.png"));
+}
+
+// A screen that cannot be written whole (a file size limit in place of a full disk: the black
+// screens of the start fit, the loading screen does not) is named with the system's reason,
+// and no cut picture is left.
+TEST_F(ProgramTest, AFrameThatCannotBeWrittenIsNamedAndRemoved) {
+    if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))
+        GTEST_SKIP() << "the forge has not made the show's data";
+    const std::string frames = dir + "/frames";
+    CommandResult r =
+        run("--headless --data " + dir + " --ticks 40 --frames " + frames + " --every 1",
+            "trap '' XFSZ; ulimit -f 50;");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(": cannot write the picture: File too large"), std::string::npos) << r.err;
+    for (const auto &entry : std::filesystem::directory_iterator(frames))
+        EXPECT_GT(read_png(entry.path()).width, 0) << entry.path() << " is cut short";
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -140,6 +141,90 @@ TEST_F(XvfbTest, AWindowWithoutASoundDevicePlaysSilentlyUntilCtrlC) {
         << log();
     signal_ends_the_show(SIGINT);
     EXPECT_NE(x_command("xdotool search --name '^Vandrel$'"), 0) << "the window stayed";
+}
+
+// Escape pressed and let go while the show loads ends the program once the loading can stop,
+// long before the show would end.
+TEST_F(XvfbTest, EscapeWhileLoadingEndsTheProgram) {
+    start_show({"--no-dialog", "--windowed", "--sound-device", "none", "--data", dir});
+    ASSERT_TRUE(wait_for(
+        [&] {
+            return x_command("xdotool search --onlyvisible --classname '^quellmoor$' "
+                             "windowfocus --sync key Escape") == 0;
+        },
+        30s))
+        << log();
+    EXPECT_EQ(wait_program(show, 30s), 0) << "the show played on: " << log();
+    show = 0;
+    EXPECT_EQ(log(), "");
+}
+
+// No process whose command line holds text is left (a zombie has none).
+bool none_running(const std::string &text) {
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::string line = read_text(entry.path().string() + "/cmdline");
+        std::replace(line.begin(), line.end(), '\0', ' ');
+        if (line.find(text) != std::string::npos) return false;
+    }
+    return true;
+}
+
+// On a screen the show cannot use (8 bits), the message box waits for OK; kill ends it at once
+// with nothing left on screen. The box here is a stand-in for the helper SDL may start, which
+// ignores SIGTERM, as the real one was seen to.
+TEST_F(XvfbTest, KillEndsTheDisplayFailureBoxAndLeavesNothingBehind) {
+    const std::string eight_bits = xvfb_start_other("1024x768x8");
+    if (eight_bits.empty()) GTEST_SKIP() << "no second Xvfb";
+    const std::string bin = dir + "/bin";
+    std::filesystem::create_directory(bin);
+    std::ofstream(bin + "/zenity") << "#!/bin/sh\ntrap '' TERM INT\nwhile :; do sleep 1; done\n";
+    std::filesystem::permissions(bin + "/zenity", std::filesystem::perms::owner_all);
+    for (int signal : {SIGTERM, SIGINT}) {
+        start_show({"--windowed", "--sound-device", "none", "--data", dir},
+                   {"DISPLAY=" + eight_bits, "PATH=" + bin + ":" + std::getenv("PATH")});
+        ASSERT_TRUE(
+            wait_for([&] { return log().find("Unable to initialize") != std::string::npos; }, 20s))
+            << log();
+        std::this_thread::sleep_for(1s);
+        if (waitpid(show, nullptr, WNOHANG) == show) {
+            show = 0;
+            GTEST_SKIP() << "no message box could be shown: " << log();
+        }
+        signal_ends_the_show(signal);
+        EXPECT_EQ(log(), "quellmoor: Unable to initialize 512x384 with a color depth of 24 "
+                         "bits/pixel\n");
+        EXPECT_TRUE(wait_for([&] { return none_running(bin + "/zenity"); }, 2s))
+            << "the box outlived the program";
+    }
+}
+
+// A window on a screen smaller than the show's fits it, title bar and all; a sound device past
+// the list is named in a warning and the show plays silent.
+TEST_F(XvfbTest, AWindowFitsASmallScreenAndAMissingSoundDeviceIsWarnedOf) {
+    const std::string small = xvfb_start_other("400x300x24");
+    if (small.empty()) GTEST_SKIP() << "no second Xvfb";
+    start_show({"--windowed", "--sound-device", "5", "--data", dir},
+               {"DISPLAY=" + small, "SDL_AUDIODRIVER=dummy"});
+    std::string geometry;
+    auto shown = [&] {
+        geometry = run_output("DISPLAY=" + small +
+                              " xdotool search --onlyvisible --classname '^quellmoor$' "
+                              "getwindowgeometry --shell 2>/dev/null");
+        return geometry.find("WIDTH=") != std::string::npos;
+    };
+    ASSERT_TRUE(wait_for(shown, 30s)) << log();
+    int x = -1, y = -1, width = 0, height = 0;
+    std::sscanf(geometry.substr(geometry.find("X=")).c_str(), "X=%d Y=%d WIDTH=%d HEIGHT=%d", &x,
+                &y, &width, &height);
+    EXPECT_GE(x, 0) << geometry;
+    EXPECT_GE(y, 0) << geometry;
+    EXPECT_LE(x + width, 400) << geometry;
+    EXPECT_LE(y + height, 300) << geometry;
+    EXPECT_EQ(width * 3, height * 4) << geometry;
+    EXPECT_NE(log().find("there is no sound device 5 (the devices are 0 to "), std::string::npos)
+        << log();
+    EXPECT_NE(log().find("); the show plays silently"), std::string::npos) << log();
+    signal_ends_the_show(SIGTERM);
 }
 
 } // namespace
