@@ -189,6 +189,8 @@ static int prepare(int argc, char **argv, Options *opts) {
         return EXIT_SHOW_OK;
     case OPTIONS_BAD:
         return EXIT_SHOW_USAGE;
+    case OPTIONS_FAILED:
+        return EXIT_SHOW_FAILED;
     case OPTIONS_RUN:
         break;
     }

@@ -115,4 +115,30 @@ TEST_F(ToolTest, RefusesBadRequests) {
     EXPECT_FALSE(fs::exists(dir / "escaped.txt"));
 }
 
+// GNU style: options anywhere, "--" before a file whose name starts with '-', -C joined or
+// apart; an option of another command or an unknown one is a usage error naming it.
+TEST_F(ToolTest, OptionsAsGnuToolsTakeThem) {
+    write_text(dir / "-dash.bin", "dash");
+    ASSERT_EQ(run("create --store a.dat in/one.bin -- -dash.bin"), 0) << err;
+    run("list a.dat");
+    EXPECT_TRUE(printed("-dash.bin") && printed("stored") && !printed("compressed"));
+    ASSERT_EQ(run("extract -Cout a.dat one.bin"), 0) << err;
+    EXPECT_EQ(read_text(dir / "out" / "one.bin"), "!");
+    ASSERT_EQ(run("extract -C out a.dat -- -dash.bin"), 0) << err;
+    EXPECT_EQ(read_text(dir / "out" / "-dash.bin"), "dash");
+
+    EXPECT_EQ(run("list a.dat --store"), 2);
+    EXPECT_EQ(run("create b.dat -C out in/one.bin"), 2);
+    EXPECT_EQ(run("extract a.dat -C"), 2);
+    EXPECT_EQ(run("list --squash a.dat"), 2);
+    EXPECT_TRUE(printed("quellmoor-pack: unknown option '--squash'") && printed("usage:")) << err;
+    EXPECT_FALSE(fs::exists(dir / "b.dat"));
+    EXPECT_EQ(run("list a.dat --version"), 0);
+    EXPECT_TRUE(printed("quellmoor-pack "));
+    int status = 0;
+    err = run_output("'" QM_PACK_BIN "' --help 2>&1 >/dev/full", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(printed("quellmoor-pack: write error")) << err;
+}
+
 } // namespace

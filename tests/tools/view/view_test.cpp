@@ -145,4 +145,19 @@ TEST_F(ViewTest, FailuresNameTheFileAndExitWithOne) {
                              "show.lws --data data --ticks 0 --out out --shade soft"})
         EXPECT_EQ(run(args), 1) << args;
     EXPECT_FALSE(fs::exists(dir / "out" / "frame-000000.png"));
+    EXPECT_EQ(run("show.lws --data=data --ticks=0 --out out --shine"), 1);
+    EXPECT_NE(err.find("quellmoor-view: unknown option '--shine'"), std::string::npos) << err;
+    int status = 0;
+    err = run_output("'" QM_VIEW_BIN "' --version 2>&1 >/dev/full", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find("quellmoor-view: write error"), std::string::npos) << err;
+}
+
+// GNU style: values joined by '=', the scene anywhere, "--" before a scene named like an option.
+TEST_F(ViewTest, OptionsAsGnuToolsTakeThem) {
+    fs::copy_file(dir / "data" / "show.lws", dir / "data" / "-show.lws");
+    ASSERT_EQ(run("--ticks=70 --data=data --out=out -- -show.lws"), 0) << err;
+    ASSERT_EQ(run("--ticks 0 --data data show.lws --light=0,-300,350 --out out"), 0) << err;
+    EXPECT_EQ(read_png((dir / "out" / "frame-000070.png").string()).width, 512);
+    EXPECT_EQ(read_png((dir / "out" / "frame-000000.png").string()).width, 512);
 }
