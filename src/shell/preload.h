@@ -11,7 +11,3 @@
 // Returns 1 to start the show, 0 when something failed (the reason, naming the file, is in
 // data_last_error()).
 int preload();
-
-// Sets each mask byte of picture to one colour byte (1 red, 2 green, 3 blue) of the same pixel
-// of alpha. Returns 0, with a reason, when alpha is smaller than picture.
-int preload_bar_alpha(Image *picture, const Image *alpha, int32_t byte, const char *name);

@@ -71,4 +71,29 @@ TEST_F(PreloadTest, AMissingPartPictureEndsItDuringTheLoadingScreen) {
     EXPECT_NE(std::count(rgb.begin(), rgb.end(), 0), long(rgb.size())) << "no loading screen";
 }
 
+// The show's bars and captions and the plain ones the tests and benchmarks draw with have the
+// same sizes; every caption has pixels of its own key colour, so the upright ones are told apart.
+TEST_F(PreloadTest, PlainPicturesHaveTheSizesOfTheShowsAndEveryCaptionIsKeyed) {
+    start();
+    ASSERT_EQ(stage_load_pictures(), 1) << data_last_error();
+    std::vector<Image *> loaded = {BarUp, BarDown, BarLeft, BarRight};
+    for (int n = 1; n <= 12; n++) {
+        const Image *strip = TextStrip[n];
+        const size_t pixels = size_t(strip->width) * size_t(strip->height);
+        EXPECT_EQ(strip->width < strip->height, stage_text_upright(n) == 1) << n;
+        EXPECT_GT(std::count_if(strip->pixels, strip->pixels + pixels,
+                                [](uint32_t p) { return (p & 0xFF) == 0xFF; }),
+                  0)
+            << "caption " << n << " has no keyed pixel";
+        loaded.push_back(TextStrip[n]);
+    }
+    ASSERT_EQ(stage_plain_pictures(), 1);
+    std::vector<Image *> plain = {BarUp, BarDown, BarLeft, BarRight};
+    for (int n = 1; n <= 12; n++) plain.push_back(TextStrip[n]);
+    for (size_t i = 0; i < plain.size(); i++) {
+        EXPECT_EQ(plain[i]->width, loaded[i]->width) << i;
+        EXPECT_EQ(plain[i]->height, loaded[i]->height) << i;
+    }
+}
+
 } // namespace

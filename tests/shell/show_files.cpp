@@ -79,8 +79,7 @@ int wait_program(pid_t pid, std::chrono::milliseconds limit) {
 
 void open_headless_stage() {
     ASSERT_NE(display_open(512, 384, 24, DISPLAY_CREATE, &video_headless), nullptr);
-    FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-    ASSERT_NE(FrameBuffer, nullptr);
+    ASSERT_EQ(stage_create_images(), 1);
     ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
 }
 
