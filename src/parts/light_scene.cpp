@@ -28,7 +28,7 @@ constexpr int32_t FRAME_HEIGHT = LIGHT_TUNNEL_HEIGHT;
 constexpr int32_t FRAME_PIXELS = FRAME_WIDTH * FRAME_HEIGHT;
 
 // The scene: depth-sorted, animated, drawn into the frame buffer; its clock runs 1.3 times fast.
-constexpr int SCENE_FLAGS = SCENE_ANIMATE | SCENE_NO_TARGET | 0x03;
+constexpr int SCENE_FLAGS = SCENE_PART_FLAGS | SCENE_ORDER_SPARE;
 constexpr float SCENE_FOCAL = 400.0f;
 constexpr float SCENE_SPEED = 1.3f;
 

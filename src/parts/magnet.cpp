@@ -351,7 +351,7 @@ int magnet_load() {
         return 0;
     }
     if (!load_shapes() || !load_pictures() || !prepare_maps()) return 0;
-    magnet_scene = load_scene(MAGNET_SCENE, MAGNET_WIDTH, MAGNET_HEIGHT, 400.0f, 0x51);
+    magnet_scene = load_scene(MAGNET_SCENE, MAGNET_WIDTH, MAGNET_HEIGHT, 400.0f, SCENE_PART_FLAGS);
     if (!magnet_scene || !check_scene() || !build_morph()) return 0;
     magnet_scene->target = WorkImageA;
     magnet_scene->speed = 1.5f;

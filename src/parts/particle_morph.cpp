@@ -39,7 +39,6 @@ constexpr float MORPH_SWING = 900.0f; // morph time = (cos(angle) + 1) * 900
 constexpr float MORPH_PACE = 0.002f;
 
 // The scene: depth-sorted, animated, drawn into a work image; its clock runs 1.5 times fast.
-constexpr int SCENE_FLAGS = SCENE_ANIMATE | SCENE_NO_TARGET | SCENE_DEPTH_SORTED;
 constexpr float SCENE_FOCAL = 400.0f;
 constexpr float SCENE_SPEED = 1.5f;
 constexpr float TURN_PITCH = 0.013f, TURN_HEADING = 0.015f, TURN_BANK = 0.01f;
@@ -216,7 +215,7 @@ static int work_images_ready() {
 
 static int load_particle_scene() {
     scene = load_scene(SCENE_NAME, PARTICLE_FRAME_WIDTH, PARTICLE_FRAME_HEIGHT, SCENE_FOCAL,
-                       SCENE_FLAGS);
+                       SCENE_PART_FLAGS);
     if (!scene) return 0;
     if (scene->object_count < 1) {
         data_error("%s: the scene has no objects; the first must be the particle cloud",

@@ -19,7 +19,6 @@
 constexpr int32_t TEXTURED_WIDTH = 512;
 constexpr int32_t TEXTURED_HEIGHT = 256;
 constexpr float TEXTURED_FOCAL = 400.0f;
-constexpr int TEXTURED_SCENE_FLAGS = 0x51; // depth-sorted, animated, drawn into the FrameBuffer
 constexpr float TEXTURED_SCENE_SPEED = 0.8f;
 constexpr int32_t TEXTURED_MAP_SIDE = 256;
 
@@ -122,7 +121,7 @@ int textured_scene_load() {
         return 0;
     }
     Scene *scene = load_scene(TEXTURED_SCENE_FILE, TEXTURED_WIDTH, TEXTURED_HEIGHT, TEXTURED_FOCAL,
-                              TEXTURED_SCENE_FLAGS);
+                              SCENE_PART_FLAGS);
     if (!scene) return 0;
     scene->target = FrameBuffer;
     scene->speed = TEXTURED_SCENE_SPEED;

@@ -59,10 +59,10 @@ static Image *create(int32_t width, int32_t height, int32_t flags, const char *w
 }
 
 int stage_create_images() {
-    FrameBuffer = create(512, 256, IMG_DEPTH | 7, "the frame buffer");
-    if (FrameBuffer) WorkImageA = create(512, 256, 7, "a work image");
-    if (WorkImageA) WorkImageB = create(512, 256, 7, "a work image");
-    if (WorkImageB) WorkImageLarge = create(512, 512, 7, "a work image");
+    FrameBuffer = create(512, 256, IMG_WORK_DEPTH, "the frame buffer");
+    if (FrameBuffer) WorkImageA = create(512, 256, IMG_WORK, "a work image");
+    if (WorkImageA) WorkImageB = create(512, 256, IMG_WORK, "a work image");
+    if (WorkImageB) WorkImageLarge = create(512, 512, IMG_WORK, "a work image");
     return WorkImageLarge != nullptr;
 }
 

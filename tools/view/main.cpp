@@ -32,7 +32,6 @@ static const char USAGE[] =
 static constexpr int VIEW_WIDTH = 512;
 static constexpr int VIEW_HEIGHT = 256;
 static constexpr float VIEW_FOCAL = 400.0f;
-static constexpr int VIEW_FLAGS = 0x51;
 static constexpr int MAX_TICK = 999999; // six digits in the file name
 
 enum Shade { SHADE_AS_LOADED, SHADE_FLAT, SHADE_GOURAUD };
@@ -183,7 +182,7 @@ static Scene *open_scene(const ViewOptions &o) {
     if (o.archive && !archive_open(o.archive)) return nullptr;
     if (o.data_dir) file_set_data_dir(o.data_dir);
     data_clear_error();
-    Scene *scene = load_scene(o.scene, VIEW_WIDTH, VIEW_HEIGHT, VIEW_FOCAL, VIEW_FLAGS);
+    Scene *scene = load_scene(o.scene, VIEW_WIDTH, VIEW_HEIGHT, VIEW_FOCAL, SCENE_PART_FLAGS);
     if (!scene) {
         if (!*data_last_error()) data_error("%s: the scene could not be loaded", o.scene);
         return nullptr;
