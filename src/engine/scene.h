@@ -91,6 +91,3 @@ int scene_add_light(Scene *scene, Light *light);
 // A light with the defaults (type 2, intensity 255, range 200). Null when memory runs out.
 // Valid until mem_free_all.
 Light *new_light();
-
-// A zeroed camera. Null when memory runs out. Valid until mem_free_all.
-Camera *new_camera();

@@ -50,10 +50,6 @@ const GlowState *glow_state() {
     return &glow;
 }
 
-const Scene *glow_current_scene() {
-    return glow_scene;
-}
-
 void glow_reset() {
     glow = GlowState{};
 }

@@ -98,7 +98,10 @@ static uint32_t clamp_byte(double value) {
     return value <= 0.0 ? 0 : value >= 255.0 ? 255 : uint32_t(value);
 }
 
-void magnet_build_shade_table(const uint32_t *palette, uint32_t *table) {
+// Fills table (65,536 pixel words, index colour * 256 + intensity) from palette (256 pixel
+// words): each channel a / 256 lit by cos theta, theta = (255 - intensity) / 256 * pi / 2, with
+// a white highlight 0.9 cos^5(2 theta) while theta < pi / 4, clamped to 0..255.
+static void magnet_build_shade_table(const uint32_t *palette, uint32_t *table) {
     const double quarter = 3.14159265358979323846 / 2.0;
     for (int i = 0; i < 256; i++) {
         const double theta = (255 - i) / 256.0 * quarter;

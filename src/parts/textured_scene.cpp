@@ -93,7 +93,10 @@ static void hook_face(const SceneObject *object, Face &face, const TexturedPictu
     face.draw_hook = fill_unit_textured;
 }
 
-void textured_scene_dress(SceneObject *object, const TexturedPictures *pictures) {
+// Sets the mapping of every surface of object, hooks fill_unit_textured into every face that
+// is not a flare, maps the coordinates, gives flares their sprite and rescales the first
+// coordinate set of every face from texels to 0..1.
+static void textured_scene_dress(SceneObject *object, const TexturedPictures *pictures) {
     for (int s = 0; s < object->surface_count; s++) set_surface(object->surfaces[s], pictures);
     for (int f = 0; f < object->face_count; f++)
         if (!(object->faces[f].flags & FACE_FLARE)) hook_face(object, object->faces[f], pictures);

@@ -43,7 +43,8 @@ static const char usage_text[] =
     "The options --depth, --vsync, --windowed and --sound-device imply --no-dialog.\n"
     "During the show: Escape ends it, N skips to the next part.\n";
 
-void options_defaults(Options *opts) {
+// The defaults: the dialog, 24 bits, no retrace wait, full screen, first sound device, part 1.
+static void options_defaults(Options *opts) {
     *opts = Options{};
     opts->show_dialog = 1;
     opts->color_depth = 24;

@@ -42,6 +42,3 @@ enum OptionsResult {
 // ends the options; getopt_long may reorder argv. Messages go to stdout (help, version) or stderr
 // (errors). Strings in opts point into argv; frames_at lives until mem_free_all.
 OptionsResult options_parse(int argc, char **argv, Options *opts);
-
-// The defaults: the dialog, 24 bits, no retrace wait, full screen, first sound device, part 1.
-void options_defaults(Options *opts);

@@ -67,9 +67,6 @@ void canvas_paint(Canvas *canvas, const Mask *mask, int x, int y, Rgb colour, fl
 void canvas_paint_gradient(Canvas *canvas, const Mask *mask, int x, int y,
                            const GradientStop *stops, int count, float alpha);
 
-// Box-blurs the canvas three times (close to a Gaussian of the radius).
-void canvas_blur(Canvas *canvas, int radius);
-
 // Multiplies every pixel by a darkening towards the edges: 1 at the centre, 1 - amount at the
 // corners.
 void canvas_vignette(Canvas *canvas, float amount);
@@ -97,6 +94,3 @@ void mask_dilate(Mask *mask, int r);
 
 // Box-blurs the mask three times.
 void mask_blur(Mask *mask, int radius);
-
-// A copy of the mask turned a quarter to the left (counter-clockwise) or to the right.
-Mask mask_rotate(const Mask *mask, int clockwise);

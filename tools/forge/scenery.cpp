@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-float ridge_height(const Ridge *ridge, float x) {
+// The row of the ridge's crest at column x.
+static float ridge_height(const Ridge *ridge, float x) {
     float n = noise_fbm(x * ridge->frequency, 0.37f, ridge->octaves, 0.5f, ridge->seed);
     return ridge->base_y + ridge->amplitude * (n - 0.5f) * 2.0f;
 }
