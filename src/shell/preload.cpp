@@ -21,8 +21,8 @@ constexpr float DISSOLVE_RATE = 0.6f; // threshold growth per tick
 constexpr int32_t BAR_X = 196, BAR_Y = 91, BAR_WIDTH = 128, BAR_HEIGHT = 8;
 constexpr uint32_t BAR_COLOUR = pixel_rgb(255, 181, 5);
 
-// The part load routines of each loading step, in order. A null entry is a part this build does
-// not have yet.
+// The part load routines of each loading step, in order. A step is one eighth of the progress
+// bar, not a piece of work of its own: one step loads nothing. A null entry is no routine.
 struct PreloadStep {
     PartLoad first;
     PartLoad second;

@@ -28,6 +28,8 @@ constexpr int32_t BRIGHTNESS_WHITE = 512;
 // white. present uses it clamped to 0..512.
 extern int32_t display_brightness;
 
+// The screen the show is presented on, whatever shows it: a window, the full screen or, headless,
+// memory only. Not a device of its own; the VideoDriver behind it talks to the system.
 struct DisplayDevice {
     int32_t width;          // 512
     int32_t height;         // 384

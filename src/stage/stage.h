@@ -10,6 +10,7 @@
 
 // The 512 x 256 picture every part draws into (with a depth buffer). Its rows 1..253 and
 // columns 0..510 are shown, at screen rows 64..316. Valid from the preload until shut-down.
+// Not the screen's memory: an ordinary picture that present converts onto the screen.
 extern Image *FrameBuffer;
 
 // Work images shared by the parts as render targets and scratch: 512 x 256, 512 x 256 and
