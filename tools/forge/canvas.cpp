@@ -168,11 +168,6 @@ Mask mask_create(int width, int height) {
     return Mask{width, height, a};
 }
 
-void mask_free(Mask *mask) {
-    free(mask->a);
-    *mask = Mask{0, 0, nullptr};
-}
-
 Mask mask_copy(const Mask *mask) {
     Mask out = mask_create(mask->width, mask->height);
     if (out.a) memcpy(out.a, mask->a, sizeof(float) * (size_t)mask->width * mask->height);
@@ -252,8 +247,7 @@ void mask_dilate(Mask *mask, int r) {
             out.a[(size_t)y * mask->width + x] = best;
         }
     }
-    mask_free(mask);
-    *mask = out;
+    *mask = std::move(out);
 }
 
 void mask_blur(Mask *mask, int radius) {

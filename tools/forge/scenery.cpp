@@ -23,7 +23,6 @@ int scenery_hills(Canvas *canvas, const Ridge *ridge, const GradientStop *stops,
     outline.push_back(Point2{-2.0f, (float)canvas->height + 2});
     mask_polygon(&mask, outline.data(), (int)outline.size());
     canvas_paint_gradient(canvas, &mask, 0, 0, stops, count, 1.0f);
-    mask_free(&mask);
     return 1;
 }
 
@@ -104,7 +103,6 @@ int scenery_grass(Canvas *canvas, int count, float y0, float y1, float height, R
         mask_polygon(&mask, blade, 5);
     }
     canvas_paint(canvas, &mask, 0, 0, colour, 1.0f);
-    mask_free(&mask);
     return 1;
 }
 
@@ -150,7 +148,6 @@ int scenery_tree(Canvas *canvas, float x, float y, float height, float wind, Rgb
     TreeBrush brush{&mask, rng_make(seed), wind};
     grow(&brush, x, y + 2.0f, wind * 0.1f, height * 0.38f, height * 0.045f, 7);
     canvas_paint(canvas, &mask, 0, 0, colour, 1.0f);
-    mask_free(&mask);
     return 1;
 }
 
