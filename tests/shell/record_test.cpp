@@ -37,10 +37,11 @@ struct Stream {
 };
 
 std::vector<Stream> probe(const std::string &path) {
-    std::istringstream lines(run_output("ffprobe -v error -count_frames -show_entries "
-                                        "stream=codec_type,width,height,nb_read_frames,duration "
-                                        "-of csv=p=0 '" +
-                                        path + "'"));
+    std::istringstream lines(run_command("ffprobe -v error -count_frames -show_entries "
+                                         "stream=codec_type,width,height,nb_read_frames,duration "
+                                         "-of csv=p=0 '" +
+                                         path + "'")
+                                 .out);
     std::vector<Stream> streams;
     for (std::string line; std::getline(lines, line);) {
         Stream s;
@@ -57,7 +58,7 @@ std::vector<Stream> probe(const std::string &path) {
 // The recording's sound decoded to 48 kHz stereo.
 std::vector<int16_t> decode_audio(const std::string &path) {
     std::string raw =
-        run_output("ffmpeg -v error -i '" + path + "' -f s16le -ac 2 -ar 48000 - 2>/dev/null");
+        run_command("ffmpeg -v error -i '" + path + "' -f s16le -ac 2 -ar 48000 -").out;
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     return samples;
@@ -66,7 +67,7 @@ std::vector<int16_t> decode_audio(const std::string &path) {
 // The red byte at the middle of every frame of the recording, enlarged twice.
 std::vector<int> middle_reds(const std::string &path) {
     std::string raw =
-        run_output("ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+        run_command("ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 -").out;
     std::vector<int> reds;
     const size_t frame = 1024 * 768 * 3, middle = (384 * 1024 + 512) * 3;
     for (size_t at = 0; at + frame <= raw.size(); at += frame)
@@ -89,7 +90,7 @@ struct RecordTest : testing::Test {
     TempDir dir;
     std::string path = dir + "/show.mp4";
     void SetUp() override {
-        if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0)
+        if (!have_program("ffmpeg") || !have_program("ffprobe"))
             GTEST_SKIP() << "ffmpeg is not installed";
         ASSERT_NO_FATAL_FAILURE(open_headless_stage());
         sequencer_reset();
@@ -177,8 +178,7 @@ TEST(RecordSamples, AreCountedFromTheTickSoNothingDrifts) {
 TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
     TempDir dir;
     CommandResult r =
-        run_command("env PATH=" + dir + " " QM_PROGRAM " --record " + dir + "/x.mp4 --data " + dir,
-                    dir + "/err.txt");
+        run_command("env PATH=" + dir + " " QM_PROGRAM " --record " + dir + "/x.mp4 --data " + dir);
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("package \"ffmpeg\""), std::string::npos) << r.err;
 }
@@ -187,7 +187,7 @@ TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
 TEST(RecordProgram, AnInterruptedRecordingKeepsWhatWasRecorded) {
     TempDir dir;
     const std::string path = dir + "/cut.mp4";
-    if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0 ||
+    if (!have_program("ffmpeg") || !have_program("ffprobe") ||
         !copy_forge_data(QM_BUILD_DIR "/forge", dir))
         GTEST_SKIP() << "no ffmpeg, or the forge has not made the show's data";
     pid_t show = start_program(QM_PROGRAM, {"--record", path, "--data", dir}, dir + "/log.txt");

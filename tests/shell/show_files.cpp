@@ -42,11 +42,6 @@ bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
     return true;
 }
 
-CommandResult run_command(const std::string &command, const std::string &err_path) {
-    int raw = std::system((command + " >/dev/null 2>" + err_path).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(err_path)};
-}
-
 pid_t start_program(const std::string &program, const std::vector<std::string> &args,
                     const std::string &log_path, const std::vector<std::string> &env) {
     pid_t pid = fork();

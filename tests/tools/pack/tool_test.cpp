@@ -39,12 +39,11 @@ struct ToolTest : ::testing::Test {
 
     // Runs the tool in dir; returns its exit status, keeping what it printed in out and err.
     int run(const std::string &args) {
-        std::string cmd =
-            "cd '" + dir.string() + "' && '" + QM_PACK_BIN + "' " + args + " >stdout 2>stderr";
-        int rc = std::system(cmd.c_str());
-        out = read_text(dir / "stdout");
-        err = read_text(dir / "stderr");
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
+        const CommandResult r =
+            run_command("cd '" + dir.string() + "' && '" + QM_PACK_BIN + "' " + args);
+        out = r.out;
+        err = r.err;
+        return r.status;
     }
     bool printed(const std::string &what) { return (out + err).find(what) != std::string::npos; }
     const std::string all = "in/scene.lws in/noise.tga in/empty.lwo in/one.bin";
@@ -135,9 +134,9 @@ TEST_F(ToolTest, OptionsAsGnuToolsTakeThem) {
     EXPECT_FALSE(fs::exists(dir / "b.dat"));
     EXPECT_EQ(run("list a.dat --version"), 0);
     EXPECT_TRUE(printed("quellmoor-pack "));
-    int status = 0;
-    err = run_output("'" QM_PACK_BIN "' --help 2>&1 >/dev/full", &status);
-    EXPECT_EQ(status, 1);
+    const CommandResult r = run_command("'" QM_PACK_BIN "' --help >/dev/full");
+    out = r.out, err = r.err;
+    EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(printed("quellmoor-pack: write error")) << err;
 }
 

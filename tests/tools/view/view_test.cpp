@@ -75,10 +75,10 @@ struct ViewTest : ::testing::Test {
     void TearDown() override { remove_tree(dir); }
 
     int run(const std::string &args) {
-        int status = 0;
-        err = run_output(
-            "cd '" + dir.string() + "' && '" QM_VIEW_BIN "' " + args + " 2>&1 >/dev/null", &status);
-        return status;
+        const CommandResult r =
+            run_command("cd '" + dir.string() + "' && '" QM_VIEW_BIN "' " + args);
+        err = r.err;
+        return r.status;
     }
     Picture frame(int tick) {
         char name[32];
@@ -147,10 +147,9 @@ TEST_F(ViewTest, FailuresNameTheFileAndExitWithOne) {
     EXPECT_FALSE(fs::exists(dir / "out" / "frame-000000.png"));
     EXPECT_EQ(run("show.lws --data=data --ticks=0 --out out --shine"), 1);
     EXPECT_NE(err.find("quellmoor-view: unknown option '--shine'"), std::string::npos) << err;
-    int status = 0;
-    err = run_output("'" QM_VIEW_BIN "' --version 2>&1 >/dev/full", &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(err.find("quellmoor-view: write error"), std::string::npos) << err;
+    const CommandResult r = run_command("'" QM_VIEW_BIN "' --version >/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("quellmoor-view: write error"), std::string::npos) << err;
 }
 
 // GNU style: values joined by '=', the scene anywhere, "--" before a scene named like an option.
