@@ -60,6 +60,21 @@ TEST(PreloadMasks, AnAlphaPictureSmallerThanItsBarIsRefused) {
     mem_free_all();
 }
 
+// Exactly the key colour, at either end of the strip, becomes mask 255; a near colour and an old
+// mask byte become 0.
+TEST(PreloadMasks, CaptionKeyingMarksExactlyTheKeyColour) {
+    Image *strip = image_create(4, 1, 0);
+    const uint32_t words[4] = {TEXT_KEY_ACROSS, TEXT_KEY_ACROSS + 0x100, TEXT_KEY_UPRIGHT | 0x55,
+                               TEXT_KEY_ACROSS | 0x7};
+    std::copy(words, words + 4, strip->pixels);
+    preload_key_text(strip, TEXT_KEY_ACROSS);
+    EXPECT_EQ(strip->pixels[0], TEXT_KEY_ACROSS | 0xFF);
+    EXPECT_EQ(strip->pixels[1], TEXT_KEY_ACROSS + 0x100);
+    EXPECT_EQ(strip->pixels[2], TEXT_KEY_UPRIGHT);
+    EXPECT_EQ(strip->pixels[3], TEXT_KEY_ACROSS | 0xFF);
+    mem_free_all();
+}
+
 TEST_F(PreloadTest, AMissingPartPictureEndsItDuringTheLoadingScreen) {
     start("girl.jpg");
     EXPECT_EQ(preload(), 0);
