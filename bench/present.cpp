@@ -21,7 +21,7 @@ namespace {
 struct Screen {
     explicit Screen(int depth) {
         display_open(512, 384, depth, DISPLAY_CREATE, &video_headless);
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
+        FrameBuffer = image_create(512, 256, IMG_WORK_DEPTH);
         for (int i = 0; i < 512 * 256; i++) FrameBuffer->pixels[i] = uint32_t(i) * 2654435761u;
     }
     ~Screen() {

@@ -89,7 +89,7 @@ SceneObject *ball(Vec3 at, int flags) {
     o->surfaces = new_surfaces(1);
     o->surfaces[0].texture_centre = Vec3{0, 0, 0};
     o->surfaces[0].texture_size = Vec3{120, 120, 120};
-    o->surfaces[0].flags = 0x01 | 0x40; // spherical about y
+    o->surfaces[0].flags = MAP_SPHERICAL | MAP_AXIS_Y;
     ball_points(o, 60.0f);
     ball_faces(o, flags);
     o->motion = turning(at);
@@ -115,7 +115,7 @@ struct Bench {
 
 Scene *make_scene(const std::vector<int> &kinds) {
     Scene *s = block<Scene>(1);
-    s->flags = 0x51;
+    s->flags = SCENE_PART_FLAGS;
     s->speed = 1.0f;
     s->view = view_create(512, 256, 400);
     s->target = image_create(512, 256, IMG_DEPTH);

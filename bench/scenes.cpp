@@ -23,30 +23,12 @@
 
 namespace {
 
-Image *flat(int32_t width, int32_t height, uint32_t word) {
-    Image *p = image_create(width, height, 0);
-    for (int32_t i = 0; i < width * height; i++) p->pixels[i] = word;
-    return p;
-}
-
 // The stage as the preload leaves it, with plain bars and captions, reading the forge's files.
 bool stage_ready() {
     static bool ready = [] {
         cpu_detect();
         file_set_data_dir(QM_FORGE_DIR);
-        FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-        WorkImageA = image_create(512, 256, 7);
-        WorkImageB = image_create(512, 256, 7);
-        WorkImageLarge = image_create(512, 512, 7);
-        BarUp = flat(304, 29, pixel_rgb(40, 40, 60));
-        BarDown = flat(304, 29, pixel_rgb(60, 40, 40));
-        BarLeft = flat(24, 307, pixel_rgb(40, 60, 40));
-        BarRight = flat(24, 307, pixel_rgb(60, 60, 40));
-        for (int n = 1; n <= 12; n++) {
-            const bool upright = n == 3 || n == 4 || n == 9 || n == 10;
-            TextStrip[n] = flat(upright ? 24 : 256, upright ? 256 : 24, pixel_rgb(200, 200, 200));
-        }
-        return FrameBuffer && WorkImageA && WorkImageB && WorkImageLarge;
+        return stage_create_images() && stage_plain_pictures();
     }();
     return ready;
 }

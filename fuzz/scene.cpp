@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     write_file("a.lwo", TRIANGLE, sizeof TRIANGLE);
     write_file("in.lws", data, size);
     data_clear_error();
-    Scene *s = load_scene("in.lws", 64, 32, 400.0f, 0x51);
+    Scene *s = load_scene("in.lws", 64, 32, 400.0f, SCENE_PART_FLAGS);
     if (s)
         check_scene(s);
     else if (data_last_error()[0] == '\0')

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev zlib1g-dev libpng-dev imagemagick
+  libjpeg62-turbo-dev zlib1g-dev libpng-dev libxxhash-dev imagemagick
   libclang-rt-14-dev
   # the show on a desktop: window, sound, module player, setup dialog
   libsdl2-dev libgtk-3-dev libopenmpt-dev

@@ -1,5 +1,5 @@
-// helpers.h -- temporary folders, whole files, a command's output and PNG pictures, for every test
-// program
+// helpers.h -- temporary folders, whole files, running a command and PNG pictures, for every
+// test program
 #pragma once
 
 #include <cstdio>
@@ -43,16 +43,27 @@ inline void write_text(const std::string &path, const std::string &bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// What a shell command line writes on stdout; *status gets its exit status (-1 when it could
-// not run or a signal ended it).
-inline std::string run_output(const std::string &command, int *status = nullptr) {
-    std::string text;
-    FILE *pipe = popen(command.c_str(), "r");
-    char buf[4096];
-    for (size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) text.append(buf, n);
-    int raw = pipe ? pclose(pipe) : -1;
-    if (status) *status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return text;
+// What a command wrote and how it ended.
+struct CommandResult {
+    int status;      // its exit status; -1 when it could not run or a signal ended it
+    std::string out; // what it wrote on stdout
+    std::string err; // what it wrote on stderr
+};
+
+// Runs a shell command line and waits for it, keeping what it writes. Redirections in the line
+// act inside it: "cmd 2>&1 >/dev/null" hands back cmd's stderr as out. The one way the tests run
+// a command to its end (start_program in tests/shell starts one to signal it).
+inline CommandResult run_command(const std::string &command) {
+    TempDir dir;
+    const std::string out = dir + "/out", err = dir + "/err";
+    int raw = std::system(("(" + command + "\n) >'" + out + "' 2>'" + err + "'").c_str());
+    int status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return {status, read_text(out), read_text(err)};
+}
+
+// 1 when the shell finds the program name.
+inline bool have_program(const std::string &name) {
+    return run_command("command -v " + name).status == 0;
 }
 
 // A PNG file's pixels as 8-bit RGB, or RGBA with alpha; no pixels when it cannot be read.

@@ -4,7 +4,9 @@
 #include <cstdint>
 
 // 1 when the blits and the sprite drawer may take their packed-arithmetic paths, 0 for the
-// plain ones. Set by cpu_detect; tests may flip it to compare the two paths.
+// plain ones. Set by cpu_detect; tests may flip it to compare the two paths. The name is
+// historical: no path uses MMX; it means "the packed paths may run", whatever instructions the
+// build packs with.
 extern int32_t has_mmx;
 
 // 1 when the processor has SSSE3's byte shuffle (pshufb), which the screen conversion uses to

@@ -10,9 +10,17 @@
 
 // Creation flags.
 constexpr int32_t IMG_ALIGNED = 0x01;        // pixels in a 32 KB-aligned block
+constexpr int32_t IMG_ALIGNED_DEPTH = 0x02;  // asked for, but no effect: the depth buffer is
+                                             // always a plain block
 constexpr int32_t IMG_ALIGNED_LOOKUP = 0x04; // the lookup table in a 32 KB-aligned block
 constexpr int32_t IMG_LOOKUP = 0x40;         // allocate the lookup table
 constexpr int32_t IMG_DEPTH = 0x80;          // allocate the depth buffer
+
+// What the work images ask for (7): every block aligned, though none is made but the pixels.
+constexpr int32_t IMG_WORK = IMG_ALIGNED | IMG_ALIGNED_DEPTH | IMG_ALIGNED_LOOKUP;
+// What the frame buffer and a scene's own target picture ask for (0x87): a work image with a
+// depth buffer.
+constexpr int32_t IMG_WORK_DEPTH = IMG_WORK | IMG_DEPTH;
 
 constexpr size_t IMG_LOOKUP_SIZE = 262144; // bytes of the optional lookup table
 constexpr size_t IMG_PIXEL_SLACK = 32;     // spare bytes after the last pixel word

@@ -95,19 +95,3 @@ void mem_copy(void *dst, const void *src, size_t n) {
 void mem_fill(void *dst, uint8_t value, size_t n) {
     std::memset(dst, value, n);
 }
-
-int list_init(PtrList *list) {
-    list->items = static_cast<void **>(mem_alloc(sizeof(void *)));
-    list->count = 0;
-    return list->items != nullptr;
-}
-
-int list_append(PtrList *list, void *item) {
-    size_t bytes = (size_t(list->count) + 1) * sizeof(void *);
-    void **items = static_cast<void **>(mem_resize(list->items, bytes));
-    if (!items) return 0;
-    items[list->count] = item;
-    list->items = items;
-    list->count++;
-    return 1;
-}

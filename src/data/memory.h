@@ -40,15 +40,3 @@ void mem_free_all();
 // Copies n bytes; fills n bytes with one value.
 void mem_copy(void *dst, const void *src, size_t n);
 void mem_fill(void *dst, uint8_t value, size_t n);
-
-// A list of pointers with no spare capacity: every append reallocates.
-struct PtrList {
-    void **items;
-    int32_t count;
-};
-
-// Starts an empty list (a 4-byte block). Returns 0 when memory fails.
-int list_init(PtrList *list);
-
-// Appends one pointer. Returns 0 (list unchanged) when memory fails.
-int list_append(PtrList *list, void *item);

@@ -394,7 +394,9 @@ static void bounding_box(const SceneObject *obj, float start, Vec3 &lo, Vec3 &hi
     }
 }
 
-float object_diagonal(const SceneObject *obj) {
+// The length of the diagonal of the points' bounding box; with no points, that of the initial
+// box whose corners are +-999999.9.
+static float object_diagonal(const SceneObject *obj) {
     Vec3 lo, hi, d;
     bounding_box(obj, 999999.9f, lo, hi);
     vec_sub(d, hi, lo);

@@ -75,7 +75,3 @@ Face *new_faces(int n);
 // n surfaces with the defaults (white, texture size, centre and wrap 1.0). Null when memory
 // runs out or n is negative. Valid until mem_free_all.
 Surface *new_surfaces(int n);
-
-// The length of the diagonal of the points' bounding box; with no points, that of the initial
-// box whose corners are +-999999.9.
-float object_diagonal(const SceneObject *obj);

@@ -566,8 +566,7 @@ void render_scene_ticks(Scene *scene, float ticks) {
     if (fresh) animate(scene, ticks);
     RenderView *view = scene->view;
     const SidePlanes planes = side_planes(view);
-    const int order = scene->flags & SCENE_ORDER_MASK;
-    if (order == 1 || order == 3) {
+    if (scene->flags & SCENE_DEPTH_SORTED) {
         if (fresh) {
             transform_and_collect(scene);
         } else {

@@ -481,6 +481,11 @@ static bool build_objects(const char *path, const SceneDoc *doc, Scene *scene) {
     return true;
 }
 
+// A zeroed camera. Null when memory runs out. Valid until mem_free_all.
+static Camera *new_camera() {
+    return static_cast<Camera *>(mem_alloc(sizeof(Camera)));
+}
+
 static bool build_lights_and_camera(const char *path, const SceneDoc *doc, Scene *scene) {
     for (int i = 0; i < doc->light_count; i++) {
         Light *light = new_light();
@@ -583,8 +588,4 @@ Light *new_light() {
     light->intensity = LIGHT_DEFAULT_INTENSITY;
     light->range = LIGHT_DEFAULT_RANGE;
     return light;
-}
-
-Camera *new_camera() {
-    return static_cast<Camera *>(mem_alloc(sizeof(Camera)));
 }

@@ -4,24 +4,29 @@
 // Everything here comes from the block registry and lives until shut-down (mem_free_all).
 #pragma once
 
+#include "data/image.h"
 #include "engine/math3d.h"
 
 #include <cstdint>
 
-struct Image;
 struct Motion;
 struct RenderView;
 struct SceneObject;
 
-// Scene flags. Bits 0-1 select the draw order: 1 or 3 depth-sorted, 0 or 2 object order.
-constexpr int SCENE_ORDER_MASK = 0x03;
+// Scene flags. Bits 0-1 are the draw order, of which only bit 0 counts: orders 1 and 3 sort
+// every visible face far to near, 0 and 2 draw the objects in file order.
 constexpr int SCENE_DEPTH_SORTED = 0x01;
-constexpr int SCENE_ANIMATE = 0x10;   // advance the clock and the motions every frame
-constexpr int SCENE_FROZEN = 0x20;    // no clock or motion update (unless SCENE_ANIMATE)
-constexpr int SCENE_NO_TARGET = 0x40; // the caller supplies the target picture
+constexpr int SCENE_ORDER_SPARE = 0x02; // no effect (the light scene asks for order 3)
+constexpr int SCENE_ANIMATE = 0x10;     // advance the clock and the motions every frame
+constexpr int SCENE_FROZEN = 0x20;      // no clock or motion update (unless SCENE_ANIMATE)
+constexpr int SCENE_NO_TARGET = 0x40;   // the caller supplies the target picture
 
-// The target picture a scene makes for itself (image_create flags).
-constexpr int SCENE_TARGET_IMAGE_FLAGS = 0x87;
+// How the show's parts load their scenes (0x51): depth-sorted, animated, drawn into a picture
+// the part gives (the FrameBuffer or a work image).
+constexpr int SCENE_PART_FLAGS = SCENE_DEPTH_SORTED | SCENE_ANIMATE | SCENE_NO_TARGET;
+
+// The target picture a scene makes for itself: the frame buffer's flags.
+constexpr int SCENE_TARGET_IMAGE_FLAGS = IMG_WORK_DEPTH;
 
 // Light types as lighting reads them (type & 0xF).
 constexpr int LIGHT_DEFAULT_TYPE = 2;
@@ -88,6 +93,3 @@ int scene_add_light(Scene *scene, Light *light);
 // A light with the defaults (type 2, intensity 255, range 200). Null when memory runs out.
 // Valid until mem_free_all.
 Light *new_light();
-
-// A zeroed camera. Null when memory runs out. Valid until mem_free_all.
-Camera *new_camera();

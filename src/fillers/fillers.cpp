@@ -18,7 +18,8 @@ static const Filler filler_slots[FILL_SLOT_COUNT] = {
 
 const Filler *const filler_table = filler_slots;
 
-int fill_slot_of(int kind) {
+// The filler_table slot for a value of flags & FILL_KIND_MASK, FILL_SLOT_NONE when none.
+static int fill_slot_of(int kind) {
     switch (kind) {
     case FACE_POINT:
         return FILL_SLOT_POINT;

@@ -51,9 +51,6 @@ extern const Filler *const filler_table;
 // slot of flags & FILL_KIND_MASK; any other kind (and a missing filler) draws nothing.
 void dispatch_fill(const Face *face, Image *target);
 
-// The filler_table slot for a value of flags & FILL_KIND_MASK, FILL_SLOT_NONE when none.
-int fill_slot_of(int kind);
-
 // One pixel: pixel (trunc x, trunc y) of vertex 0 becomes the colour word (inside only).
 void fill_point(const Face *face, Image *target);
 

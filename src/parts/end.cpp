@@ -16,7 +16,6 @@
 #include "stage/music.h"
 #include "stage/stage.h"
 
-constexpr int END_SCENE_FLAGS = 0x51; // depth-sorted, animated, drawn into the frame buffer
 constexpr float END_FOCAL = 400.0f;
 constexpr float END_LIGHT_RANGE = 100.0f;
 constexpr Vec3 END_LIGHT_POSITION = {0.0f, 0.0f, -530.0f};
@@ -49,7 +48,7 @@ void end_reset() {
 
 // Loads every file in order and stops at the first that fails, reporting it.
 static int load_files() {
-    end_data.scene = load_scene(END_SCENE_FILE, 512, 256, END_FOCAL, END_SCENE_FLAGS);
+    end_data.scene = load_scene(END_SCENE_FILE, 512, 256, END_FOCAL, SCENE_PART_FLAGS);
     if (end_data.scene) end_data.scene->target = FrameBuffer;
     int ok = end_data.scene && (end_data.back = load_jpeg(END_BACK_FILE, 0)) &&
              (end_data.texture = load_jpeg(END_TEXTURE_FILE, 0)) &&

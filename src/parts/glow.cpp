@@ -50,10 +50,6 @@ const GlowState *glow_state() {
     return &glow;
 }
 
-const Scene *glow_current_scene() {
-    return glow_scene;
-}
-
 void glow_reset() {
     glow = GlowState{};
 }
@@ -109,7 +105,7 @@ int glow_load() {
     if (!glow_mask) return 0;
     preload_key_text(glow_overlay, GLOW_KEY);
     if (!load_captions()) return 0;
-    glow_scene = load_scene(GLOW_SCENE, GLOW_WIDTH, GLOW_HEIGHT, 400.0f, 0x51);
+    glow_scene = load_scene(GLOW_SCENE, GLOW_WIDTH, GLOW_HEIGHT, 400.0f, SCENE_PART_FLAGS);
     if (!glow_scene || !dress_scene()) return 0;
     glow.blur_factor = 0.06f;
     glow.ending = 0;

@@ -32,6 +32,3 @@ const GlowState *glow_state();
 
 // Puts the whole state back to its program-start values (a new show in the same process).
 void glow_reset();
-
-// The part's scene once loaded (null before), for inspection. Valid for the life of the program.
-const Scene *glow_current_scene();

@@ -99,7 +99,9 @@ static Image *load_jpeg_sized(const char *name, int32_t width, int32_t height, i
     return check_size(load_jpeg(name, 0), name, width, height, at_least);
 }
 
-void intro_mark_key(Image *credit) {
+// Marks the colour key of a credits picture: mask byte 1 where the pixel has the colours of the
+// top-left pixel, 0 elsewhere.
+static void intro_mark_key(Image *credit) {
     uint32_t *p = credit->pixels;
     const uint32_t key = p[0] & 0xFFFFFF00u;
     for (int32_t i = 0; i < credit->width * credit->height; i++)
@@ -385,8 +387,11 @@ static void draw_credit(const Image *credit) {
                     INTRO_CREDIT_X, INTRO_CREDIT_Y);
 }
 
-void intro_dissolve(const Image *old_credit, const Image *next_credit, const Image *mask,
-                    int32_t threshold, Image *dst) {
+// One frame of a dissolve between two credits (320 x 64; null for no picture) placed at the
+// credits' place in dst: where mask's red byte is below threshold the next picture shows, the
+// old one elsewhere; only pixels of mask byte 0 are written.
+static void intro_dissolve(const Image *old_credit, const Image *next_credit, const Image *mask,
+                           int32_t threshold, Image *dst) {
     if (dst->width < INTRO_CREDIT_X + INTRO_CREDIT_WIDTH ||
         dst->height < INTRO_CREDIT_Y + INTRO_CREDIT_HEIGHT)
         return;

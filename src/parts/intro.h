@@ -76,13 +76,3 @@ void intro_draw_tunnel_plain(const uint16_t *table, const Image *texture, float 
 // time with SSE2 where there is SSE2, giving the pixels of intro_add_bob_plain.
 void intro_add_bob(Image *background, const Image *bob, int32_t x, int32_t y);
 void intro_add_bob_plain(Image *background, const Image *bob, int32_t x, int32_t y);
-
-// Marks the colour key of a credits picture: mask byte 1 where the pixel has the colours of the
-// top-left pixel, 0 elsewhere.
-void intro_mark_key(Image *credit);
-
-// One frame of a dissolve between two credits (320 x 64; null for no picture) placed at the
-// credits' place in dst: where mask's red byte is below threshold the next picture shows, the
-// old one elsewhere; only pixels of mask byte 0 are written.
-void intro_dissolve(const Image *old_credit, const Image *next_credit, const Image *mask,
-                    int32_t threshold, Image *dst);

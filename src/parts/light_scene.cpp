@@ -28,7 +28,7 @@ constexpr int32_t FRAME_HEIGHT = LIGHT_TUNNEL_HEIGHT;
 constexpr int32_t FRAME_PIXELS = FRAME_WIDTH * FRAME_HEIGHT;
 
 // The scene: depth-sorted, animated, drawn into the frame buffer; its clock runs 1.3 times fast.
-constexpr int SCENE_FLAGS = SCENE_ANIMATE | SCENE_NO_TARGET | 0x03;
+constexpr int SCENE_FLAGS = SCENE_PART_FLAGS | SCENE_ORDER_SPARE;
 constexpr float SCENE_FOCAL = 400.0f;
 constexpr float SCENE_SPEED = 1.3f;
 
@@ -183,7 +183,11 @@ static void make_glow(SceneObject *object) {
     }
 }
 
-int light_scene_dress(Scene *scene_to_dress, Image *texture, const char *name) {
+// Dresses a loaded scene as the part plays it: its first light as a fixed lamp before the
+// camera, its last object wrapped in texture and depth-tested, and every object before the
+// next-to-last one turned into depth-tested additive glow. Returns 0, with the reason naming
+// name, when the scene has no object or no light.
+static int light_scene_dress(Scene *scene_to_dress, Image *texture, const char *name) {
     const int count = scene_to_dress->object_count;
     if (count < 1 || scene_to_dress->light_count < 1) {
         data_error("%s: the scene needs an object and a light (it has %d and %d)", name, count,

@@ -49,9 +49,3 @@ void light_scene_draw_tunnel(const uint16_t *table, const Image *texture, uint32
 // must equal.
 void light_scene_draw_tunnel_plain(const uint16_t *table, const Image *texture, uint32_t offset,
                                    Image *dst);
-
-// Dresses a loaded scene as the part plays it: its first light as a fixed lamp before the
-// camera, its last object wrapped in texture and depth-tested, and every object before the
-// next-to-last one turned into depth-tested additive glow. Returns 0, with the reason naming
-// name, when the scene has no object or no light.
-int light_scene_dress(Scene *scene, Image *texture, const char *name);

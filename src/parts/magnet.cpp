@@ -98,7 +98,10 @@ static uint32_t clamp_byte(double value) {
     return value <= 0.0 ? 0 : value >= 255.0 ? 255 : uint32_t(value);
 }
 
-void magnet_build_shade_table(const uint32_t *palette, uint32_t *table) {
+// Fills table (65,536 pixel words, index colour * 256 + intensity) from palette (256 pixel
+// words): each channel a / 256 lit by cos theta, theta = (255 - intensity) / 256 * pi / 2, with
+// a white highlight 0.9 cos^5(2 theta) while theta < pi / 4, clamped to 0..255.
+static void magnet_build_shade_table(const uint32_t *palette, uint32_t *table) {
     const double quarter = 3.14159265358979323846 / 2.0;
     for (int i = 0; i < 256; i++) {
         const double theta = (255 - i) / 256.0 * quarter;
@@ -351,7 +354,7 @@ int magnet_load() {
         return 0;
     }
     if (!load_shapes() || !load_pictures() || !prepare_maps()) return 0;
-    magnet_scene = load_scene(MAGNET_SCENE, MAGNET_WIDTH, MAGNET_HEIGHT, 400.0f, 0x51);
+    magnet_scene = load_scene(MAGNET_SCENE, MAGNET_WIDTH, MAGNET_HEIGHT, 400.0f, SCENE_PART_FLAGS);
     if (!magnet_scene || !check_scene() || !build_morph()) return 0;
     magnet_scene->target = WorkImageA;
     magnet_scene->speed = 1.5f;

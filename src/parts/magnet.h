@@ -31,11 +31,6 @@ const MagnetState *magnet_state();
 // process).
 void magnet_reset();
 
-// Fills table (65,536 pixel words, index colour * 256 + intensity) from palette (256 pixel
-// words): each channel a / 256 lit by cos theta, theta = (255 - intensity) / 256 * pi / 2, with
-// a white highlight 0.9 cos^5(2 theta) while theta < pi / 4, clamped to 0..255.
-void magnet_build_shade_table(const uint32_t *palette, uint32_t *table);
-
 // Fills table (65,536 pixel words, index colour * 256 + level) from palette: with
 // c = cos(level * pi / 512), each channel 255 c^3 + channel * c, clamped to 0..255. Level 0 is
 // white; the higher the level, the darker.

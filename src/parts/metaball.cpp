@@ -249,7 +249,7 @@ static int create_target() {
 
 // The scene's first object carries the grid: its first eight points are the cube's corners.
 static int load_cube_scene() {
-    meta_scene = load_scene(META_SCENE, 512, 256, 400.0f, 0x51);
+    meta_scene = load_scene(META_SCENE, 512, 256, 400.0f, SCENE_PART_FLAGS);
     if (!meta_scene) return 0;
     if (meta_scene->object_count < 1 || meta_scene->objects[0]->point_count < 8) {
         data_error("%s: the first object needs the eight corners of a cube", META_SCENE);

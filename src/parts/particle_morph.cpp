@@ -39,7 +39,6 @@ constexpr float MORPH_SWING = 900.0f; // morph time = (cos(angle) + 1) * 900
 constexpr float MORPH_PACE = 0.002f;
 
 // The scene: depth-sorted, animated, drawn into a work image; its clock runs 1.5 times fast.
-constexpr int SCENE_FLAGS = SCENE_ANIMATE | SCENE_NO_TARGET | SCENE_DEPTH_SORTED;
 constexpr float SCENE_FOCAL = 400.0f;
 constexpr float SCENE_SPEED = 1.5f;
 constexpr float TURN_PITCH = 0.013f, TURN_HEADING = 0.015f, TURN_BANK = 0.01f;
@@ -64,6 +63,18 @@ constexpr int32_t LEFT_BAR_Y = 32, RIGHT_BAR_Y = -79;
 constexpr int32_t LEFT_CAPTION_Y = 32, RIGHT_CAPTION_Y = -22;
 constexpr int LEFT_CAPTION = 9, RIGHT_CAPTION = 10;
 
+// Everything the part animates; times and speeds in ticks. Set by particle_morph_load.
+struct ParticleMorphState {
+    float clock;           // ticks since the part started; the fade-out starts above 970
+    float brightness;      // 256, falling one step per tick during the fade-out
+    float morph_angle;     // 0.002 per tick; morph time = (cos(angle) + 1) * 900
+    float roto_phase_a;    // 0.025 per tick; rotozoom angle = sin(a) + 1
+    float roto_phase_b;    // 0.022 per tick; rotozoom zoom = cos(b) / 3 + 1
+    float dissolve_level;  // 0.9 per tick while below 256
+    int32_t threshold;     // trunc(dissolve_level) of the last frame
+    float left_x, right_x; // the side bars, -32 sliding to 0 and 512 sliding to 488
+};
+
 static ParticleMorphState state;
 static Rotozoom rotozoom;
 static Image *background;
@@ -74,14 +85,6 @@ static Scene *scene;
 static SceneObject *cloud;
 static SceneObject *shapes[SHAPES];
 static MorphSequence *morph;
-
-const ParticleMorphState *particle_morph_state() {
-    return &state;
-}
-
-const SceneObject *particle_morph_cloud() {
-    return cloud;
-}
 
 // Double-precision cosine and sine of a float phase, the same bits on every machine.
 static double part_cos(float x) {
@@ -216,7 +219,7 @@ static int work_images_ready() {
 
 static int load_particle_scene() {
     scene = load_scene(SCENE_NAME, PARTICLE_FRAME_WIDTH, PARTICLE_FRAME_HEIGHT, SCENE_FOCAL,
-                       SCENE_FLAGS);
+                       SCENE_PART_FLAGS);
     if (!scene) return 0;
     if (scene->object_count < 1) {
         data_error("%s: the scene has no objects; the first must be the particle cloud",

@@ -16,18 +16,6 @@ constexpr int32_t PARTICLE_FRAME_WIDTH = 512;
 constexpr int32_t PARTICLE_FRAME_HEIGHT = 256;
 constexpr int32_t PARTICLE_TEXTURE_SIDE = 256; // the rotozoom reads 65,536 texels, 256 a row
 
-// Everything the part animates; times and speeds in ticks. Set by particle_morph_load.
-struct ParticleMorphState {
-    float clock;           // ticks since the part started; the fade-out starts above 970
-    float brightness;      // 256, falling one step per tick during the fade-out
-    float morph_angle;     // 0.002 per tick; morph time = (cos(angle) + 1) * 900
-    float roto_phase_a;    // 0.025 per tick; rotozoom angle = sin(a) + 1
-    float roto_phase_b;    // 0.022 per tick; rotozoom zoom = cos(b) / 3 + 1
-    float dissolve_level;  // 0.9 per tick while below 256
-    int32_t threshold;     // trunc(dissolve_level) of the last frame
-    float left_x, right_x; // the side bars, -32 sliding to 0 and 512 sliding to 488
-};
-
 // A rotating, zooming view of a 256-wide texture.
 struct Rotozoom {
     int32_t centre_x, centre_y; // 256, 128
@@ -43,14 +31,6 @@ int particle_morph_load();
 
 // Draws one frame into the FrameBuffer; 1 while the part goes on, 0 once it has faded to black.
 int particle_morph_run();
-
-// The part's state. Valid for the whole program; changed by particle_morph_load and
-// particle_morph_run.
-const ParticleMorphState *particle_morph_state();
-
-// The morphing cloud (the scene's first object), or null before a successful load. Valid for
-// the whole program.
-const SceneObject *particle_morph_cloud();
 
 // Fills the whole of dst from the rotozoom's texture. The texture coordinates are 16.16 fixed
 // point in 32-bit integers (wrapping), shifted arithmetically; the texel index wraps at 65,536.

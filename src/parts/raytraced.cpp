@@ -28,7 +28,9 @@ static TraceScene *raytraced_scene;
 static float raytraced_clock;
 static float raytraced_brightness;
 
-void raytraced_to_tracer(uint32_t *pixels, int32_t n) {
+// Turns n pixel words into tracer words in place: rotated right by 8 bits, so the mask byte
+// lands in byte 3.
+static void raytraced_to_tracer(uint32_t *pixels, int32_t n) {
     for (int32_t i = 0; i < n; i++) pixels[i] = pixels[i] << 24 | pixels[i] >> 8;
 }
 

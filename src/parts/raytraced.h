@@ -6,10 +6,6 @@
 
 #include <cstdint>
 
-// Turns n pixel words into tracer words in place: rotated right by 8 bits, so the mask byte
-// lands in byte 3.
-void raytraced_to_tracer(uint32_t *pixels, int32_t n);
-
 // Turns n tracer words back into pixel words in place. The mask byte takes a copy of red.
 // has_mmx selects a packed path; both give the same words.
 void raytraced_from_tracer(uint32_t *pixels, int32_t n);

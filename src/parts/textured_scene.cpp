@@ -19,7 +19,6 @@
 constexpr int32_t TEXTURED_WIDTH = 512;
 constexpr int32_t TEXTURED_HEIGHT = 256;
 constexpr float TEXTURED_FOCAL = 400.0f;
-constexpr int TEXTURED_SCENE_FLAGS = 0x51; // depth-sorted, animated, drawn into the FrameBuffer
 constexpr float TEXTURED_SCENE_SPEED = 0.8f;
 constexpr int32_t TEXTURED_MAP_SIDE = 256;
 
@@ -94,7 +93,10 @@ static void hook_face(const SceneObject *object, Face &face, const TexturedPictu
     face.draw_hook = fill_unit_textured;
 }
 
-void textured_scene_dress(SceneObject *object, const TexturedPictures *pictures) {
+// Sets the mapping of every surface of object, hooks fill_unit_textured into every face that
+// is not a flare, maps the coordinates, gives flares their sprite and rescales the first
+// coordinate set of every face from texels to 0..1.
+static void textured_scene_dress(SceneObject *object, const TexturedPictures *pictures) {
     for (int s = 0; s < object->surface_count; s++) set_surface(object->surfaces[s], pictures);
     for (int f = 0; f < object->face_count; f++)
         if (!(object->faces[f].flags & FACE_FLARE)) hook_face(object, object->faces[f], pictures);
@@ -122,7 +124,7 @@ int textured_scene_load() {
         return 0;
     }
     Scene *scene = load_scene(TEXTURED_SCENE_FILE, TEXTURED_WIDTH, TEXTURED_HEIGHT, TEXTURED_FOCAL,
-                              TEXTURED_SCENE_FLAGS);
+                              SCENE_PART_FLAGS);
     if (!scene) return 0;
     scene->target = FrameBuffer;
     scene->speed = TEXTURED_SCENE_SPEED;

@@ -30,11 +30,6 @@ struct TexturedPictures {
     Image *flare;  // sprite of every flare face
 };
 
-// Sets the mapping of every surface of object, hooks fill_unit_textured into every face that
-// is not a flare, maps the coordinates, gives flares their sprite and rescales the first
-// coordinate set of every face from texels to 0..1.
-void textured_scene_dress(SceneObject *object, const TexturedPictures *pictures);
-
 // Sets the part's state as the load leaves it (both values 0).
 void textured_scene_restart();
 

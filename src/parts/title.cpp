@@ -45,7 +45,7 @@ int title_load() {
 
 // Blocks are B pixels wide and B / 2 rows tall. Each run of B pixels shows the picture pixel
 // where the run began; the first B + 1 pixels of a row carry the last sample of the row above.
-void title_pixelate(const Image *picture, Image *target, float block_size) {
+static void title_pixelate(const Image *picture, Image *target, float block_size) {
     if (block_size < 2.0f) {
         blit_copy(picture, target, 0, 0, TITLE_WIDTH, TITLE_HEIGHT, 0, 0);
         return;

@@ -12,10 +12,6 @@ void icon_set_file(const char *path) {
     std::snprintf(icon_path, sizeof icon_path, "%s", path ? path : "");
 }
 
-const char *icon_file() {
-    return icon_path[0] ? icon_path : nullptr;
-}
-
 // Window managers want small icons; anything larger is not an icon we made.
 constexpr uint32_t ICON_MAX_SIDE = 1024;
 

@@ -16,9 +16,6 @@ struct IconPixels {
 // Names the PNG file the icon is read from (copied), or forgets it (nullptr).
 void icon_set_file(const char *path);
 
-// The file named by icon_set_file, or nullptr.
-const char *icon_file();
-
 // Reads the icon file. Returns 1 with *icon filled, or 0 (no file named, unreadable, damaged, or
 // larger than 1024 x 1024) with *icon empty.
 int icon_read(IconPixels *icon);

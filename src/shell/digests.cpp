@@ -30,7 +30,9 @@ int digests_start(const char *path) {
     return 1;
 }
 
-uint64_t digests_frame(const uint32_t *pixels, int32_t count, int32_t brightness) {
+// The digest of a frame: XXH64 of the frame buffer's pixel words (mask bytes included) seeded
+// with the brightness present shows them at (clamped to 0..512).
+static uint64_t digests_frame(const uint32_t *pixels, int32_t count, int32_t brightness) {
     int32_t shown = std::clamp(brightness, BRIGHTNESS_BLACK, BRIGHTNESS_WHITE);
     return digest_bytes(pixels, size_t(count) * sizeof(uint32_t), uint64_t(shown));
 }

@@ -13,7 +13,3 @@ void digests_capture();
 
 // Closes the file. Returns 1, or 0 when a write failed (reported as a fault).
 int digests_finish();
-
-// The digest of a frame: XXH64 of the frame buffer's pixel words (mask bytes included) seeded
-// with the brightness present shows them at (clamped to 0..512).
-uint64_t digests_frame(const uint32_t *pixels, int32_t count, int32_t brightness);

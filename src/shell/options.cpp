@@ -2,12 +2,14 @@
 
 #include "shell/options.h"
 
+#include "data/answer.h"
 #include "data/memory.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
 
 #ifndef QM_VERSION
 #define QM_VERSION "0"
@@ -41,7 +43,8 @@ static const char usage_text[] =
     "The options --depth, --vsync, --windowed and --sound-device imply --no-dialog.\n"
     "During the show: Escape ends it, N skips to the next part.\n";
 
-void options_defaults(Options *opts) {
+// The defaults: the dialog, 24 bits, no retrace wait, full screen, first sound device, part 1.
+static void options_defaults(Options *opts) {
     *opts = Options{};
     opts->show_dialog = 1;
     opts->color_depth = 24;
@@ -98,14 +101,69 @@ static OptionsResult bad(const char *fmt, const char *what) {
     return OPTIONS_BAD;
 }
 
-// Options that take a value; the value is argv[i + 1].
-static OptionsResult parse_valued(const char *name, const char *value, Options *opts) {
-    if (!std::strcmp(name, "--depth")) {
+// getopt_long's codes for the long options; 'h' is also -h.
+enum OptionCode {
+    OPT_HELP = 'h',
+    OPT_VERSION = 256,
+    OPT_NO_DIALOG,
+    OPT_VSYNC,
+    OPT_WINDOWED,
+    OPT_HEADLESS,
+    OPT_BENCHMARK,
+    OPT_DEPTH,
+    OPT_SOUND_DEVICE,
+    OPT_DATA,
+    OPT_PART,
+    OPT_TICKS,
+    OPT_FRAMES,
+    OPT_AT,
+    OPT_EVERY,
+    OPT_RECORD,
+    OPT_SCALE,
+    OPT_DIGESTS,
+};
+
+static const option long_options[] = {
+    {"help", no_argument, nullptr, OPT_HELP},
+    {"version", no_argument, nullptr, OPT_VERSION},
+    {"no-dialog", no_argument, nullptr, OPT_NO_DIALOG},
+    {"vsync", no_argument, nullptr, OPT_VSYNC},
+    {"windowed", no_argument, nullptr, OPT_WINDOWED},
+    {"headless", no_argument, nullptr, OPT_HEADLESS},
+    {"benchmark", no_argument, nullptr, OPT_BENCHMARK},
+    {"depth", required_argument, nullptr, OPT_DEPTH},
+    {"sound-device", required_argument, nullptr, OPT_SOUND_DEVICE},
+    {"data", required_argument, nullptr, OPT_DATA},
+    {"part", required_argument, nullptr, OPT_PART},
+    {"ticks", required_argument, nullptr, OPT_TICKS},
+    {"frames", required_argument, nullptr, OPT_FRAMES},
+    {"at", required_argument, nullptr, OPT_AT},
+    {"every", required_argument, nullptr, OPT_EVERY},
+    {"record", required_argument, nullptr, OPT_RECORD},
+    {"scale", required_argument, nullptr, OPT_SCALE},
+    {"digests", required_argument, nullptr, OPT_DIGESTS},
+    {nullptr, 0, nullptr, 0},
+};
+
+// "--name" of an option code, for messages.
+static const char *option_name(int code) {
+    static char name[32];
+    for (const option *o = long_options; o->name; o++)
+        if (o->val == code) std::snprintf(name, sizeof name, "--%s", o->name);
+    return name;
+}
+
+// Options that take a value; value is null when the command line ends before it.
+static OptionsResult parse_valued(int code, const char *value, Options *opts) {
+    const char *name = option_name(code);
+    switch (code) {
+    case OPT_DEPTH:
         if (!value || (std::strcmp(value, "16") && std::strcmp(value, "24")))
             return bad("--depth takes 16 or 24, not '%s'", value ? value : "");
         opts->color_depth = std::atoi(value);
         opts->show_dialog = 0;
-    } else if (!std::strcmp(name, "--sound-device")) {
+        break;
+    case OPT_SOUND_DEVICE:
         if (value && !std::strcmp(value, "none")) {
             opts->sound_device = OPT_SOUND_NONE;
         } else if (!parse_int(value, 0, 255, &opts->sound_device)) {
@@ -113,62 +171,69 @@ static OptionsResult parse_valued(const char *name, const char *value, Options *
                        value ? value : "");
         }
         opts->show_dialog = 0;
-    } else if (!std::strcmp(name, "--data")) {
+        break;
+    case OPT_DATA:
         if (!value || !*value) return bad("%s needs a folder", name);
         opts->data_dir = value;
-    } else if (!std::strcmp(name, "--part")) {
+        break;
+    case OPT_PART:
         if (!parse_int(value, 1, 12, &opts->start_part))
             return bad("--part takes a part number from 1 to 12, not '%s'", value ? value : "");
-    } else if (!std::strcmp(name, "--ticks")) {
+        break;
+    case OPT_TICKS:
         if (!parse_int(value, 1, INT32_MAX, &opts->stop_after))
             return bad("--ticks takes a number of ticks above 0, not '%s'", value ? value : "");
-    } else if (!std::strcmp(name, "--frames")) {
+        break;
+    case OPT_FRAMES:
         if (!value || !*value) return bad("%s needs a folder", name);
         opts->frames_dir = value;
-    } else if (!std::strcmp(name, "--at")) {
+        break;
+    case OPT_AT:
         if (!value || !parse_ticks(value, opts))
             return bad("--at takes ticks separated by commas, not '%s'", value ? value : "");
-    } else if (!std::strcmp(name, "--every")) {
+        break;
+    case OPT_EVERY:
         if (!parse_int(value, 1, INT32_MAX, &opts->frames_every))
             return bad("--every takes a number of ticks above 0, not '%s'", value ? value : "");
-    } else if (!std::strcmp(name, "--record")) {
+        break;
+    case OPT_RECORD:
         if (!value || !*value) return bad("%s needs a file name", name);
         opts->record_path = value;
-    } else if (!std::strcmp(name, "--digests")) {
+        break;
+    case OPT_DIGESTS:
         if (!value || !*value) return bad("%s needs a file name", name);
         opts->digests_path = value;
-    } else if (!std::strcmp(name, "--scale")) {
+        break;
+    case OPT_SCALE:
         if (!parse_int(value, 1, 8, &opts->record_scale))
             return bad("--scale takes a number from 1 to 8, not '%s'", value ? value : "");
+        break;
     }
     return OPTIONS_RUN;
 }
 
-static int takes_value(const char *name) {
-    static const char *const valued[] = {"--depth",  "--sound-device", "--data",  "--part",
-                                         "--frames", "--at",           "--every", "--record",
-                                         "--scale",  "--digests",      "--ticks"};
-    for (const char *v : valued)
-        if (!std::strcmp(name, v)) return 1;
-    return 0;
-}
-
-// Options without a value; 0 when name is none of them.
-static int parse_flag(const char *name, Options *opts) {
-    if (!std::strcmp(name, "--no-dialog")) {
+// Options without a value; 0 when code is none of them.
+static int parse_flag(int code, Options *opts) {
+    switch (code) {
+    case OPT_NO_DIALOG:
         opts->show_dialog = 0;
-    } else if (!std::strcmp(name, "--vsync")) {
+        break;
+    case OPT_VSYNC:
         opts->vertical_retrace = 1;
         opts->show_dialog = 0;
-    } else if (!std::strcmp(name, "--windowed")) {
+        break;
+    case OPT_WINDOWED:
         opts->windowed = 1;
         opts->show_dialog = 0;
-    } else if (!std::strcmp(name, "--headless")) {
+        break;
+    case OPT_HEADLESS:
         opts->headless = 1;
         opts->show_dialog = 0;
-    } else if (!std::strcmp(name, "--benchmark")) {
+        break;
+    case OPT_BENCHMARK:
         opts->benchmark = 1;
-    } else {
+        break;
+    default:
         return 0;
     }
     return 1;
@@ -199,23 +264,36 @@ static OptionsResult check(Options *opts) {
     return OPTIONS_RUN;
 }
 
+// --help and --version: OPTIONS_DONE, or OPTIONS_FAILED when stdout would not take the text.
+static OptionsResult answer(int code) {
+    char version[64];
+    std::snprintf(version, sizeof version, "quellmoor %s\n", QM_VERSION);
+    return answer_print("quellmoor", code == OPT_HELP ? usage_text : version) ? OPTIONS_DONE
+                                                                              : OPTIONS_FAILED;
+}
+
+// What getopt_long refused (code '?'), arg the word it refused.
+static OptionsResult refused(const char *arg) {
+    if (optopt >= OPT_VERSION) return bad("%s takes no value", option_name(optopt));
+    if (optopt) {
+        const char letter[3] = {'-', static_cast<char>(optopt), '\0'};
+        return bad("unknown option '%s'", letter);
+    }
+    return bad("unknown option '%s'", arg);
+}
+
 OptionsResult options_parse(int argc, char **argv, Options *opts) {
     options_defaults(opts);
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
-            std::fputs(usage_text, stdout);
-            return OPTIONS_DONE;
-        }
-        if (!std::strcmp(arg, "--version")) {
-            std::printf("quellmoor %s\n", QM_VERSION);
-            return OPTIONS_DONE;
-        }
-        if (parse_flag(arg, opts)) continue;
-        if (!takes_value(arg)) return bad("unknown option '%s'", arg);
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (parse_valued(arg, value, opts) != OPTIONS_RUN) return OPTIONS_BAD;
-        i++;
+    optind = 0; // a fresh scan, also when called again (the tests do)
+    opterr = 0; // the messages are ours
+    for (int code; (code = getopt_long(argc, argv, ":h", long_options, nullptr)) != -1;) {
+        if (code == OPT_HELP || code == OPT_VERSION) return answer(code);
+        if (code == '?') return refused(argv[optind - 1]);
+        // ':' is a value missing at the end of the line: its option says what it wanted.
+        if (code == ':') return parse_valued(optopt, nullptr, opts);
+        if (parse_flag(code, opts)) continue;
+        if (parse_valued(code, optarg, opts) != OPTIONS_RUN) return OPTIONS_BAD;
     }
+    if (optind < argc) return bad("unexpected argument '%s'", argv[optind]);
     return check(opts);
 }

@@ -32,14 +32,13 @@ struct Options {
 
 // What the caller does after options_parse.
 enum OptionsResult {
-    OPTIONS_RUN,  // play the show
-    OPTIONS_DONE, // --help or --version was answered on stdout: exit with status 0
-    OPTIONS_BAD,  // a usage error was reported on stderr: exit with status 2
+    OPTIONS_RUN,    // play the show
+    OPTIONS_DONE,   // --help or --version was answered on stdout: exit with status 0
+    OPTIONS_BAD,    // a usage error was reported on stderr: exit with status 2
+    OPTIONS_FAILED, // --help or --version could not be written (reported on stderr): status 1
 };
 
-// Fills opts from argv (argv[0] is the program). Messages go to stdout (help, version) or stderr
+// Fills opts from argv (argv[0] is the program), GNU style: "--depth 16" or "--depth=16", "--"
+// ends the options; getopt_long may reorder argv. Messages go to stdout (help, version) or stderr
 // (errors). Strings in opts point into argv; frames_at lives until mem_free_all.
 OptionsResult options_parse(int argc, char **argv, Options *opts);
-
-// The defaults: the dialog, 24 bits, no retrace wait, full screen, first sound device, part 1.
-void options_defaults(Options *opts);

@@ -16,17 +16,14 @@
 
 #include <cstdio>
 
-constexpr int32_t BYTE_RED = 1;
-constexpr int32_t BYTE_BLUE = 3;
-
 constexpr int32_t LOADING_STEPS = 8;
 constexpr int32_t DISSOLVE_FRAMES = 160;
 constexpr float DISSOLVE_RATE = 0.6f; // threshold growth per tick
 constexpr int32_t BAR_X = 196, BAR_Y = 91, BAR_WIDTH = 128, BAR_HEIGHT = 8;
 constexpr uint32_t BAR_COLOUR = pixel_rgb(255, 181, 5);
 
-// The part load routines of each loading step, in order. A null entry is a part this build does
-// not have yet.
+// The part load routines of each loading step, in order. A step is one eighth of the progress
+// bar, not a piece of work of its own: one step loads nothing. A null entry is no routine.
 struct PreloadStep {
     PartLoad first;
     PartLoad second;
@@ -67,62 +64,6 @@ static int clear_screen() {
     present(black, DISPLAY_WIDTH, DISPLAY_HEIGHT, 0);
     image_free(black);
     return 1;
-}
-
-static int create_work_images() {
-    FrameBuffer = create(512, 256, IMG_DEPTH | 7, "the frame buffer");
-    if (FrameBuffer) WorkImageA = create(512, 256, 7, "a work image");
-    if (WorkImageA) WorkImageB = create(512, 256, 7, "a work image");
-    if (WorkImageB) WorkImageLarge = create(512, 512, 7, "a work image");
-    return WorkImageLarge != nullptr;
-}
-
-int preload_bar_alpha(Image *picture, const Image *alpha, int32_t byte, const char *name) {
-    // The mask of every pixel comes from the same pixel of the alpha picture: it must cover it.
-    if (alpha->width < picture->width || alpha->height < picture->height) {
-        data_error("%s: the alpha picture is %d x %d, smaller than its bar (%d x %d)", name,
-                   alpha->width, alpha->height, picture->width, picture->height);
-        return 0;
-    }
-    for (int32_t y = 0; y < picture->height; y++) {
-        uint32_t *row = picture->pixels + size_t(y) * size_t(picture->width);
-        const uint32_t *alpha_row = alpha->pixels + size_t(y) * size_t(alpha->width);
-        for (int32_t x = 0; x < picture->width; x++)
-            row[x] = (row[x] & 0xFFFFFF00u) | (alpha_row[x] >> (8 * byte) & 0xFF);
-    }
-    return 1;
-}
-
-static int load_bars() {
-    return (BarDown = load_tga("data\\bardown.tga", 0)) &&
-           (BarUp = load_tga("data\\barup.tga", 0)) &&
-           (BarDownAlpha = load_tga("data\\bardowna.tga", 0)) &&
-           (BarUpAlpha = load_tga("data\\barupa.tga", 0)) &&
-           (BarLeft = load_tga("data\\barleft.tga", 0)) &&
-           (BarRight = load_tga("data\\baright.tga", 0)) &&
-           (BarLeftAlpha = load_tga("data\\barlefta.tga", 0)) &&
-           (BarRightAlpha = load_tga("data\\barighta.tga", 0));
-}
-
-static int load_text_strips() {
-    for (int n = 1; n <= 12; n++) {
-        char name[32];
-        std::snprintf(name, sizeof name, "data\\tx%d.tga", n);
-        if (!(TextStrip[n] = load_tga(name, 0))) return 0;
-    }
-    return 1;
-}
-
-static int load_shared_pictures() {
-    if (!load_bars() || !load_text_strips()) return 0;
-    for (int n = 1; n <= 12; n++) {
-        bool upright = n == 3 || n == 4 || n == 9 || n == 10;
-        preload_key_text(TextStrip[n], upright ? TEXT_KEY_UPRIGHT : TEXT_KEY_ACROSS);
-    }
-    return preload_bar_alpha(BarDown, BarDownAlpha, BYTE_RED, "data\\bardowna.tga") &&
-           preload_bar_alpha(BarUp, BarUpAlpha, BYTE_BLUE, "data\\barupa.tga") &&
-           preload_bar_alpha(BarLeft, BarLeftAlpha, BYTE_RED, "data\\barlefta.tga") &&
-           preload_bar_alpha(BarRight, BarRightAlpha, BYTE_RED, "data\\barighta.tga");
 }
 
 // The dissolve reads both pictures pixel for pixel alongside the FrameBuffer.
@@ -190,7 +131,7 @@ static int loading_screen() {
 int preload() {
     data_clear_error();
     sequencer_reset();
-    if (!clear_screen() || !create_work_images() || !load_shared_pictures()) return 0;
+    if (!clear_screen() || !stage_create_images() || !stage_load_pictures()) return 0;
     if (escape_seen()) return PRELOAD_ESCAPED;
     bool sound = show_settings.sound_device != SOUND_NONE;
     // The show would play silent and end with a failure: it ends now instead.

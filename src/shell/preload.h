@@ -17,7 +17,3 @@ enum PreloadResult {
 // Loads everything and plays the loading screen and its dissolve; then starts the music. A
 // tune that cannot be loaded fails it. Escape ends it at the next step or dissolve frame.
 int preload();
-
-// Sets each mask byte of picture to one colour byte (1 red, 2 green, 3 blue) of the same pixel
-// of alpha. Returns 0, with a reason, when alpha is smaller than picture.
-int preload_bar_alpha(Image *picture, const Image *alpha, int32_t byte, const char *name);

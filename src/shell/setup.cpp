@@ -55,7 +55,11 @@ static void program_dir(char *dir, size_t size) {
         dir[0] = '\0';
 }
 
-void setup_find_data(const char *data_option, char *dir, size_t size) {
+// The folder the show's data is read from: the --data folder when given, else the first of the
+// current folder, the program's folder, ../share/quellmoor beside the program's folder and the
+// installed data folder that holds quellmor.dat or data/loading.jpg (the current folder when
+// none does). Writes it into dir (size bytes).
+static void setup_find_data(const char *data_option, char *dir, size_t size) {
     if (data_option) {
         std::snprintf(dir, size, "%s", data_option);
         return;
@@ -173,7 +177,8 @@ static int start_up(const Options *opts) {
     return 1;
 }
 
-void shutdown() {
+// Stops the clock, the music and sound, closes the display and frees every memory block.
+static void shutdown() {
     clock_stop();
     music_shutdown();
     if (display_device) display_device->close();
@@ -201,6 +206,8 @@ static int prepare(int argc, char **argv, Options *opts) {
         return EXIT_SHOW_OK;
     case OPTIONS_BAD:
         return EXIT_SHOW_USAGE;
+    case OPTIONS_FAILED:
+        return EXIT_SHOW_FAILED;
     case OPTIONS_RUN:
         break;
     }

@@ -28,12 +28,3 @@ constexpr int EXIT_SHOW_USAGE = 2;  // a bad command line, or no display to show
 // The whole program: options, setup, start-up, preload, main loop, shut-down. Returns the exit
 // status.
 int show_main(int argc, char **argv);
-
-// The folder the show's data is read from: the --data folder when given, else the first of the
-// current folder, the program's folder, ../share/quellmoor beside the program's folder and the
-// installed data folder that holds quellmor.dat or data/loading.jpg (the current folder when
-// none does). Writes it into dir (size bytes).
-void setup_find_data(const char *data_option, char *dir, size_t size);
-
-// Stops the clock, the music and sound, closes the display and frees every memory block.
-void shutdown();

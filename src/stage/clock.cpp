@@ -13,7 +13,7 @@ static const TickerDriver *ticker;
 
 // The ticker thread is the only writer; the main thread only reads, so a load and a store are
 // enough (no read-modify-write race).
-void clock_tick() {
+static void clock_tick() {
     global_time.store(global_time.load(std::memory_order_relaxed) + 1.0f,
                       std::memory_order_release);
     tick_count.store(tick_count.load(std::memory_order_relaxed) + 1, std::memory_order_release);
@@ -37,10 +37,6 @@ int clock_stop() {
     ticker->stop();
     ticker = nullptr;
     return 1;
-}
-
-int clock_running() {
-    return ticker != nullptr;
 }
 
 void clock_step() {

@@ -36,12 +36,5 @@ int clock_stop();
 // Sets frame_time from the ticks since the previous update; nothing while the clock is stopped.
 void clock_update();
 
-// The tick: adds 1.0 to global_time and 1 to tick_count. Called by the ticker thread, or by
-// clock_step on a stepped clock.
-void clock_tick();
-
 // One frame's worth of time on a stepped clock (one tick); nothing on a real clock.
 void clock_step();
-
-// 1 while the clock runs.
-int clock_running();

@@ -72,7 +72,8 @@ void channel_tables_build(ChannelTables *tables, uint32_t red_mask, uint32_t gre
     tables->bytes = byte_channels(tables);
 }
 
-void display_reset_input() {
+// Forgets every key, click and the active flag (a new display, a test).
+static void display_reset_input() {
     mem_fill(key_down, 0, sizeof key_down);
     mem_fill(key_tapped, 0, sizeof key_tapped);
     mouse_click = 0;
@@ -125,7 +126,10 @@ int key_pressed(int32_t vk) {
     return 0;
 }
 
-int present_clip(PresentRect *r, const Image *image, int32_t screen_width, int32_t screen_height) {
+// Clips rect to the image and to a screen_width x screen_height screen. Returns 1 when pixels
+// remain to be shown.
+static int present_clip(PresentRect *r, const Image *image, int32_t screen_width,
+                        int32_t screen_height) {
     // Trim the source to the image, then the destination to the screen, moving the other
     // corner by the same amount.
     if (r->x0 < 0) r->dst_x -= r->x0, r->x0 = 0;

@@ -28,6 +28,8 @@ constexpr int32_t BRIGHTNESS_WHITE = 512;
 // white. present uses it clamped to 0..512.
 extern int32_t display_brightness;
 
+// The screen the show is presented on, whatever shows it: a window, the full screen or, headless,
+// memory only. Not a device of its own; the VideoDriver behind it talks to the system.
 struct DisplayDevice {
     int32_t width;          // 512
     int32_t height;         // 384
@@ -63,9 +65,6 @@ extern int32_t app_active;    // 1 while the show can be seen
 // 1 when key vk is held or a mouse click is pending (the click is then consumed), else 0.
 int key_pressed(int32_t vk);
 
-// Forgets every key, click and the active flag (a new display, a test).
-void display_reset_input();
-
 // Handles the driver's pending events (keys, clicks, focus, closing).
 void display_pump();
 
@@ -91,11 +90,6 @@ struct PresentRect {
     int32_t x0, y0, x1, y1; // source columns x0..x1-1, rows y0..y1-1
     int32_t dst_x, dst_y;   // screen position of (x0, y0)
 };
-
-// Clips rect to the image and to a screen_width x screen_height screen. Returns 1 when pixels
-// remain to be shown.
-int present_clip(PresentRect *rect, const Image *image, int32_t screen_width,
-                 int32_t screen_height);
 
 // Converts a clipped rectangle of image into screen memory (row y at screen + y * pitch,
 // bytes_per_pixel 2, 3 or 4) through the tables at brightness b (0..512).

@@ -24,7 +24,7 @@ TEST(ImageCreate, AllocatesZeroedBuffersTheFlagsAskForAndFreesThemAll) {
     Image *plain = image_create(7, 5, 0);
     EXPECT_TRUE(plain->lookup == nullptr && plain->depth == nullptr);
     EXPECT_TRUE(all_zero(plain->pixels, 7 * 5 * 4 + IMG_PIXEL_SLACK));
-    Image *frame = image_create(512, 256, 0x87); // what the frame buffer asks for
+    Image *frame = image_create(512, 256, IMG_WORK_DEPTH); // what the frame buffer asks for
     EXPECT_TRUE(aligned_32k(frame->pixels) && frame->lookup == nullptr);
     ASSERT_NE(frame->depth, nullptr);
     EXPECT_TRUE(all_zero(frame->depth, 512 * 256 * sizeof(float)));

@@ -128,7 +128,7 @@ TEST(RenderPaths, TrianglesInsideTheViewReachTheFillerAsThroughTheClipper) {
 // face_visible passes carry a depth key. A frozen frame afterwards reads the faces' own vertices,
 // not the points' projections of the frame before.
 TEST(RenderPaths, TheBackFaceTestOnProjectedPointsIsFaceVisible) {
-    Scene *scene = scene_create(512, 256, 400, 0x11); // sorted, animated, with a target
+    Scene *scene = scene_create(512, 256, 400, SCENE_DEPTH_SORTED | SCENE_ANIMATE); // with a target
     ASSERT_TRUE(scene && scene->target);
     Camera *cam = static_cast<Camera *>(mem_alloc(sizeof(Camera)));
     ASSERT_TRUE(scene_add_camera(scene, cam));

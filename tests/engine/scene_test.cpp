@@ -48,7 +48,7 @@ class SceneTest : public DataFolderTest {
         write("objects/tri.lwo",
               lwob({pnts({0, 0, 0, 0, 1, 0, 1, 0, 0}), srfs({"S"}), chunk("POLS", pols)}));
     }
-    Scene *load(const std::string &text, int flags = 0x51) {
+    Scene *load(const std::string &text, int flags = SCENE_PART_FLAGS) {
         write("test.lws", text);
         data_clear_error();
         return load_scene("test.lws", 512, 256, 400.0f, flags);
@@ -188,10 +188,10 @@ TEST_F(SceneTest, FormatVersionsAndFileNamesWithSpaces) {
 }
 
 TEST_F(SceneTest, CreatedScenesAnimateAndListTheirLightsTwice) {
-    Scene *s = scene_create(64, 32, 400.9f, 0x01);
-    EXPECT_EQ(s->flags, 0x11); // animated unless told otherwise
+    Scene *s = scene_create(64, 32, 400.9f, SCENE_DEPTH_SORTED);
+    EXPECT_EQ(s->flags, SCENE_DEPTH_SORTED | SCENE_ANIMATE); // animated unless told otherwise
     EXPECT_NE(s->target->depth, nullptr);
-    EXPECT_EQ(scene_create(64, 32, 400, 0x20)->flags, 0x20);
+    EXPECT_EQ(scene_create(64, 32, 400, SCENE_FROZEN)->flags, SCENE_FROZEN);
     Light *a = new_light(), *b = new_light();
     EXPECT_EQ(scene_add_light(s, a) + scene_add_light(s, b), 2);
     EXPECT_EQ(scene_add_light(s, nullptr), 0);
@@ -251,7 +251,7 @@ TEST_F(SceneTest, ScenesTheBuilderCannotUseFailWithAReason) {
     EXPECT_THAT(data_last_error(), HasSubstr("test.lws"));
     EXPECT_THAT(data_last_error(), HasSubstr("gone.lwo"));
     data_clear_error();
-    EXPECT_EQ(load_scene("absent.lws", 512, 256, 400, 0x51), nullptr);
+    EXPECT_EQ(load_scene("absent.lws", 512, 256, 400, SCENE_PART_FLAGS), nullptr);
     EXPECT_THAT(data_last_error(), HasSubstr("absent.lws"));
 }
 
@@ -264,7 +264,7 @@ TEST_F(SceneTest, MoreVisibleFacesThanTheDepthListDrawsTheFirst) {
     render_scene_ticks(s, 1.0f);
     EXPECT_EQ(hook_calls, DEPTH_LIST_SIZE);
     hook_calls = 0;
-    s->flags = 0x50;
+    s->flags = SCENE_ANIMATE | SCENE_NO_TARGET;
     render_scene_ticks(s, 1.0f);
     EXPECT_EQ(hook_calls, n);
 }

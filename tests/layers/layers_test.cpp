@@ -1,12 +1,16 @@
 // layers_test.cpp -- includes point down the layers: data, platform, fillers, engine, stage,
 // parts, shell. A folder of src/ includes only itself and the folders below it; the tools
-// include their own files and the layers up to the engine.
+// include their own files and the layers up to the engine. And a header declares only what
+// another file uses: a routine of one file is static there.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,6 +92,116 @@ TEST(Layers, EveryIncludeOfTheProgramAndToolsPointsDown) {
     EXPECT_GT(files, 100u);
     EXPECT_GT(includes, 2 * files); // the lines were read
     EXPECT_EQ(found, std::vector<std::string>{});
+}
+
+// A file's text without its // comments.
+std::string code_of(const fs::path &path) {
+    std::ifstream in(path);
+    std::string text;
+    for (std::string line; std::getline(in, line);) text += line.substr(0, line.find("//")) + "\n";
+    return text;
+}
+
+// The identifiers of a text.
+std::set<std::string> words_of(const std::string &text) {
+    std::set<std::string> words;
+    for (size_t i = 0; i < text.size();) {
+        if (!std::isalpha(static_cast<unsigned char>(text[i])) && text[i] != '_') {
+            i++;
+            continue;
+        }
+        size_t j = i;
+        while (j < text.size() &&
+               (std::isalnum(static_cast<unsigned char>(text[j])) || text[j] == '_'))
+            j++;
+        words.insert(text.substr(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+bool is_word_char(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// The routine a line at the left margin begins to declare ("int name(" or "const T *name("), or
+// "" for anything else: records, constants, templates, aliases, indented lines.
+std::string routine_begun(const std::string &line) {
+    static const std::string not_routines[] = {"struct",        "enum",     "class",   "constexpr",
+                                               "static_assert", "using",    "typedef", "template",
+                                               "extern",        "namespace"};
+    if (line.empty() || !std::isalpha(static_cast<unsigned char>(line[0]))) return "";
+    for (const std::string &word : not_routines)
+        if (line.rfind(word, 0) == 0 && !is_word_char(line[word.size()])) return "";
+    size_t end = line.find('(');
+    if (end == std::string::npos) return "";
+    while (end > 0 && line[end - 1] == ' ') end--;
+    size_t start = end;
+    while (start > 0 && is_word_char(line[start - 1])) start--;
+    if (start == end || start == 0 || std::isdigit(static_cast<unsigned char>(line[start])))
+        return "";
+    for (size_t i = 0; i < start; i++)
+        if (!is_word_char(line[i]) && std::string(" *&:<>,").find(line[i]) == std::string::npos)
+            return "";
+    if (std::string(" *&").find(line[start - 1]) == std::string::npos) return "";
+    return line.substr(start, end - start);
+}
+
+// The routines a header declares without defining them (an inline body is no declaration).
+std::vector<std::string> routines_declared(const std::string &header) {
+    std::vector<std::string> names;
+    std::istringstream lines(header);
+    size_t at = 0;
+    for (std::string line; std::getline(lines, line); at += line.size() + 1) {
+        const std::string name = routine_begun(line);
+        if (name.empty()) continue;
+        const size_t end = header.find_first_of(";{", at + line.find('('));
+        if (end != std::string::npos && header[end] == ';') names.push_back(name);
+    }
+    return names;
+}
+
+TEST(Exports, TheRoutineFinderSeesDeclarationsOnly) {
+    const std::string header = "// a comment(x);\n"
+                               "int plain(int a);\n"
+                               "const Image *two_lines(const Image *a,\n"
+                               "                       int b);\n"
+                               "inline int body(int a) {\n    return other(a);\n}\n"
+                               "struct Rec {\n    int member(int);\n};\n"
+                               "constexpr int SIZE(4);\n"
+                               "using Hook = int (*)(int);\n"
+                               "void (*no_routine)(void);\n";
+    EXPECT_EQ(routines_declared(header), (std::vector<std::string>{"plain", "two_lines"}));
+}
+
+// A routine that a header declares has a user besides the file that defines it (tests and
+// benchmarks count); otherwise it is static in that file, or gone.
+TEST(Exports, EveryDeclaredRoutineIsUsedOutsideItsOwnFile) {
+    std::map<fs::path, std::set<std::string>> words;
+    std::map<fs::path, std::string> headers;
+    for (const char *top : {"src", "tools", "tests", "bench", "fuzz"})
+        for (const auto &entry : fs::recursive_directory_iterator(ROOT / top)) {
+            const std::string ext = entry.path().extension();
+            if (ext != ".h" && ext != ".cpp") continue;
+            const std::string code = code_of(entry.path());
+            words[entry.path()] = words_of(code);
+            if (ext == ".h" && (std::string(top) == "src" || std::string(top) == "tools"))
+                headers[entry.path()] = code;
+        }
+    std::vector<std::string> lonely;
+    size_t routines = 0;
+    for (const auto &[header, code] : headers)
+        for (const std::string &name : routines_declared(code)) {
+            routines++;
+            int files = 0; // the one defining it, and its users
+            for (const auto &[file, names] : words) files += file != header && names.count(name);
+            if (files < 2)
+                lonely.push_back(
+                    fs::relative(header, ROOT).string() + ": " + name +
+                    (files ? " is used only by the file that defines it" : " is used by nothing"));
+        }
+    EXPECT_GT(routines, 300u); // the headers were read
+    EXPECT_EQ(lonely, std::vector<std::string>{});
 }
 
 } // namespace

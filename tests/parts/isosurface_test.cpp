@@ -99,7 +99,7 @@ TEST_F(IsoTest, FieldSumsInverseDistancesAndSkipsACentreOnThePoint) {
 }
 
 TEST_F(IsoTest, AnObjectWithoutCornersPlacesNoGrid) {
-    Scene *scene = scene_create(512, 256, 400.0f, 0x51);
+    Scene *scene = scene_create(512, 256, 400.0f, SCENE_PART_FLAGS);
     SceneObject *cube = new_empty_object();
     ASSERT_TRUE(scene && cube);
     EXPECT_EQ(iso_place_grid(iso, scene, cube), 0);

@@ -47,19 +47,7 @@ void PartFixture::SetUp() {
 }
 
 void PartFixture::make_stage() {
-    FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-    WorkImageA = image_create(512, 256, 7);
-    WorkImageB = image_create(512, 256, 7);
-    WorkImageLarge = image_create(512, 512, 7);
-    BarUp = flat_image(304, 29, pixel_rgb(200, 10, 10));
-    BarDown = flat_image(304, 29, pixel_rgb(10, 200, 10));
-    BarLeft = flat_image(24, 307, pixel_rgb(10, 10, 200));
-    BarRight = flat_image(24, 307, pixel_rgb(200, 200, 10));
-    for (int n = 1; n <= 12; n++) {
-        const bool upright = n == 3 || n == 4 || n == 9 || n == 10;
-        TextStrip[n] = flat_image(upright ? 24 : 256, upright ? 256 : 24, pixel_rgb(60, 100, 30));
-    }
-    ASSERT_TRUE(FrameBuffer && WorkImageA && WorkImageB && WorkImageLarge);
+    ASSERT_TRUE(stage_create_images() && stage_plain_pictures());
     display_brightness = BRIGHTNESS_NEUTRAL;
 }
 

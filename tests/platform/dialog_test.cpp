@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "helpers.h"
 #include "platform/dialog.h"
 #include "platform/icon.h"
 #include "xvfb.h"
@@ -15,7 +16,7 @@
 class SetupDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+        if (!have_program("xdotool")) GTEST_SKIP() << "no xdotool";
         if (!xvfb_start()) GTEST_SKIP() << "no Xvfb";
     }
     // Runs the dialog while xdotool finds it and types keys into it.

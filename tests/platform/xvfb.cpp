@@ -2,6 +2,8 @@
 
 #include "xvfb.h"
 
+#include "helpers.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -79,7 +81,7 @@ static StartResult start_server(int n, bool can_ask, const char *screen = "1280x
             server = 0; // it gave up: the display was taken after all
             return DISPLAY_TAKEN;
         }
-        if (display_taken(n) && (!can_ask || system(ask.c_str()) == 0)) return STARTED;
+        if (display_taken(n) && (!can_ask || run_command(ask).status == 0)) return STARTED;
         usleep(10000);
     }
     stop_main_server();
@@ -89,8 +91,8 @@ static StartResult start_server(int n, bool can_ask, const char *screen = "1280x
 bool xvfb_start() {
     // One server for the whole test program: GTK keeps its first display until the end.
     if (server > 0) return true;
-    if (system("command -v Xvfb >/dev/null 2>&1") != 0) return false;
-    bool can_ask = system("command -v xdotool >/dev/null 2>&1") == 0;
+    if (!have_program("Xvfb")) return false;
+    bool can_ask = have_program("xdotool");
     // Test programs run side by side: each starts its search at a place of its own.
     int first = int(getpid() % 500);
     for (int i = 0; i < 40; i++) {
@@ -109,8 +111,8 @@ bool xvfb_start() {
 
 std::string xvfb_start_other(const std::string &screen) {
     if (other_count == int(sizeof others / sizeof others[0])) return "";
-    if (system("command -v Xvfb >/dev/null 2>&1") != 0) return "";
-    bool can_ask = system("command -v xdotool >/dev/null 2>&1") == 0;
+    if (!have_program("Xvfb")) return "";
+    bool can_ask = have_program("xdotool");
     pid_t main_server = server;
     int first = int((getpid() + 250) % 500);
     for (int i = 0; i < 40; i++) {
@@ -129,20 +131,19 @@ std::string xvfb_start_other(const std::string &screen) {
 }
 
 int xvfb_run(const std::string &command) {
-    int status = system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run_command(command).status;
 }
 
 bool xvfb_grab(RootPicture *picture) {
-    FILE *f = popen("import -window root -depth 8 ppm:- 2>/dev/null", "r");
-    if (!f) return false;
-    int maxval = 0;
-    bool ok = fscanf(f, "P6 %d %d %d", &picture->width, &picture->height, &maxval) == 3 &&
-              maxval == 255 && fgetc(f) != EOF;
-    if (ok) {
-        picture->rgb.resize(size_t(picture->width) * size_t(picture->height) * 3);
-        ok = fread(picture->rgb.data(), 1, picture->rgb.size(), f) == picture->rgb.size();
-    }
-    pclose(f);
-    return ok;
+    const std::string ppm = run_command("import -window root -depth 8 ppm:-").out;
+    int maxval = 0, header = 0;
+    if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &picture->width, &picture->height, &maxval,
+                    &header) != 3 ||
+        maxval != 255 || picture->width <= 0 || picture->height <= 0)
+        return false;
+    const size_t bytes = size_t(picture->width) * size_t(picture->height) * 3;
+    const size_t start = size_t(header) + 1; // one white-space byte ends the header
+    if (ppm.size() < start + bytes) return false;
+    picture->rgb.assign(ppm.begin() + long(start), ppm.begin() + long(start + bytes));
+    return true;
 }

@@ -82,7 +82,7 @@ int part_of(const std::string &name) {
 CommandResult run(const std::string &dir, const std::vector<std::string> &args) {
     const int status = wait_program(start_program(QM_PROGRAM, args, dir + "/stderr.txt"),
                                     std::chrono::seconds(DEADLINE_SECONDS));
-    return {status, read_text(dir + "/stderr.txt")};
+    return {status, "", read_text(dir + "/stderr.txt")};
 }
 
 // Played to the end tick, or ended with one line that names `what`.

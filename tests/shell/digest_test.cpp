@@ -127,7 +127,7 @@ struct ShowDigests : testing::Test {
     }
     std::vector<Frame> play() {
         std::string list = dir + "/digests.txt";
-        CommandResult r = run_command(program("--digests " + list), dir + "/stderr.txt");
+        CommandResult r = run_command(program("--digests " + list));
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         std::vector<Frame> frames;
@@ -145,8 +145,7 @@ struct ShowDigests : testing::Test {
         std::string out = QM_BUILD_DIR "/digest-mismatch", at = std::to_string(tick);
         std::filesystem::create_directories(out);
         run_command(program("--headless --ticks " + std::to_string(tick + 1) + " --frames " + out +
-                            " --at " + at),
-                    dir + "/keep.txt");
+                            " --at " + at));
         return frame_file(out, tick);
     }
 };
@@ -195,8 +194,7 @@ TEST_F(ShowDigests, PresentShowsTheFramesAsRecordedAtBothDepths) {
     for (int depth : {16, 24}) {
         std::string frames = dir + "/frames" + std::to_string(depth);
         run_command(program("--headless --part 4 --ticks 401 --depth " + std::to_string(depth) +
-                            " --frames " + frames + " --at 100,250,400"),
-                    dir + "/frames.txt");
+                            " --frames " + frames + " --at 100,250,400"));
         for (int tick : SCREEN_TICKS) {
             PngPicture screen = read_png(frame_file(frames, tick));
             ASSERT_TRUE(screen.width == 512 && screen.height == 384) << frame_file(frames, tick);

@@ -18,7 +18,7 @@ struct CommaLocaleTest : testing::Test {
     void SetUp() override {
         // The locale goes into the test's folder; LOCPATH points there.
         std::string cmd = "localedef -c -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
-        ASSERT_TRUE(std::system(cmd.c_str()) >= 0 &&
+        ASSERT_TRUE(run_command(cmd).status >= 0 &&
                     std::filesystem::exists(dir + "/de_DE.UTF-8/LC_NUMERIC"))
             << "localedef cannot make de_DE.UTF-8 (install \"locales\")";
         if (!copy_forge_data(QM_BUILD_DIR "/forge", dir))

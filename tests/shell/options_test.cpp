@@ -94,6 +94,46 @@ TEST_F(OptionsTest, FrameTicksAreSortedWithoutRepeats) {
     EXPECT_EQ(p.opts.frames_every, 50);
 }
 
+// GNU style: a value joined by '=', "--" ending the options, options after other words.
+TEST_F(OptionsTest, ValuesJoinedByEqualsAndTheEndOfOptions) {
+    Parsed p = parse({"--depth=16", "--part=4", "--data=/a=b", "--sound-device=none", "--"});
+    ASSERT_EQ(p.result, OPTIONS_RUN) << p.err;
+    EXPECT_EQ(p.opts.color_depth, 16);
+    EXPECT_EQ(p.opts.start_part, 4);
+    EXPECT_STREQ(p.opts.data_dir, "/a=b");
+    EXPECT_EQ(p.opts.sound_device, OPT_SOUND_NONE);
+    EXPECT_EQ(p.opts.show_dialog, 0);
+    // A value that looks like an option is still the value; a second parse starts afresh.
+    p = parse({"--frames", "--every", "--at=3"});
+    ASSERT_EQ(p.result, OPTIONS_RUN) << p.err;
+    EXPECT_STREQ(p.opts.frames_dir, "--every");
+    EXPECT_EQ(p.opts.frames_at_count, 1);
+    // After "--" an option is a word the program does not take.
+    p = parse({"--", "--vsync"});
+    EXPECT_EQ(p.result, OPTIONS_BAD);
+    EXPECT_NE(p.err.find("'--vsync'"), std::string::npos) << p.err;
+    EXPECT_EQ(p.opts.vertical_retrace, 0);
+}
+
+// The messages name what was wrong, as they always have.
+TEST_F(OptionsTest, MessagesNameTheFault) {
+    const std::vector<std::pair<std::vector<const char *>, const char *>> cases = {
+        {{"--fullscreen"}, "unknown option '--fullscreen'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"--vsync=1"}, "--vsync takes no value"},
+        {{"--depth=32"}, "--depth takes 16 or 24, not '32'"},
+        {{"--depth"}, "--depth takes 16 or 24, not ''"},
+        {{"--data="}, "--data needs a folder"},
+        {{"--record"}, "--record needs a file name"},
+        {{"--part", "13"}, "--part takes a part number from 1 to 12, not '13'"},
+    };
+    for (const auto &[args, message] : cases) {
+        Parsed p = parse(args);
+        EXPECT_EQ(p.result, OPTIONS_BAD) << args[0];
+        EXPECT_NE(p.err.find(std::string("quellmoor: ") + message), std::string::npos) << p.err;
+    }
+}
+
 TEST_F(OptionsTest, BadCommandLinesAreRefusedWithAMessage) {
     const std::vector<std::vector<const char *>> bad = {
         {"--depth", "32"},

@@ -89,6 +89,21 @@ TEST(PreloadMasks, AnAlphaPictureSmallerThanItsBarIsRefused) {
     mem_free_all();
 }
 
+// Exactly the key colour, at either end of the strip, becomes mask 255; a near colour and an old
+// mask byte become 0.
+TEST(PreloadMasks, CaptionKeyingMarksExactlyTheKeyColour) {
+    Image *strip = image_create(4, 1, 0);
+    const uint32_t words[4] = {TEXT_KEY_ACROSS, TEXT_KEY_ACROSS + 0x100, TEXT_KEY_UPRIGHT | 0x55,
+                               TEXT_KEY_ACROSS | 0x7};
+    std::copy(words, words + 4, strip->pixels);
+    preload_key_text(strip, TEXT_KEY_ACROSS);
+    EXPECT_EQ(strip->pixels[0], TEXT_KEY_ACROSS | 0xFF);
+    EXPECT_EQ(strip->pixels[1], TEXT_KEY_ACROSS + 0x100);
+    EXPECT_EQ(strip->pixels[2], TEXT_KEY_UPRIGHT);
+    EXPECT_EQ(strip->pixels[3], TEXT_KEY_ACROSS | 0xFF);
+    mem_free_all();
+}
+
 TEST_F(PreloadTest, AMissingPartPictureEndsItDuringTheLoadingScreen) {
     start("girl.jpg");
     EXPECT_EQ(preload(), 0);
@@ -98,6 +113,31 @@ TEST_F(PreloadTest, AMissingPartPictureEndsItDuringTheLoadingScreen) {
     std::vector<uint8_t> rgb(512 * 384 * 3);
     ASSERT_EQ(display_read_screen(rgb.data()), 1);
     EXPECT_NE(std::count(rgb.begin(), rgb.end(), 0), long(rgb.size())) << "no loading screen";
+}
+
+// The show's bars and captions and the plain ones the tests and benchmarks draw with have the
+// same sizes; every caption has pixels of its own key colour, so the upright ones are told apart.
+TEST_F(PreloadTest, PlainPicturesHaveTheSizesOfTheShowsAndEveryCaptionIsKeyed) {
+    start();
+    ASSERT_EQ(stage_load_pictures(), 1) << data_last_error();
+    std::vector<Image *> loaded = {BarUp, BarDown, BarLeft, BarRight};
+    for (int n = 1; n <= 12; n++) {
+        const Image *strip = TextStrip[n];
+        const size_t pixels = size_t(strip->width) * size_t(strip->height);
+        EXPECT_EQ(strip->width < strip->height, stage_text_upright(n) == 1) << n;
+        EXPECT_GT(std::count_if(strip->pixels, strip->pixels + pixels,
+                                [](uint32_t p) { return (p & 0xFF) == 0xFF; }),
+                  0)
+            << "caption " << n << " has no keyed pixel";
+        loaded.push_back(TextStrip[n]);
+    }
+    ASSERT_EQ(stage_plain_pictures(), 1);
+    std::vector<Image *> plain = {BarUp, BarDown, BarLeft, BarRight};
+    for (int n = 1; n <= 12; n++) plain.push_back(TextStrip[n]);
+    for (size_t i = 0; i < plain.size(); i++) {
+        EXPECT_EQ(plain[i]->width, loaded[i]->width) << i;
+        EXPECT_EQ(plain[i]->height, loaded[i]->height) << i;
+    }
 }
 
 } // namespace

@@ -13,7 +13,7 @@ struct ProgramTest : testing::Test {
     TempDir dir;
     // Runs the program with args (a shell word list) after an optional environment prefix.
     CommandResult run(const std::string &args, const std::string &env = "") {
-        return run_command(env + " " QM_PROGRAM " " + args, dir + "/stderr.txt");
+        return run_command(env + " " QM_PROGRAM " " + args);
     }
 };
 
@@ -32,8 +32,15 @@ TEST_F(ProgramTest, AMissingCaptionFailsWithItsNameBeforeAnythingIsShown) {
 TEST_F(ProgramTest, HelpUsageErrorsNoDisplayAndAnUnwritableFolder) {
     EXPECT_EQ(run("--depth 8").status, 2);
     EXPECT_EQ(run("--help").status, 0);
+    CommandResult r;
     EXPECT_EQ(run("--headless --version --data " + dir).status, 0); // answered at once
-    CommandResult r = run("--data " + dir, "env -u DISPLAY -u WAYLAND_DISPLAY");
+    // An answer that cannot be written is a failure, said on stderr.
+    for (const char *answer : {"--help", "--version"}) {
+        r = run_command(QM_PROGRAM " " + std::string(answer) + " >/dev/full");
+        EXPECT_EQ(r.status, 1) << answer;
+        EXPECT_NE(r.err.find("quellmoor: write error: No space left"), std::string::npos) << r.err;
+    }
+    r = run("--data " + dir, "env -u DISPLAY -u WAYLAND_DISPLAY");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--headless"), std::string::npos) << r.err;
     r = run("--headless --frames " + dir + "/no/such/folder --every 5");

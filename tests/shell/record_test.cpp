@@ -41,11 +41,12 @@ struct Stream {
 };
 
 std::vector<Stream> probe(const std::string &path) {
-    std::istringstream lines(run_output("ffprobe -v error -count_frames -show_entries "
-                                        "stream=codec_type,width,height,nb_read_frames,"
-                                        "start_time,duration "
-                                        "-of csv=p=0 '" +
-                                        path + "' 2>/dev/null"));
+    std::istringstream lines(run_command("ffprobe -v error -count_frames -show_entries "
+                                         "stream=codec_type,width,height,nb_read_frames,"
+                                         "start_time,duration "
+                                         "-of csv=p=0 '" +
+                                         path + "'")
+                                 .out);
     std::vector<Stream> streams;
     for (std::string line; std::getline(lines, line);) {
         Stream s;
@@ -66,8 +67,9 @@ std::vector<Stream> probe(const std::string &path) {
 
 // One line of ffprobe's answer for the file's first video stream or its container: "a,b,c".
 std::string probe_entries(const std::string &path, const std::string &entries) {
-    std::string text = run_output("ffprobe -v error -select_streams v:0 -show_entries " + entries +
-                                  " -of csv=p=0 '" + path + "'");
+    std::string text = run_command("ffprobe -v error -select_streams v:0 -show_entries " + entries +
+                                   " -of csv=p=0 '" + path + "'")
+                           .out;
     while (!text.empty() && (text.back() == '\n' || text.back() == ',')) text.pop_back();
     return text;
 }
@@ -89,7 +91,7 @@ bool no_child_left() {
 // The recording's sound decoded to 48 kHz stereo.
 std::vector<int16_t> decode_audio(const std::string &path) {
     std::string raw =
-        run_output("ffmpeg -v error -i '" + path + "' -f s16le -ac 2 -ar 48000 - 2>/dev/null");
+        run_command("ffmpeg -v error -i '" + path + "' -f s16le -ac 2 -ar 48000 -").out;
     std::vector<int16_t> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     return samples;
@@ -98,8 +100,9 @@ std::vector<int16_t> decode_audio(const std::string &path) {
 // The red byte at the middle of every frame of the recording, enlarged twice: the frames the
 // file holds, none repeated to fill the audio's lead-in.
 std::vector<int> middle_reds(const std::string &path) {
-    std::string raw = run_output("ffmpeg -v error -i '" + path +
-                                 "' -vsync passthrough -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+    std::string raw = run_command("ffmpeg -v error -i '" + path +
+                                  "' -vsync passthrough -f rawvideo -pix_fmt rgb24 -")
+                          .out;
     std::vector<int> reds;
     const size_t frame = 1024 * 768 * 3, middle = (384 * 1024 + 512) * 3;
     for (size_t at = 0; at + frame <= raw.size(); at += frame)
@@ -122,7 +125,7 @@ struct RecordTest : testing::Test {
     TempDir dir;
     std::string path = dir + "/show.mp4";
     void SetUp() override {
-        if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0)
+        if (!have_program("ffmpeg") || !have_program("ffprobe"))
             GTEST_SKIP() << "ffmpeg is not installed";
         ASSERT_NO_FATAL_FAILURE(open_headless_stage());
         sequencer_reset();
@@ -284,9 +287,10 @@ TEST_F(RecordTest, TheNameChoosesTheContainerAndACutFileStillPlays) {
         EXPECT_EQ(probe_entries(path, "stream=color_space,color_primaries,color_transfer"),
                   "bt709,bt709,bt709");
         bool mp4 = name[5] == 'm';
-        std::string format = run_output("ffprobe -v error -show_entries format=format_name "
-                                        "-of csv=p=0 '" +
-                                        path + "'");
+        std::string format = run_command("ffprobe -v error -show_entries format=format_name "
+                                         "-of csv=p=0 '" +
+                                         path + "'")
+                                 .out;
         EXPECT_NE(format.find(mp4 ? "mp4" : "matroska"), std::string::npos) << format;
         std::string bytes = read_text(path);
         write_text(dir + "/half", bytes.substr(0, bytes.size() / 2));
@@ -309,8 +313,7 @@ TEST(RecordSamples, AreCountedFromTheTickSoNothingDrifts) {
 TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
     TempDir dir;
     CommandResult r =
-        run_command("env PATH=" + dir + " " QM_PROGRAM " --record " + dir + "/x.mp4 --data " + dir,
-                    dir + "/err.txt");
+        run_command("env PATH=" + dir + " " QM_PROGRAM " --record " + dir + "/x.mp4 --data " + dir);
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("package \"ffmpeg\""), std::string::npos) << r.err;
 }
@@ -318,20 +321,19 @@ TEST(RecordProgram, AMissingFfmpegIsNamedAndFails) {
 // The name is checked before anything starts; a data failure leaves an earlier file as it was.
 TEST(RecordProgram, ABadNameOrADataFailureLeavesAnEarlierFileAsItWas) {
     TempDir dir;
-    if (system("command -v ffmpeg >/dev/null") != 0) GTEST_SKIP() << "ffmpeg is not installed";
-    CommandResult r = run_command(QM_PROGRAM " --record " + dir + "/show.avi", dir + "/err.txt");
+    if (!have_program("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+    CommandResult r = run_command(QM_PROGRAM " --record " + dir + "/show.avi");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(".mp4 or a .mkv"), std::string::npos) << r.err;
     const std::string keep = dir + "/keep.mp4", precious = "precious\n";
     write_text(keep, precious);
     std::filesystem::create_directory(dir + "/empty");
-    r = run_command(QM_PROGRAM " --record " + keep + " --ticks 10 --data " + dir + "/empty",
-                    dir + "/err.txt");
+    r = run_command(QM_PROGRAM " --record " + keep + " --ticks 10 --data " + dir + "/empty");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "quellmoor: no quellmor.dat in " + dir +
                          "/empty (looked for data\\bardown.tga too)\n");
     EXPECT_EQ(read_text(keep), precious);
-    EXPECT_EQ(folder_names(dir), (std::vector<std::string>{"empty", "err.txt", "keep.mp4"}));
+    EXPECT_EQ(folder_names(dir), (std::vector<std::string>{"empty", "keep.mp4"}));
 }
 
 // Ctrl-C closes ffmpeg's input, so what was recorded so far is a playable file, which replaces
@@ -339,7 +341,7 @@ TEST(RecordProgram, ABadNameOrADataFailureLeavesAnEarlierFileAsItWas) {
 TEST(RecordProgram, AnInterruptedRecordingKeepsWhatWasRecorded) {
     TempDir dir;
     const std::string path = dir + "/cut.mp4";
-    if (system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0 ||
+    if (!have_program("ffmpeg") || !have_program("ffprobe") ||
         !copy_forge_data(QM_BUILD_DIR "/forge", dir))
         GTEST_SKIP() << "no ffmpeg, or the forge has not made the show's data";
     for (const char *tune : {"quellmor.xm", "end.xm"})

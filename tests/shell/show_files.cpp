@@ -42,11 +42,6 @@ bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
     return true;
 }
 
-CommandResult run_command(const std::string &command, const std::string &err_path) {
-    int raw = std::system((command + " >/dev/null 2>" + err_path).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(err_path)};
-}
-
 pid_t start_program(const std::string &program, const std::vector<std::string> &args,
                     const std::string &log_path, const std::vector<std::string> &env) {
     pid_t pid = fork();
@@ -79,8 +74,7 @@ int wait_program(pid_t pid, std::chrono::milliseconds limit) {
 
 void open_headless_stage() {
     ASSERT_NE(display_open(512, 384, 24, DISPLAY_CREATE, &video_headless), nullptr);
-    FrameBuffer = image_create(512, 256, IMG_DEPTH | 7);
-    ASSERT_NE(FrameBuffer, nullptr);
+    ASSERT_EQ(stage_create_images(), 1);
     ASSERT_EQ(clock_start(CLOCK_RATE, CLOCK_STEPPED), 1);
 }
 

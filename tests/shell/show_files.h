@@ -17,15 +17,6 @@ void write_points_object(const std::string &path, int points);
 bool copy_forge_data(const std::string &forge_dir, const std::string &dir,
                      const std::string &skip = "");
 
-// What a command said on stderr, and its exit status (-1 when a signal ended it).
-struct CommandResult {
-    int status;
-    std::string err;
-};
-
-// Runs a shell command line with stdout thrown away and stderr kept in err_path.
-CommandResult run_command(const std::string &command, const std::string &err_path);
-
 // Starts program with args, "NAME=value" entries added to the environment, its stdout and
 // stderr going to log_path. Returns its process id.
 pid_t start_program(const std::string &program, const std::vector<std::string> &args,

@@ -207,9 +207,10 @@ TEST_F(XvfbTest, AWindowFitsASmallScreenAndAMissingSoundDeviceIsWarnedOf) {
                {"DISPLAY=" + small, "SDL_AUDIODRIVER=dummy"});
     std::string geometry;
     auto shown = [&] {
-        geometry = run_output("DISPLAY=" + small +
-                              " xdotool search --onlyvisible --classname '^quellmoor$' "
-                              "getwindowgeometry --shell 2>/dev/null");
+        geometry = run_command("DISPLAY=" + small +
+                               " xdotool search --onlyvisible --classname '^quellmoor$' "
+                               "getwindowgeometry --shell")
+                       .out;
         return geometry.find("WIDTH=") != std::string::npos;
     };
     ASSERT_TRUE(wait_for(shown, 30s)) << log();

@@ -9,11 +9,6 @@ void bytes_u8(Bytes *out, uint32_t v) {
     out->data.push_back((uint8_t)v);
 }
 
-void bytes_u16le(Bytes *out, uint32_t v) {
-    bytes_u8(out, v);
-    bytes_u8(out, v >> 8);
-}
-
 void bytes_u16be(Bytes *out, uint32_t v) {
     bytes_u8(out, v >> 8);
     bytes_u8(out, v);

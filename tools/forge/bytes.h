@@ -10,7 +10,6 @@ struct Bytes {
 };
 
 void bytes_u8(Bytes *out, uint32_t v);
-void bytes_u16le(Bytes *out, uint32_t v);
 void bytes_u16be(Bytes *out, uint32_t v);
 void bytes_u32be(Bytes *out, uint32_t v);
 // An IEEE single-precision float, big-endian.

@@ -137,10 +137,6 @@ static void blur_grid(float *data, int width, int height, int channels, int radi
     free(scratch);
 }
 
-void canvas_blur(Canvas *canvas, int radius) {
-    blur_grid(canvas->rgb, canvas->width, canvas->height, 3, radius);
-}
-
 void canvas_vignette(Canvas *canvas, float amount) {
     float hw = (float)canvas->width * 0.5f, hh = (float)canvas->height * 0.5f;
     for (int y = 0; y < canvas->height; y++) {
@@ -170,11 +166,6 @@ Mask mask_create(int width, int height) {
     float *a = (float *)calloc((size_t)width * (size_t)height, sizeof(float));
     if (!a) return Mask{0, 0, nullptr};
     return Mask{width, height, a};
-}
-
-void mask_free(Mask *mask) {
-    free(mask->a);
-    *mask = Mask{0, 0, nullptr};
 }
 
 Mask mask_copy(const Mask *mask) {
@@ -256,24 +247,9 @@ void mask_dilate(Mask *mask, int r) {
             out.a[(size_t)y * mask->width + x] = best;
         }
     }
-    mask_free(mask);
-    *mask = out;
+    *mask = std::move(out);
 }
 
 void mask_blur(Mask *mask, int radius) {
     blur_grid(mask->a, mask->width, mask->height, 1, radius);
-}
-
-Mask mask_rotate(const Mask *mask, int clockwise) {
-    Mask out = mask_create(mask->height, mask->width);
-    if (!out.a) return out;
-    for (int y = 0; y < mask->height; y++) {
-        for (int x = 0; x < mask->width; x++) {
-            // Clockwise: the source's left column becomes the top row, read bottom up.
-            int ox = clockwise ? mask->height - 1 - y : y;
-            int oy = clockwise ? x : mask->width - 1 - x;
-            out.a[(size_t)oy * out.width + ox] = mask->a[(size_t)y * mask->width + x];
-        }
-    }
-    return out;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 struct Rgb {
     float r, g, b;
@@ -18,10 +19,32 @@ struct Canvas {
     float *rgb; // width * height * 3 floats, rows top to bottom
 };
 
+// Owns its coverages: freed when the mask goes out of scope or is assigned another, so an early
+// return leaks nothing. Moved, never copied (mask_copy makes a copy).
 struct Mask {
-    int width;
-    int height;
-    float *a; // width * height coverages
+    int width = 0;
+    int height = 0;
+    float *a = nullptr; // width * height coverages (malloc'd), or null
+
+    Mask() = default;
+    Mask(int w, int h, float *coverages) : width(w), height(h), a(coverages) {}
+    Mask(Mask &&other) noexcept : width(other.width), height(other.height), a(other.a) {
+        other.release();
+    }
+    Mask &operator=(Mask &&other) noexcept {
+        if (this != &other) {
+            std::free(a);
+            width = other.width, height = other.height, a = other.a;
+            other.release();
+        }
+        return *this;
+    }
+    Mask(const Mask &) = delete;
+    Mask &operator=(const Mask &) = delete;
+    ~Mask() { std::free(a); }
+
+  private:
+    void release() { width = 0, height = 0, a = nullptr; }
 };
 
 struct GradientStop {
@@ -67,9 +90,6 @@ void canvas_paint(Canvas *canvas, const Mask *mask, int x, int y, Rgb colour, fl
 void canvas_paint_gradient(Canvas *canvas, const Mask *mask, int x, int y,
                            const GradientStop *stops, int count, float alpha);
 
-// Box-blurs the canvas three times (close to a Gaussian of the radius).
-void canvas_blur(Canvas *canvas, int radius);
-
 // Multiplies every pixel by a darkening towards the edges: 1 at the centre, 1 - amount at the
 // corners.
 void canvas_vignette(Canvas *canvas, float amount);
@@ -78,11 +98,10 @@ void canvas_vignette(Canvas *canvas, float amount);
 // dither of under one step so that gradients do not band.
 void canvas_to_rgb8(const Canvas *canvas, uint8_t *out, uint32_t seed);
 
-// An empty mask, or a mask of width 0 when memory fails. Valid until mask_free.
+// An empty mask, or a mask of width 0 when memory fails.
 Mask mask_create(int width, int height);
-void mask_free(Mask *mask);
 
-// A copy of the mask (width 0 when memory fails). Valid until mask_free.
+// A copy of the mask (width 0 when memory fails).
 Mask mask_copy(const Mask *mask);
 
 // Coverage of a polygon (even-odd rule), exact across each row and sampled at four heights per
@@ -97,6 +116,3 @@ void mask_dilate(Mask *mask, int r);
 
 // Box-blurs the mask three times.
 void mask_blur(Mask *mask, int radius);
-
-// A copy of the mask turned a quarter to the left (counter-clockwise) or to the right.
-Mask mask_rotate(const Mask *mask, int clockwise);

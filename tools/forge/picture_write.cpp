@@ -42,7 +42,9 @@ static void encode_row(Bytes *out, const uint8_t *row, int width) {
     }
 }
 
-void tga_encode(Bytes *out, int width, int height, const uint8_t *rgb) {
+// Encodes width x height RGB triples (rows top to bottom) as a TGA of type 10, 24 bits, origin
+// bottom-left. No run crosses the end of a row: the show's loader reads packets row by row.
+static void tga_encode(Bytes *out, int width, int height, const uint8_t *rgb) {
     uint8_t header[18] = {};
     header[2] = 10; // run-length true colour
     header[12] = (uint8_t)width;

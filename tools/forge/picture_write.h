@@ -6,10 +6,6 @@
 
 #include <cstdint>
 
-// Encodes width x height RGB triples (rows top to bottom) as a TGA of type 10, 24 bits, origin
-// bottom-left. No run crosses the end of a row: the show's loader reads packets row by row.
-void tga_encode(Bytes *out, int width, int height, const uint8_t *rgb);
-
 // Encodes the pixels as a three-component JPEG at the given quality (1..100) with the exact
 // integer DCT and 4:4:4 sampling (captions and thin lines keep their colour). Returns 1, or 0
 // with a message on stderr.

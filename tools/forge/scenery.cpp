@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-float ridge_height(const Ridge *ridge, float x) {
+// The row of the ridge's crest at column x.
+static float ridge_height(const Ridge *ridge, float x) {
     float n = noise_fbm(x * ridge->frequency, 0.37f, ridge->octaves, 0.5f, ridge->seed);
     return ridge->base_y + ridge->amplitude * (n - 0.5f) * 2.0f;
 }
@@ -22,7 +23,6 @@ int scenery_hills(Canvas *canvas, const Ridge *ridge, const GradientStop *stops,
     outline.push_back(Point2{-2.0f, (float)canvas->height + 2});
     mask_polygon(&mask, outline.data(), (int)outline.size());
     canvas_paint_gradient(canvas, &mask, 0, 0, stops, count, 1.0f);
-    mask_free(&mask);
     return 1;
 }
 
@@ -103,7 +103,6 @@ int scenery_grass(Canvas *canvas, int count, float y0, float y1, float height, R
         mask_polygon(&mask, blade, 5);
     }
     canvas_paint(canvas, &mask, 0, 0, colour, 1.0f);
-    mask_free(&mask);
     return 1;
 }
 
@@ -149,7 +148,6 @@ int scenery_tree(Canvas *canvas, float x, float y, float height, float wind, Rgb
     TreeBrush brush{&mask, rng_make(seed), wind};
     grow(&brush, x, y + 2.0f, wind * 0.1f, height * 0.38f, height * 0.045f, 7);
     canvas_paint(canvas, &mask, 0, 0, colour, 1.0f);
-    mask_free(&mask);
     return 1;
 }
 

@@ -15,9 +15,6 @@ struct Ridge {
     uint32_t seed;
 };
 
-// The row of the ridge's crest at column x.
-float ridge_height(const Ridge *ridge, float x);
-
 // Fills everything below the ridge with the gradient stops (spread over the canvas height),
 // edge anti-aliased. Returns 0 when memory fails.
 int scenery_hills(Canvas *canvas, const Ridge *ridge, const GradientStop *stops, int count);

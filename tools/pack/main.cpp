@@ -2,6 +2,7 @@
 
 #include "pack.h"
 
+#include "data/answer.h"
 #include "data/archive.h"
 #include "data/error.h"
 #include "data/memory.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <getopt.h>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -135,38 +137,58 @@ static int extract(const char *path, const std::vector<std::string> &names,
     return status;
 }
 
+// What the command line asks for: the command and its words, with the options taken out.
+struct PackRequest {
+    std::vector<std::string> words; // the command, the archive, then names or files
+    bool store = false;             // create: --store
+    const char *dir = nullptr;      // extract: -C DIR
+};
+
+enum { PACK_HELP = 'h', PACK_DIR = 'C', PACK_VERSION = 256, PACK_STORE };
+
+static const option pack_options[] = {
+    {"help", no_argument, nullptr, PACK_HELP},
+    {"version", no_argument, nullptr, PACK_VERSION},
+    {"store", no_argument, nullptr, PACK_STORE},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Reads the options into *request; returns -1 to go on, else the exit status.
+static int parse_args(int argc, char **argv, PackRequest *request) {
+    opterr = 0; // the messages are ours
+    for (int code; (code = getopt_long(argc, argv, ":hC:", pack_options, nullptr)) != -1;) {
+        if (code == PACK_HELP) return answer_print("quellmoor-pack", USAGE) ? 0 : 1;
+        if (code == PACK_VERSION)
+            return answer_print("quellmoor-pack", "quellmoor-pack " QM_VERSION "\n") ? 0 : 1;
+        if (code == PACK_STORE) {
+            request->store = true;
+        } else if (code == PACK_DIR) {
+            request->dir = optarg;
+        } else if (code == '?') {
+            const std::string word = optopt ? std::string("-") + char(optopt) : argv[optind - 1];
+            std::fprintf(stderr, "quellmoor-pack: unknown option '%s'\n", word.c_str());
+            return usage();
+        } else {
+            return usage(); // ':', -C without its folder
+        }
+    }
+    request->words.assign(argv + optind, argv + argc);
+    return -1;
+}
+
 int main(int argc, char **argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return std::fputs(USAGE, stdout) < 0;
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
-        return std::printf("quellmoor-pack %s\n", QM_VERSION) < 0;
-    if (argc < 3) return usage();
-    std::string command = argv[1];
-    std::vector<std::string> rest(argv + 3, argv + argc);
-    if (command == "create") {
-        std::vector<std::string> files;
-        bool store = false;
-        for (const std::string &arg : rest) {
-            if (arg == "--store")
-                store = true;
-            else
-                files.push_back(arg);
-        }
-        return create(argv[2], files, store);
-    }
-    if (command == "list" && rest.empty()) return list(argv[2]);
-    if (command == "verify" && rest.empty()) return verify(argv[2]);
-    if (command == "extract") {
-        std::vector<std::string> names;
-        std::string dir = ".";
-        for (size_t i = 0; i < rest.size(); i++) {
-            if (rest[i] != "-C")
-                names.push_back(rest[i]);
-            else if (i + 1 < rest.size())
-                dir = rest[++i];
-            else
-                return usage();
-        }
-        return extract(argv[2], names, dir);
-    }
+    PackRequest request;
+    if (int status = parse_args(argc, argv, &request); status >= 0) return status;
+    const std::vector<std::string> &words = request.words;
+    if (words.size() < 2) return usage();
+    const std::string &command = words[0];
+    const std::vector<std::string> rest(words.begin() + 2, words.end());
+    if (request.store && command != "create") return usage();
+    if (request.dir && command != "extract") return usage();
+    if (command == "create") return create(words[1], rest, request.store);
+    if (command == "list" && rest.empty()) return list(words[1].c_str());
+    if (command == "verify" && rest.empty()) return verify(words[1].c_str());
+    if (command == "extract")
+        return extract(words[1].c_str(), rest, request.dir ? request.dir : ".");
     return usage();
 }

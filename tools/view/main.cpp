@@ -1,5 +1,6 @@
 // main.cpp -- quellmoor-view: renders frames of a scene at chosen ticks into PNG files
 
+#include "data/answer.h"
 #include "data/archive.h"
 #include "data/cpu.h"
 #include "data/decimal.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -30,7 +32,6 @@ static const char USAGE[] =
 static constexpr int VIEW_WIDTH = 512;
 static constexpr int VIEW_HEIGHT = 256;
 static constexpr float VIEW_FOCAL = 400.0f;
-static constexpr int VIEW_FLAGS = 0x51;
 static constexpr int MAX_TICK = 999999; // six digits in the file name
 
 enum Shade { SHADE_AS_LOADED, SHADE_FLAT, SHADE_GOURAUD };
@@ -91,37 +92,67 @@ static bool parse_shade(const char *text, Shade *shade) {
     return true;
 }
 
-static bool parse_option(const char *name, const char *value, ViewOptions *o) {
-    if (std::strcmp(name, "--data") == 0)
+enum {
+    VIEW_HELP = 'h',
+    VIEW_VERSION = 256,
+    VIEW_DATA,
+    VIEW_ARCHIVE,
+    VIEW_OUT,
+    VIEW_TICKS,
+    VIEW_LIGHT,
+    VIEW_SHADE,
+};
+
+static const option view_options[] = {
+    {"help", no_argument, nullptr, VIEW_HELP},
+    {"version", no_argument, nullptr, VIEW_VERSION},
+    {"data", required_argument, nullptr, VIEW_DATA},
+    {"archive", required_argument, nullptr, VIEW_ARCHIVE},
+    {"out", required_argument, nullptr, VIEW_OUT},
+    {"ticks", required_argument, nullptr, VIEW_TICKS},
+    {"light", required_argument, nullptr, VIEW_LIGHT},
+    {"shade", required_argument, nullptr, VIEW_SHADE},
+    {nullptr, 0, nullptr, 0},
+};
+
+static bool parse_option(int code, const char *value, ViewOptions *o) {
+    switch (code) {
+    case VIEW_DATA:
         o->data_dir = value;
-    else if (std::strcmp(name, "--archive") == 0)
+        return true;
+    case VIEW_ARCHIVE:
         o->archive = value;
-    else if (std::strcmp(name, "--out") == 0)
+        return true;
+    case VIEW_OUT:
         o->out = value;
-    else if (std::strcmp(name, "--ticks") == 0)
+        return true;
+    case VIEW_TICKS:
         return parse_ticks(value, &o->ticks);
-    else if (std::strcmp(name, "--light") == 0)
+    case VIEW_LIGHT:
         return o->has_light = parse_vector(value, &o->light);
-    else if (std::strcmp(name, "--shade") == 0)
+    case VIEW_SHADE:
         return parse_shade(value, &o->shade);
-    else
-        return false;
-    return true;
+    }
+    return false;
 }
 
-static bool parse_args(int argc, char **argv, ViewOptions *o) {
-    for (int i = 1; i < argc; i++) {
-        if (argv[i][0] != '-') {
-            if (o->scene) return false;
-            o->scene = argv[i];
-        } else if (i + 1 >= argc || !parse_option(argv[i], argv[i + 1], o)) {
-            return false;
-        } else {
-            i++;
+// Reads the command line into *o; returns -1 to go on, else the exit status.
+static int parse_args(int argc, char **argv, ViewOptions *o) {
+    opterr = 0; // the messages are ours
+    for (int code; (code = getopt_long(argc, argv, ":h", view_options, nullptr)) != -1;) {
+        if (code == VIEW_HELP) return answer_print("quellmoor-view", USAGE) ? 0 : 1;
+        if (code == VIEW_VERSION)
+            return answer_print("quellmoor-view", "quellmoor-view " QM_VERSION "\n") ? 0 : 1;
+        if (code == '?') {
+            const std::string word = optopt ? std::string("-") + char(optopt) : argv[optind - 1];
+            std::fprintf(stderr, "quellmoor-view: unknown option '%s'\n", word.c_str());
+            return usage();
         }
+        if (code == ':' || !parse_option(code, optarg, o)) return usage();
     }
+    if (optind + 1 == argc) o->scene = argv[optind];
     const bool one_source = (o->data_dir != nullptr) != (o->archive != nullptr);
-    return o->scene && one_source && o->out && !o->ticks.empty();
+    return o->scene && one_source && o->out && !o->ticks.empty() ? -1 : usage();
 }
 
 // The faces that are polygons (not points, flares or particles) take the asked lighting.
@@ -151,7 +182,7 @@ static Scene *open_scene(const ViewOptions &o) {
     if (o.archive && !archive_open(o.archive)) return nullptr;
     if (o.data_dir) file_set_data_dir(o.data_dir);
     data_clear_error();
-    Scene *scene = load_scene(o.scene, VIEW_WIDTH, VIEW_HEIGHT, VIEW_FOCAL, VIEW_FLAGS);
+    Scene *scene = load_scene(o.scene, VIEW_WIDTH, VIEW_HEIGHT, VIEW_FOCAL, SCENE_PART_FLAGS);
     if (!scene) {
         if (!*data_last_error()) data_error("%s: the scene could not be loaded", o.scene);
         return nullptr;
@@ -194,11 +225,8 @@ static int render_ticks(Scene *scene, const ViewOptions &o) {
 }
 
 int main(int argc, char **argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return std::fputs(USAGE, stdout) < 0;
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
-        return std::printf("quellmoor-view %s\n", QM_VERSION) < 0;
     ViewOptions o;
-    if (!parse_args(argc, argv, &o)) return usage();
+    if (int status = parse_args(argc, argv, &o); status >= 0) return status;
     if (mkdir(o.out, 0777) != 0 && errno != EEXIST) {
         const std::string message = std::string(o.out) + ": " + std::strerror(errno);
         return fail(message.c_str());

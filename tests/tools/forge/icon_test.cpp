@@ -17,11 +17,11 @@ double mean_difference(const std::vector<uint8_t> &a, const std::vector<uint8_t>
 }
 
 TEST(Icon, SvgRendersLikeThePicture) {
-    if (system("command -v rsvg-convert >/dev/null") != 0) GTEST_SKIP() << "no rsvg-convert";
+    if (!have_program("rsvg-convert")) GTEST_SKIP() << "no rsvg-convert";
     TempDir dir;
     const std::string svg = dir + "/icon.svg", png = dir + "/icon.png";
     write_text(svg, icon_svg());
-    ASSERT_EQ(system(("rsvg-convert -w 256 -h 256 -o " + png + " " + svg).c_str()), 0);
+    ASSERT_EQ(run_command("rsvg-convert -w 256 -h 256 -o " + png + " " + svg).status, 0);
     PngPicture rendered = read_png(png, true);
     ASSERT_EQ(rendered.width, 256);
     EXPECT_LT(mean_difference(rendered.pixels, icon_render(256)), 0.8);

@@ -20,9 +20,9 @@ const std::string TUNE_RECORD = QM_TEST_DIR "/tools/music/tunes.digests";
 // Runs a shell command; gives back its exit status and puts its output (stdout and stderr) in
 // *output.
 int run(const std::string &command, std::string *output) {
-    int status = 0;
-    *output = run_output(command + " 2>&1", &status);
-    return status;
+    const CommandResult r = run_command(command + " 2>&1");
+    *output = r.out;
+    return r.status;
 }
 
 // A number after `label` in text (the first of the columns sox stats prints), or NAN.

@@ -11,7 +11,7 @@ namespace {
 
 // A song the writer takes, for the refusals below to spoil one thing of.
 XmSong small_song() {
-    XmSong song{}; // the restart order 0, as every field not set below
+    XmSong song{}; // every number 0 unless set below (the restart position too)
     song.name = "Test";
     song.channels = 4;
     song.speed = 6;

@@ -39,12 +39,11 @@ struct ToolTest : ::testing::Test {
 
     // Runs the tool in dir; returns its exit status, keeping what it printed in out and err.
     int run(const std::string &args) {
-        std::string cmd =
-            "cd '" + dir.string() + "' && '" + QM_PACK_BIN + "' " + args + " >stdout 2>stderr";
-        int rc = std::system(cmd.c_str());
-        out = read_text(dir / "stdout");
-        err = read_text(dir / "stderr");
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
+        const CommandResult r =
+            run_command("cd '" + dir.string() + "' && '" + QM_PACK_BIN + "' " + args);
+        out = r.out;
+        err = r.err;
+        return r.status;
     }
     bool printed(const std::string &what) { return (out + err).find(what) != std::string::npos; }
     const std::string all = "in/scene.lws in/noise.tga in/empty.lwo in/one.bin";
@@ -113,6 +112,32 @@ TEST_F(ToolTest, RefusesBadRequests) {
     EXPECT_NE(run("extract a.dat -C out"), 0);
     EXPECT_TRUE(printed("escaped.txt"));
     EXPECT_FALSE(fs::exists(dir / "escaped.txt"));
+}
+
+// GNU style: options anywhere, "--" before a file whose name starts with '-', -C joined or
+// apart; an option of another command or an unknown one is a usage error naming it.
+TEST_F(ToolTest, OptionsAsGnuToolsTakeThem) {
+    write_text(dir / "-dash.bin", "dash");
+    ASSERT_EQ(run("create --store a.dat in/one.bin -- -dash.bin"), 0) << err;
+    run("list a.dat");
+    EXPECT_TRUE(printed("-dash.bin") && printed("stored") && !printed("compressed"));
+    ASSERT_EQ(run("extract -Cout a.dat one.bin"), 0) << err;
+    EXPECT_EQ(read_text(dir / "out" / "one.bin"), "!");
+    ASSERT_EQ(run("extract -C out a.dat -- -dash.bin"), 0) << err;
+    EXPECT_EQ(read_text(dir / "out" / "-dash.bin"), "dash");
+
+    EXPECT_EQ(run("list a.dat --store"), 2);
+    EXPECT_EQ(run("create b.dat -C out in/one.bin"), 2);
+    EXPECT_EQ(run("extract a.dat -C"), 2);
+    EXPECT_EQ(run("list --squash a.dat"), 2);
+    EXPECT_TRUE(printed("quellmoor-pack: unknown option '--squash'") && printed("usage:")) << err;
+    EXPECT_FALSE(fs::exists(dir / "b.dat"));
+    EXPECT_EQ(run("list a.dat --version"), 0);
+    EXPECT_TRUE(printed("quellmoor-pack "));
+    const CommandResult r = run_command("'" QM_PACK_BIN "' --help >/dev/full");
+    out = r.out, err = r.err;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(printed("quellmoor-pack: write error")) << err;
 }
 
 } // namespace

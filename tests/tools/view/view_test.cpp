@@ -75,10 +75,10 @@ struct ViewTest : ::testing::Test {
     void TearDown() override { remove_tree(dir); }
 
     int run(const std::string &args) {
-        int status = 0;
-        err = run_output(
-            "cd '" + dir.string() + "' && '" QM_VIEW_BIN "' " + args + " 2>&1 >/dev/null", &status);
-        return status;
+        const CommandResult r =
+            run_command("cd '" + dir.string() + "' && '" QM_VIEW_BIN "' " + args);
+        err = r.err;
+        return r.status;
     }
     Picture frame(int tick) {
         char name[32];
@@ -181,6 +181,20 @@ TEST_F(ViewTest, FailuresNameTheFileAndExitWithOne) {
                              "show.lws --data data --ticks 0 --out out --shade soft"})
         EXPECT_EQ(run(args), 1) << args;
     EXPECT_FALSE(fs::exists(dir / "out" / "frame-000000.png"));
+    EXPECT_EQ(run("show.lws --data=data --ticks=0 --out out --shine"), 1);
+    EXPECT_NE(err.find("quellmoor-view: unknown option '--shine'"), std::string::npos) << err;
+    const CommandResult r = run_command("'" QM_VIEW_BIN "' --version >/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("quellmoor-view: write error"), std::string::npos) << err;
+}
+
+// GNU style: values joined by '=', the scene anywhere, "--" before a scene named like an option.
+TEST_F(ViewTest, OptionsAsGnuToolsTakeThem) {
+    fs::copy_file(dir / "data" / "show.lws", dir / "data" / "-show.lws");
+    ASSERT_EQ(run("--ticks=70 --data=data --out=out -- -show.lws"), 0) << err;
+    ASSERT_EQ(run("--ticks 0 --data data show.lws --light=0,-300,350 --out out"), 0) << err;
+    EXPECT_EQ(read_png((dir / "out" / "frame-000070.png").string()).width, 512);
+    EXPECT_EQ(read_png((dir / "out" / "frame-000000.png").string()).width, 512);
 }
 
 // What the manual page says the tool reads, it reads: a LightWave 5 scene with bare LF line ends,

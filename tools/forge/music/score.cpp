@@ -46,7 +46,8 @@ struct Builder {
     ParsedChord bars[4];
 };
 
-int score_pitch(const char *text, int length) {
+// XM note of a pitch name such as "C4", "F#3" or "Bb1" (49 = C4); 0 if it is not one.
+static int score_pitch(const char *text, int length) {
     static const int SEMITONE[7] = {9, 11, 0, 2, 4, 5, 7}; // A..G
     if (length < 2 || text[0] < 'A' || text[0] > 'G') return 0;
     int semitone = SEMITONE[text[0] - 'A'];

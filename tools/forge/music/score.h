@@ -58,9 +58,6 @@ struct Tune {
     uint32_t seed;
 };
 
-// XM note of a pitch name such as "C4", "F#3" or "Bb1" (49 = C4); 0 if it is not one.
-int score_pitch(const char *text, int length);
-
 // Builds the song: one pattern per section, channels, tempo and a copy of `voices` (made by
 // voices_build) as its instruments. On a fault in the tune's text returns 0 with the reason in
 // *why.

@@ -230,7 +230,6 @@ static int night_moor(Canvas *c) {
     }
     mask_polygon(&water, shore, 72);
     scenery_water(c, &water, HORIZON + 14.0f, 0.95f, rgb_hex(0x1A2A50), 0.2f, 1215);
-    mask_free(&water);
     scenery_lights(c, 6, 270.0f, HORIZON + 22.0f, 200.0f, 10.0f, rgb_hex(0xA8E8FF), 0.6f, 1216);
     return scenery_grass(c, 200, 234.0f, 262.0f, 24.0f, rgb_hex(0x020308), 1217);
 }
@@ -361,7 +360,6 @@ static int letter_line(Canvas *c, Mask *ink, const CreditLine *line) {
             a = std::max(a, m.a[(size_t)my * m.width + mx]);
         }
     }
-    mask_free(&m);
     return 1;
 }
 
@@ -387,7 +385,6 @@ static int write_scroller(const char *dir) {
         ok = part_save_tga(dir, "endscrol.tga", SCROLL_W, SCROLL_H, rgb.data());
     }
     canvas_free(&c);
-    mask_free(&ink);
     return ok;
 }
 

@@ -109,7 +109,6 @@ static int letter(Canvas *c, FontFace face, float size, const char *text, float 
     Mask m = text_render(face, size, text, tracking, 2, nullptr);
     if (!m.a) return 0;
     canvas_paint(c, &m, x < 0 ? (c->width - m.width) / 2 : x, y, rgb_hex(colour), alpha);
-    mask_free(&m);
     return 1;
 }
 
@@ -208,7 +207,6 @@ static int write_caption(const char *dir, int n) {
     } else if (m.a) {
         fprintf(stderr, "forge: the caption \"%s\" is wider than its plate\n", CAPTIONS[n]);
     }
-    mask_free(&m);
     char name[24];
     snprintf(name, sizeof name, "g%d.tga", n + 1);
     ok = ok && save_rgb(dir, name, &c, 530 + (uint32_t)n);

@@ -33,7 +33,6 @@ static void moon(Canvas *c) {
             canvas_blend(c, x, y, surface, a);
         }
     }
-    mask_free(&disc);
 }
 
 // Thin silver clouds drifting across the moon.
@@ -64,7 +63,6 @@ static int moor(Canvas *c) {
     mask_polygon(&stones, tall, 5);
     mask_polygon(&stones, low, 5);
     canvas_paint(c, &stones, 0, 0, rgb_hex(0x070B12), 1.0f);
-    mask_free(&stones);
     Ridge near{HORIZON + 20.0f, 5.0f, 0.01f, 4, 324};
     static const GradientStop ground[] = {{0.6f, rgb_hex(0x0C1420)}, {1.0f, rgb_hex(0x03050A)}};
     return scenery_hills(c, &near, ground, 2);
@@ -85,7 +83,6 @@ static int stream(Canvas *c) {
     }
     mask_polygon(&water, banks, 80);
     scenery_water(c, &water, HORIZON + 22.0f, 0.85f, rgb_hex(0x0A1830), 0.2f, 331);
-    mask_free(&water);
     return 1;
 }
 

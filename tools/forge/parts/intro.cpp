@@ -129,7 +129,6 @@ static int write_moor(const char *dir) {
     mask_ellipse(&moon, MOON_X, MOON_Y, MOON_R, MOON_R, 1.5f);
     static const GradientStop disc[] = {{0.3f, rgb_hex(0xFFFDF0)}, {0.6f, rgb_hex(0xE6EAF6)}};
     canvas_paint_gradient(&c, &moon, 0, 0, disc, 2, 1.0f);
-    mask_free(&moon);
     Ridge far{196.0f, 12.0f, 0.006f, 4, 242}, near{220.0f, 10.0f, 0.005f, 5, 243};
     static const GradientStop far_hill[] = {{0.75f, rgb_hex(0x1E2A48)}, {1.0f, rgb_hex(0x101830)}};
     static const GradientStop near_hill[] = {{0.85f, rgb_hex(0x0A0E1C)}, {1.0f, rgb_hex(0x04060C)}};
@@ -206,8 +205,6 @@ static int write_logo(const char *dir) {
                                          {0.62f, rgb_hex(0x6A84B0)},
                                          {0.8f, rgb_hex(0xE8D8B0)}};
     canvas_paint_gradient(&c, &name, x, y, steel, 4, 1.0f);
-    mask_free(&halo);
-    mask_free(&name);
     // A hairline under the name, brightest in the middle, and the word that follows it.
     for (int px = 96; px < 416; px++) {
         float t = ((float)px - 256.0f) / 160.0f;
@@ -216,7 +213,6 @@ static int write_logo(const char *dir) {
     Mask sub = text_render(FONT_SANS_BOLD, 11.0f, "P R E S E N T S", 2.0f, 0, nullptr);
     if (!sub.a) return 0;
     canvas_paint(&c, &sub, (512 - sub.width) / 2, 106, rgb_hex(0x8EA2C8), 0.9f);
-    mask_free(&sub);
     int ok = part_save_jpeg(dir, "vandrel.jpg", &c, 261);
     canvas_free(&c);
     return ok;
@@ -259,8 +255,6 @@ static int layout_credit(const Credit *credit, Mask *ink, Mask *outline) {
     };
     place(&role, (CREDIT_W - role.width) / 2, 4);
     place(&name, (CREDIT_W - name.width) / 2, 54 - baseline);
-    mask_free(&role);
-    mask_free(&name);
     *outline = mask_copy(ink);
     if (!outline->a) return 0;
     mask_dilate(outline, 2);
@@ -291,8 +285,6 @@ static int write_credit(const char *dir, const Credit *credit) {
             p[2] = (uint8_t)(c.b * 255.0f + 0.5f);
         }
     }
-    mask_free(&ink);
-    mask_free(&outline);
     if (!ok) fprintf(stderr, "forge: the credit \"%s\" could not be lettered\n", credit->name);
     return ok && part_save_tga(dir, credit->file, CREDIT_W, CREDIT_H, rgb.data());
 }

@@ -80,7 +80,6 @@ static int paint_lettering(Canvas *c) {
         if (!m.a) return 0;
         Mask glow = mask_copy(&m);
         if (!glow.a) {
-            mask_free(&m);
             return 0;
         }
         mask_blur(&glow, 3);
@@ -88,8 +87,6 @@ static int paint_lettering(Canvas *c) {
         canvas_paint(c, &glow, x, line.top, rgb_hex(line.colour), 0.45f);
         canvas_paint(c, &m, x, line.top, rgb_mix(rgb_hex(line.colour), rgb_hex(0xFFFFFF), 0.2f),
                      1.0f);
-        mask_free(&glow);
-        mask_free(&m);
     }
     return 1;
 }

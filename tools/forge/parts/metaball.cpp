@@ -84,8 +84,6 @@ static void bubbles(Canvas *c, uint32_t seed) {
             canvas_glow(c, x - r * 0.4f, y - r * 0.4f, r * 0.25f, 1.0f, rgb_hex(0xFFFFFF),
                         a * 0.6f);
         }
-        mask_free(&ring);
-        mask_free(&inner);
     }
 }
 
@@ -102,8 +100,6 @@ static int lettering(Canvas *c, FontFace face, float size, const char *text, flo
         canvas_paint(c, &glow, x, top, rgb_hex(0x7050C0), 0.6f * alpha);
     }
     canvas_paint_gradient(c, &m, x, top, stops, 2, alpha);
-    mask_free(&glow);
-    mask_free(&m);
     return 1;
 }
 

@@ -39,7 +39,6 @@ static int paint_moor(Canvas *c) {
     if (!pool.a) return 0;
     mask_ellipse(&pool, 150.0f, 236.0f, 120.0f, 11.0f, 4.0f);
     scenery_water(c, &pool, 212.0f, 0.7f, rgb_hex(0x402050), 0.3f, 905);
-    mask_free(&pool);
     if (!scenery_grass(c, 160, 226.0f, 256.0f, 22.0f, rgb_hex(0x050308), 906)) return 0;
     canvas_vignette(c, 0.35f);
     return 1;
@@ -83,14 +82,11 @@ static int paint_lettering(Canvas *c) {
         if (!m.a) return 0;
         Mask glow = mask_copy(&m);
         if (!glow.a) {
-            mask_free(&m);
             return 0;
         }
         mask_blur(&glow, 3);
         paint_wrapped(c, &glow, line.x, line.y, rgb_hex(line.colour), 0.5f);
         paint_wrapped(c, &m, line.x, line.y, rgb_hex(line.colour), 0.95f);
-        mask_free(&glow);
-        mask_free(&m);
     }
     return 1;
 }

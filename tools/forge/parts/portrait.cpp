@@ -45,7 +45,6 @@ static void backdrop(Canvas *c) {
         mask_ellipse(&moon, 330.0f, 118.0f, 104.0f, 104.0f, 3.0f);
         static const GradientStop disc[] = {{0.1f, rgb_hex(0xFCEBC8)}, {0.7f, rgb_hex(0xF2B47C)}};
         canvas_paint_gradient(c, &moon, 0, 0, disc, 2, 0.95f);
-        mask_free(&moon);
     }
     canvas_glow(c, 330.0f, 118.0f, 130.0f, 1.0f, rgb_hex(0xFF9A6A), 0.3f);
     Rng rng = rng_make(201);
@@ -57,7 +56,6 @@ static void backdrop(Canvas *c) {
         mask_ellipse(&bokeh, x, y, r, r, 2.0f);
         Rgb tint = rgb_mix(rgb_hex(0xFFC890), rgb_hex(0xF08AB0), rng_float(&rng));
         canvas_paint(c, &bokeh, 0, 0, tint, rng_range(&rng, 0.08f, 0.25f));
-        mask_free(&bokeh);
     }
 }
 
@@ -94,7 +92,6 @@ static void rim_light(Canvas *c, const Canvas *behind, const Mask *body) {
             canvas_blend(c, x, y, glow, edge * body->a[i]);
         }
     }
-    mask_free(&inner);
 }
 
 static void fill_figure(Canvas *c, const Mask *body, const Mask *hair) {
@@ -122,7 +119,6 @@ static void fill_figure(Canvas *c, const Mask *body, const Mask *hair) {
         }
     mask_blur(&front, 3);
     canvas_paint(c, &front, 0, 0, rgb_hex(0xC87A7A), 0.55f);
-    mask_free(&front);
     Mask details = mask_create(c->width, c->height);
     if (!details.a) return;
     Point2 pts[8];
@@ -131,7 +127,6 @@ static void fill_figure(Canvas *c, const Mask *body, const Mask *hair) {
     place(lips, 4, pts);
     mask_polygon(&details, pts, 4);
     canvas_paint(c, &details, 0, 0, rgb_hex(0x0C0610), 0.9f);
-    mask_free(&details);
 }
 
 int forge_portrait(const char *dir) {
@@ -153,8 +148,6 @@ int forge_portrait(const char *dir) {
     }
     canvas_vignette(&c, 0.5f);
     ok = ok && part_save_jpeg(dir, "girl.jpg", &c, 4);
-    mask_free(&body);
-    mask_free(&hair);
     canvas_free(&behind);
     canvas_free(&c);
     return ok;

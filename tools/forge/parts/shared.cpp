@@ -161,12 +161,10 @@ static Mask layout_caption(const char *text, const CaptionBox *box, Mask *outlin
                 for (int mx = 0; mx < ink.width; mx++)
                     strip.a[(size_t)(y + ring + my) * 256 + x + ring + mx] =
                         ink.a[(size_t)my * ink.width + mx];
-            mask_free(&ink);
             *outline = mask_copy(&strip);
             mask_dilate(outline, ring);
             return strip;
         }
-        mask_free(&ink);
     }
     fprintf(stderr, "forge: caption \"%s\" does not fit its bar\n", text);
     return Mask{0, 0, nullptr};
@@ -215,8 +213,6 @@ static int write_caption(const char *dir, const Caption *caption) {
     std::vector<uint8_t> rgb(256 * 24 * 3);
     paint_caption(&ink, &outline, vertical ? key_vertical : key_horizontal,
                   vertical ? rgb_hex(0xF0CF8A) : rgb_hex(0x9ED4F0), &rgb);
-    mask_free(&ink);
-    mask_free(&outline);
     if (!vertical) return part_save_tga(dir, caption->name, 256, 24, rgb.data());
     std::vector<uint8_t> turned = rotate_strip(rgb, caption->kind == CAPTION_RIGHT);
     return part_save_tga(dir, caption->name, 24, 256, turned.data());
@@ -252,12 +248,9 @@ static int loading_title(Canvas *canvas) {
     static const GradientStop gold[] = {{0.3f, {1.0f, 0.95f, 0.82f}},
                                         {0.75f, {0.93f, 0.74f, 0.45f}}};
     canvas_paint_gradient(canvas, &title, x, y, gold, 2, 1.0f);
-    mask_free(&soft);
-    mask_free(&title);
     Mask small = text_render(FONT_SANS_BOLD, 9.0f, "L O A D I N G", 1.0f, 0, nullptr);
     if (!small.a) return 0;
     canvas_paint(canvas, &small, (512 - small.width) / 2, 110, rgb_hex(0x8C93B0), 0.9f);
-    mask_free(&small);
     return 1;
 }
 

@@ -74,12 +74,8 @@ static int spring_pool(Canvas *c) {
         for (size_t i = 0; i < (size_t)c->width * c->height; i++)
             rings.a[i] +=
                 (ring.a[i] - (inner.a ? inner.a[i] : 0.0f)) * (0.5f - 0.1f * (float)r) * water.a[i];
-        mask_free(&ring);
-        mask_free(&inner);
     }
     canvas_paint(c, &rings, 0, 0, rgb_hex(0xFFD8A8), 0.9f);
-    mask_free(&rings);
-    mask_free(&water);
     return 1;
 }
 
@@ -94,12 +90,9 @@ static int title_lettering(Canvas *c) {
     canvas_paint(c, &glow, x, y, rgb_hex(0xF0A070), 0.5f);
     static const GradientStop gold[] = {{0.35f, rgb_hex(0xFFF6E0)}, {0.75f, rgb_hex(0xF0C080)}};
     canvas_paint_gradient(c, &title, x, y, gold, 2, 1.0f);
-    mask_free(&glow);
-    mask_free(&title);
     Mask sub = text_render(FONT_SERIF, 12.0f, "a spring in the moor", 3.0f, 0, nullptr);
     if (!sub.a) return 0;
     canvas_paint(c, &sub, (c->width - sub.width) / 2, 70, rgb_hex(0xE8C8B8), 0.85f);
-    mask_free(&sub);
     return 1;
 }
 
