@@ -1,6 +1,7 @@
 # The front door. `make run` installs, builds, generates the data and plays the show;
-# `make test` builds and runs every test in the release and the sanitizer builds, and the
-# threads test under ThreadSanitizer. `make fuzz-campaign` is the long fuzzing run (not in CI).
+# `make test` builds and runs every test in the release and the sanitizer builds, the threads
+# test under ThreadSanitizer, and the show's frames with the packed paths compiled out.
+# `make fuzz-campaign` is the long fuzzing run (not in CI).
 # `make install PREFIX=... [DESTDIR=...]` installs the build; `make package` makes the .deb.
 
 PRESET ?= release
@@ -9,8 +10,8 @@ PREFIX ?= /usr/local
 BUILD := build/$(PRESET)
 DEPS := scripts/install-deps.sh
 
-.PHONY: all deps build run test test-release test-asan test-tsan bench fuzz fuzz-campaign record \
-        digests install package gallery clean
+.PHONY: all deps build run test test-release test-asan test-tsan test-plain data-release bench \
+        fuzz fuzz-campaign record digests install package gallery clean
 
 all: build
 
@@ -24,7 +25,7 @@ build: deps
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: test-release test-asan test-tsan
+test: test-release test-asan test-tsan test-plain
 
 test-release: deps
 	@cmake --preset release >/dev/null
@@ -41,6 +42,16 @@ test-tsan: deps
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan --target test_threads
 	@build/tsan/tests/threads/test_threads
+
+# Takes the release build's forged data.
+test-plain: deps data-release
+	@cmake --preset plain >/dev/null
+	@cmake --build --preset plain
+	@ctest --preset plain
+
+data-release:
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target forge_data
 
 bench: deps
 	@cmake --preset release >/dev/null

@@ -436,13 +436,13 @@ static void field_at(const IsoSurface *iso, const Vec3 &p, IsoPoint *out) {
     out->normal = normal;
 }
 
+#if QM_PACKED
 static Vec3 grid_world(int k, int j, int i) {
     return Vec3{ISO_WORLD_START + ISO_WORLD_STEP * float(k),
                 ISO_WORLD_START + ISO_WORLD_STEP * float(j),
                 ISO_WORLD_START + ISO_WORLD_STEP * float(i)};
 }
 
-#if QM_PACKED
 // field_at for the four points k .. k + 3 of a row at once, every lane doing the scalar
 // operations in their order; a lane whose charge sits on its point adds +0, which leaves every
 // sum as it was (none of them is ever -0).
