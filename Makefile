@@ -1,6 +1,7 @@
 # The front door. `make run` installs, builds, generates the data and plays the show;
 # `make test` builds and runs every test in the release and the sanitizer builds, the threads
-# test under ThreadSanitizer, and the show's frames with the packed paths compiled out.
+# test under ThreadSanitizer, the show's frames with the packed paths compiled out, and the
+# drawing code's tests and the show's frames built for 64-bit ARM and run under qemu.
 # `make fuzz-campaign` is the long fuzzing run (not in CI).
 # `make install PREFIX=... [DESTDIR=...]` installs the build; `make package` makes the .deb.
 
@@ -10,8 +11,8 @@ PREFIX ?= /usr/local
 BUILD := build/$(PRESET)
 DEPS := scripts/install-deps.sh
 
-.PHONY: all deps build run test test-release test-asan test-tsan test-plain data-release bench \
-        fuzz fuzz-campaign record digests install package gallery clean
+.PHONY: all deps build run test test-release test-asan test-tsan test-plain test-aarch64 \
+        data-release bench fuzz fuzz-campaign record digests install package gallery clean
 
 all: build
 
@@ -25,7 +26,7 @@ build: deps
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: test-release test-asan test-tsan test-plain
+test: test-release test-asan test-tsan test-plain test-aarch64
 
 test-release: deps
 	@cmake --preset release >/dev/null
@@ -43,11 +44,16 @@ test-tsan: deps
 	@cmake --build --preset tsan --target test_threads
 	@build/tsan/tests/threads/test_threads
 
-# Takes the release build's forged data.
+# Both take the release build's forged data.
 test-plain: deps data-release
 	@cmake --preset plain >/dev/null
 	@cmake --build --preset plain
 	@ctest --preset plain
+
+test-aarch64: deps data-release
+	@cmake --preset aarch64 >/dev/null
+	@cmake --build --preset aarch64
+	@ctest --preset aarch64
 
 data-release:
 	@cmake --preset release >/dev/null

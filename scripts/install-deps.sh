@@ -18,6 +18,11 @@ packages=(
   locales
   # checks of the install and the .deb: desktop entry, metainfo, manual pages, icon, package
   desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
+  # the same show built for 64-bit ARM and run under emulation: cross compiler, emulator, the
+  # portable SIMD layer, and the libraries for arm64 (multiarch)
+  g++-aarch64-linux-gnu qemu-user-static libsimde-dev
+  libjpeg62-turbo-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 libfreetype-dev:arm64
+  libgtest-dev:arm64 libgmock-dev:arm64
 )
 
 missing=()
@@ -37,5 +42,9 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "install-deps: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
+# The :arm64 packages come from the same archive once dpkg knows the architecture.
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  $sudo dpkg --add-architecture arm64
+fi
 $sudo apt-get update -qq >/dev/null
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
