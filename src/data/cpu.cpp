@@ -8,9 +8,10 @@ int32_t has_mmx = 0;
 int32_t has_ssse3 = 0;
 
 void cpu_detect() {
-#if QM_PACKED && defined(__x86_64__)
-    // Every x86-64 processor has SSE2, which does the packed byte arithmetic sixteen bytes at a
-    // time. SSSE3 is not part of the baseline: asked of the processor itself, once.
+#if QM_PACKED && (defined(__x86_64__) || defined(__i386__))
+    // Every x86-64 processor has SSE2 (a 32-bit x86 build has it when compiled for it), which
+    // does the packed byte arithmetic sixteen bytes at a time. SSSE3 is not part of the
+    // baseline: asked of the processor itself, once.
     has_mmx = 1;
     has_ssse3 = __builtin_cpu_supports("ssse3") ? 1 : 0;
 #elif QM_PACKED
