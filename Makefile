@@ -1,6 +1,8 @@
 # The front door. `make run` installs, builds, generates the data and plays the show;
-# `make test` builds and runs every test in the release and the sanitizer builds, and the
-# threads test under ThreadSanitizer. `make fuzz-campaign` is the long fuzzing run (not in CI).
+# `make test` builds and runs every test in the release and the sanitizer builds, the threads
+# test under ThreadSanitizer, the show's frames with the packed paths compiled out, and the
+# drawing code's tests and the show's frames built for 64-bit ARM and run under qemu.
+# `make fuzz-campaign` is the long fuzzing run (not in CI).
 # `make install PREFIX=... [DESTDIR=...]` installs the build; `make package` makes the .deb.
 
 PRESET ?= release
@@ -9,8 +11,8 @@ PREFIX ?= /usr/local
 BUILD := build/$(PRESET)
 DEPS := scripts/install-deps.sh
 
-.PHONY: all deps build run test test-release test-asan test-tsan bench fuzz fuzz-campaign record \
-        digests install package gallery clean
+.PHONY: all deps build run test test-release test-asan test-tsan test-plain test-aarch64 \
+        data-release bench fuzz fuzz-campaign record digests install package gallery clean
 
 all: build
 
@@ -24,7 +26,7 @@ build: deps
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: test-release test-asan test-tsan
+test: test-release test-asan test-tsan test-plain test-aarch64
 
 test-release: deps
 	@cmake --preset release >/dev/null
@@ -41,6 +43,21 @@ test-tsan: deps
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan --target test_threads
 	@build/tsan/tests/threads/test_threads
+
+# Both take the release build's forged data.
+test-plain: deps data-release
+	@cmake --preset plain >/dev/null
+	@cmake --build --preset plain
+	@ctest --preset plain
+
+test-aarch64: deps data-release
+	@cmake --preset aarch64 >/dev/null
+	@cmake --build --preset aarch64
+	@ctest --preset aarch64
+
+data-release:
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target forge_data
 
 bench: deps
 	@cmake --preset release >/dev/null

@@ -33,9 +33,10 @@ struct Screen {
 // Arguments: the depth, and 0 for the table path, 1 for SSE2, 2 for SSSE3's byte shuffle.
 void present_frame(benchmark::State &state) {
     Screen screen(int(state.range(0)));
+    cpu_detect();
     int32_t saved[2] = {has_mmx, has_ssse3};
     has_mmx = state.range(1) > 0;
-    has_ssse3 = state.range(1) > 1 && __builtin_cpu_supports("ssse3");
+    has_ssse3 = state.range(1) > 1 && saved[1];
     for (auto _ : state) display_device->present(FrameBuffer, 0, 1, 511, 254, 0, 64);
     has_mmx = saved[0];
     has_ssse3 = saved[1];

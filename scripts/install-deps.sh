@@ -18,7 +18,18 @@ packages=(
   locales
   # checks of the install and the .deb: desktop entry, metainfo, manual pages, icon, package
   desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
+  # the portable SIMD layer: the packed paths on processors other than x86
+  libsimde-dev
 )
+# On x86-64, the same show built for 64-bit ARM and run under emulation: cross compiler,
+# emulator, and the libraries for arm64 (multiarch).
+cross=0
+if [ "$(dpkg --print-architecture)" = amd64 ]; then
+  cross=1
+  packages+=(g++-aarch64-linux-gnu qemu-user-static
+    libjpeg62-turbo-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 libfreetype-dev:arm64
+    libgtest-dev:arm64 libgmock-dev:arm64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -37,5 +48,9 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "install-deps: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
+# The :arm64 packages come from the same archive once dpkg knows the architecture.
+if [ $cross = 1 ] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  $sudo dpkg --add-architecture arm64
+fi
 $sudo apt-get update -qq >/dev/null
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -3,13 +3,10 @@
 #include "data/blit.h"
 
 #include "data/cpu.h"
+#include "data/packed.h"
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // The reject tests of blit_clip, done before and after trimming.
 static bool clip_rejects(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t dx, int64_t dy,
@@ -118,7 +115,7 @@ static void average_key_plain(const uint32_t *back, const uint32_t *over, uint32
 
 // ---- packed paths, four pixels per 128-bit operation, the odd ones at the row end singly ----
 
-#if defined(__SSE2__)
+#if QM_PACKED
 
 static __m128i load4(const uint32_t *p) {
     return _mm_loadu_si128((const __m128i *)p);
@@ -319,7 +316,7 @@ void blit_table_plain(const uint16_t *table, const uint32_t *texels, uint32_t of
     for (int32_t i = 0; i < n; i++) out[i] = texels[(table[i] + offset) & 0xFFFFu];
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Pixel k of eight: its texel number is 16-bit lane k of at.
 template <int k> static inline void table_texel(uint32_t *out, const uint32_t *texels, __m128i at) {
     out[k] = texels[_mm_extract_epi16(at, k)];
@@ -329,7 +326,7 @@ template <int k> static inline void table_texel(uint32_t *out, const uint32_t *t
 void blit_table(const uint16_t *table, const uint32_t *texels, uint32_t offset, uint32_t *out,
                 int32_t n) {
     int32_t i = 0;
-#if defined(__SSE2__)
+#if QM_PACKED
     const __m128i shift = _mm_set1_epi16(int16_t(offset & 0xFFFFu));
     for (; i + 8 <= n; i += 8) {
         const __m128i at =
@@ -417,7 +414,7 @@ static void warp_block(uint32_t *out, int32_t stride, const WarpValue &top_left,
     }
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Lane k of row r lies in the lower triangle of a block when k + r > 7: all ones, else zero.
 struct WarpLowerMasks {
     alignas(16) int32_t lanes[WARP_BLOCK][WARP_BLOCK];
@@ -502,7 +499,7 @@ void grid_warp(const GridPoint *grid, const uint8_t *indices, const uint32_t *sh
     // Each point's values are taken once, a column of them at a time: every point but those on
     // the edges is the corner of four blocks.
     WarpValue columns[2][GRID_ROWS];
-#if defined(__SSE2__)
+#if QM_PACKED
     const auto block = has_mmx ? warp_block_packed : warp_block;
 #else
     const auto block = warp_block;

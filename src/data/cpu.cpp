@@ -2,16 +2,23 @@
 
 #include "data/cpu.h"
 
+#include "data/packed.h"
+
 int32_t has_mmx = 0;
 int32_t has_ssse3 = 0;
 
 void cpu_detect() {
-    // Every x86-64 processor has SSE2, which does the packed byte arithmetic sixteen bytes at a
-    // time; other processors take the plain paths.
-#if defined(__SSE2__)
+#if QM_PACKED && (defined(__x86_64__) || defined(__i386__))
+    // Every x86-64 processor has SSE2 (a 32-bit x86 build has it when compiled for it), which
+    // does the packed byte arithmetic sixteen bytes at a time. SSSE3 is not part of the
+    // baseline: asked of the processor itself, once.
     has_mmx = 1;
-    // Not part of the x86-64 baseline: asked of the processor itself, once.
     has_ssse3 = __builtin_cpu_supports("ssse3") ? 1 : 0;
+#elif QM_PACKED
+    // The portable layer compiled the packed paths for this processor's own vector unit,
+    // byte shuffle included: nothing to ask at run time.
+    has_mmx = 1;
+    has_ssse3 = 1;
 #else
     has_mmx = 0;
     has_ssse3 = 0;

@@ -6,13 +6,10 @@
 #include "data/error.h"
 #include "data/jpeg_source.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "data/tga.h"
 
 #include <algorithm>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 static void *alloc_maybe_aligned(size_t bytes, bool aligned) {
     return aligned ? mem_alloc_aligned(bytes) : mem_alloc(bytes);
@@ -56,7 +53,7 @@ void image_free(Image *image) {
 // Several parts clear the whole frame every frame: four words per store.
 static void fill_row(uint32_t *p, int64_t n, uint32_t colour) {
     int64_t i = 0;
-#if defined(__SSE2__)
+#if QM_PACKED
     const __m128i four = _mm_set1_epi32(int32_t(colour));
     for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + i), four);
 #endif

@@ -5,15 +5,11 @@
 #include "data/cpu.h"
 #include "data/image.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "engine/object.h"
 #include "fillers/fillers.h"
 
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#include <tmmintrin.h>
-#endif
 
 MorphSequence *morph_new() {
     MorphSequence *seq = static_cast<MorphSequence *>(mem_alloc(sizeof(MorphSequence)));
@@ -138,7 +134,7 @@ static void blur_shuffles(BlurColumns *c, int w) {
     }
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // blur_average on four pixels. The rounded-up mean of pavgb less the rounding (the low bit of
 // a ^ b) is the mean rounded down; own's byte 0 is replaced by towards' first, so that the mean
 // of byte 0 is towards' byte 0.
@@ -150,13 +146,11 @@ static __m128i blur_average4(__m128i towards, __m128i own) {
 }
 #endif
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // blur_span's packed loop with SSSE3: four samples that lie within four pixels are one load
 // and a byte shuffle instead of four loads. Returns the first column not done.
-__attribute__((target("ssse3"))) static int blur_span_shuffled(const uint32_t *towards,
-                                                               const uint32_t *own, uint32_t *out,
-                                                               const BlurColumns *c, int x,
-                                                               int to) {
+QM_TARGET_SSSE3 static int blur_span_shuffled(const uint32_t *towards, const uint32_t *own,
+                                              uint32_t *out, const BlurColumns *c, int x, int to) {
     const int *column = c->sample;
     for (; x + 3 <= to; x += 4) {
         __m128i t;
@@ -179,7 +173,7 @@ static void blur_span(const uint32_t *towards, const uint32_t *own, uint32_t *ou
                       const BlurColumns *c, int from, int to) {
     const int *column = c->sample;
     int x = from;
-#if defined(__SSE2__)
+#if QM_PACKED
     if (has_ssse3) x = blur_span_shuffled(towards, own, out, c, x, to);
     for (; x + 3 <= to; x += 4) {
         __m128i t = _mm_setr_epi32(int(towards[column[x]]), int(towards[column[x + 1]]),

@@ -5,6 +5,7 @@
 #include "data/cpu.h"
 #include "data/image.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "engine/motion.h"
 #include "engine/object.h"
 #include "engine/scene.h"
@@ -15,10 +16,6 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 // A clip vertex: eye-space position, the (u, v) pair of every texture layer, then the Gouraud
 // intensity. Six layers fill a face's uv array.
 static constexpr int CLIP_MAX_LAYERS = FACE_UV_FLOATS / 6;
@@ -28,7 +25,7 @@ static constexpr int CLIP_MAX_VERTICES = 12;
 
 // The four side planes of a view as the inside test reads them, taken once per frame.
 struct SidePlanes {
-#if defined(__SSE2__)
+#if QM_PACKED
     __m128 x[4], y[4], z[4]; // left, right, top, bottom, each component in every lane
 #endif
 };
@@ -269,7 +266,7 @@ void view_project_xy_plain(const RenderView *view, const Vec3 *points, int n, fl
     }
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Four points at once, a point to a lane, each lane the very operations of project_point. A
 // point is read as four floats, so the last point of the array is left to the plain loop.
 void view_project_xy(const RenderView *view, const Vec3 *points, int n, float *xy) {
@@ -809,7 +806,7 @@ int view_triangle_inside_plain(const RenderView *view, const float c[3][3]) {
     return 1;
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // A triangle's three vertices side by side, one lane each (the fourth repeats the first).
 struct TriangleLanes {
     __m128 x, y, z;
@@ -1065,7 +1062,7 @@ static void sprite_row_plain(uint32_t *dst, const uint32_t *texels, int n, int u
     for (int i = 0; i < n; i++, u += du) dst[i] = add_saturated(dst[i], texels[u >> 8]);
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Four pixels per pass with packed saturating byte adds, the texels taken at the columns the
 // sprite's rows share. The texels' byte 0 is cleared first, so the mask byte of the target stays
 // as it was, exactly as on the plain path.
@@ -1138,7 +1135,7 @@ void draw_sprite_add(int x, int y, Image *target, const Image *image, int s) {
     SpriteSpan cols, rows;
     if (!sprite_span(x, r, target->width, image->width, &cols)) return;
     if (!sprite_span(y, r, target->height, image->height, &rows)) return;
-#if defined(__SSE2__)
+#if QM_PACKED
     if (has_mmx) {
         sprite_rows_packed(target, image, cols, rows);
         return;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "data/image.h"
+#include "data/packed.h"
 #include "fillers/face.h"
 #include "fillers/fillers.h"
 
@@ -16,10 +17,6 @@
 #include <cstdint>
 #include <limits>
 #include <utility>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // Textures are 256 x 256 words; the lookups mask their index to 16 bits.
 constexpr int64_t FILL_TEXTURE_WORDS = 65536;
@@ -61,7 +58,7 @@ constexpr int32_t FILL_PACKED_SPAN = 8;
 [[gnu::always_inline]] inline void fill_texel_span(uint32_t *dst, int32_t n, const uint32_t *texels,
                                                    uint32_t u, uint32_t v, uint32_t du,
                                                    uint32_t dv) {
-#if defined(__SSE2__)
+#if QM_PACKED
     if (n >= FILL_PACKED_SPAN) {
         __m128i us = fill_lanes4(u, du), vs = fill_lanes4(v, dv);
         const __m128i du4 = _mm_set1_epi32(static_cast<int>(4 * du));
@@ -127,7 +124,7 @@ inline void walk_texture_vertices_plain(const Face *face, int layer, IntVertex p
 // are the first four words of an IntVertex. The floats are gathered one at a time, since they
 // were just stored one at a time and a wide load would wait for all of those stores to land.
 inline void walk_texture_vertices(const Face *face, int layer, IntVertex p[3]) {
-#if defined(__SSE2__)
+#if QM_PACKED
     static_assert(offsetof(IntVertex, value) == 2 * sizeof(int32_t));
     const __m128 low = _mm_setr_ps(-WALK_POSITION_LIMIT, -WALK_POSITION_LIMIT, -WALK_VALUE_LIMIT,
                                    -WALK_VALUE_LIMIT);
@@ -479,7 +476,7 @@ inline UnitRow walk_unit_row_plain(const FloatEdge &l, const FloatEdge &r) {
 // very operations of one value in its order. The steps' lanes take 0 + 1 * du, which is du (or,
 // for -0, +0, which truncates alike).
 inline UnitRow walk_unit_row(const FloatEdge &l, const FloatEdge &r) {
-#if defined(__SSE2__)
+#if QM_PACKED
     auto trunc4 = [](__m128 f) {
         return _mm_cvttps_epi32(
             _mm_min_ps(_mm_max_ps(f, _mm_set1_ps(FILL_TRUNC_LOW)), _mm_set1_ps(FILL_TRUNC_HIGH)));

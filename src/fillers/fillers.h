@@ -18,13 +18,10 @@
 // nothing.
 #pragma once
 
+#include "data/packed.h"
 #include "fillers/face.h"
 
 #include <cstdint>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 struct Image;
 
@@ -89,7 +86,7 @@ inline int32_t fill_hold_trunc_plain(float f, float low, float high) {
 // do, and make no branches (the plain comparisons compile to two per conversion, in the inner
 // loops).
 inline int32_t fill_hold_trunc(float f, float low, float high) {
-#if defined(__SSE2__)
+#if QM_PACKED
     return _mm_cvttss_si32(
         _mm_min_ss(_mm_max_ss(_mm_set_ss(f), _mm_set_ss(low)), _mm_set_ss(high)));
 #else
@@ -111,7 +108,7 @@ inline int32_t fill_trunc(float f) {
     return fill_hold_trunc(f, FILL_TRUNC_LOW, FILL_TRUNC_HIGH);
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // The 16.16 coordinates of four pixels in a row, c + k * d in lane k (modulo 2^32).
 inline __m128i fill_lanes4(uint32_t c, uint32_t d) {
     return _mm_setr_epi32(static_cast<int>(c), static_cast<int>(c + d), static_cast<int>(c + 2 * d),

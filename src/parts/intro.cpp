@@ -5,6 +5,7 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "engine/scalar.h"
 #include "parts/parts.h"
 #include "stage/clock.h"
@@ -13,10 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 constexpr float INTRO_END = 386.0f; // on the intro clock, which runs at 0.1 per tick
 constexpr float INTRO_CLOSING = 380.0f;
@@ -220,7 +217,7 @@ void intro_add_bob_plain(Image *background_picture, const Image *bob_picture, in
     }
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // The bob's red byte moved to byte 0, the other bytes zero: a saturating byte add then changes
 // only the mask byte.
 void intro_add_bob(Image *background_picture, const Image *bob_picture, int32_t x, int32_t y) {

@@ -5,6 +5,7 @@
 
 #include "data/image.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scalar.h"
@@ -12,10 +13,6 @@
 #include "fillers/fillers.h"
 
 #include <cmath>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // A cube corner as an offset in grid steps; corner m is bit m of a cell's index.
 struct CornerOffset {
@@ -439,13 +436,13 @@ static void field_at(const IsoSurface *iso, const Vec3 &p, IsoPoint *out) {
     out->normal = normal;
 }
 
+#if QM_PACKED
 static Vec3 grid_world(int k, int j, int i) {
     return Vec3{ISO_WORLD_START + ISO_WORLD_STEP * float(k),
                 ISO_WORLD_START + ISO_WORLD_STEP * float(j),
                 ISO_WORLD_START + ISO_WORLD_STEP * float(i)};
 }
 
-#if defined(__SSE2__)
 // field_at for the four points k .. k + 3 of a row at once, every lane doing the scalar
 // operations in their order; a lane whose charge sits on its point adds +0, which leaves every
 // sum as it was (none of them is ever -0).
@@ -482,7 +479,7 @@ static void field_at_four(const IsoSurface *iso, int k, int j, int i, IsoPoint *
 #endif
 
 void iso_evaluate_field(IsoSurface *iso) {
-#if defined(__SSE2__)
+#if QM_PACKED
     for (int i = 0; i < ISO_SIDE; i++)
         for (int j = 0; j < ISO_SIDE; j++) {
             IsoPoint *row = &iso->grid[iso_index(0, j, i)];

@@ -4,6 +4,7 @@
 
 #include "data/error.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/quantize.h"
@@ -19,10 +20,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 constexpr int32_t MAGNET_WIDTH = 512;
 constexpr int32_t MAGNET_HEIGHT = 256;
@@ -164,7 +161,7 @@ void magnet_dissolve_plain(const Image *src, const Image *mask, Image *dst, int3
         if (channel(mask->pixels[n], 1) < limit) dst->pixels[n] = src->pixels[n];
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Each destination word is rewritten, with its own value where the mask says no: no branch on
 // the mask's noise. Thresholds past 256 take every pixel, as 256 does, and keep the signed
 // comparison of the red byte (0..255) exact.

@@ -5,6 +5,7 @@
 #include "data/blit.h"
 #include "data/error.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "engine/object.h"
 #include "engine/render.h"
 #include "engine/scalar.h"
@@ -16,10 +17,6 @@
 #include "stage/stage.h"
 
 #include <cmath>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 constexpr float META_LENGTH = 1200.0f;    // part clock ticks before the closing fade
 constexpr float META_FADE_IN = 1.5f;      // brightness lost per tick while opening
@@ -145,7 +142,7 @@ static uint32_t plasma_average(uint32_t text, uint32_t plasma) {
     return out;
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Sixteen pixels from x on: the four windows' bytes summed (wrapping, as AND 255 does), looked
 // up, stored plain and averaged with the text as blit_average's packed path does it.
 static void plasma_blend16(const uint8_t *const row[PLASMA_LAYERS], int32_t x,
@@ -185,7 +182,7 @@ void plasma_draw_blended(const uint8_t *field_bytes, const uint32_t *palette, fl
         uint32_t *out = plain->pixels + size_t(y) * PLASMA_WIDTH;
         uint32_t *blended = target->pixels + size_t(y) * PLASMA_WIDTH;
         int32_t x = 0;
-#if defined(__SSE2__)
+#if QM_PACKED
         for (; x + 16 <= PLASMA_WIDTH; x += 16) plasma_blend16(row, x, palette, over, out, blended);
 #endif
         for (; x < PLASMA_WIDTH; x++) {

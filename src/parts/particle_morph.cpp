@@ -4,6 +4,7 @@
 
 #include "data/blit.h"
 #include "data/error.h"
+#include "data/packed.h"
 #include "engine/morph.h"
 #include "engine/object.h"
 #include "engine/render.h"
@@ -14,10 +15,6 @@
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/stage.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 constexpr const char *BACKGROUND_NAME = "data\\ptl_back.jpg";
 constexpr const char *TEXT_NAME = "data\\ptl_text.jpg";
@@ -109,7 +106,7 @@ static void rotozoom_row_plain(uint32_t *out, int32_t n, const uint32_t *texels,
     }
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Four texel numbers at once. Kept to 16 bits, (v >> 16) * 256 + (u >> 16) with arithmetic
 // shifts is ((v >> 8) & 0xFF00) + (u >> 16) with logical ones: the bits the arithmetic shifts
 // fill in lie above bit 15.
@@ -173,7 +170,7 @@ void particle_morph_dissolve_plain(const Image *src, const Image *mask, Image *d
 void particle_morph_dissolve(const Image *src, const Image *mask, Image *dst, int32_t threshold) {
     const int32_t n = dst->width * dst->height;
     int32_t i = 0;
-#if defined(__SSE2__)
+#if QM_PACKED
     const __m128i limit = _mm_set1_epi32(threshold), red = _mm_set1_epi32(0xFF);
     const __m128i white = _mm_set1_epi32(int32_t(WHITE_PIXEL));
     for (; i + 4 <= n; i += 4) {

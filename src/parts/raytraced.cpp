@@ -6,15 +6,12 @@
 #include "data/cpu.h"
 #include "data/error.h"
 #include "data/image.h"
+#include "data/packed.h"
 #include "parts/parts.h"
 #include "parts/raytracer.h"
 #include "stage/clock.h"
 #include "stage/display.h"
 #include "stage/stage.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 constexpr float RAYTRACED_PACE = 0.1f;         // part clock per tick
 constexpr float RAYTRACED_FADE_IN_END = 50.0f; // part clock below which it fades in
@@ -36,7 +33,7 @@ static void raytraced_to_tracer(uint32_t *pixels, int32_t n) {
 
 void raytraced_from_tracer(uint32_t *pixels, int32_t n) {
     int32_t i = 0;
-#if defined(__SSE2__)
+#if QM_PACKED
     // Four at a time: the two halves of the sum never overlap, so it is an or.
     const __m128i low = _mm_set1_epi32(0xFF), high = _mm_set1_epi32(int32_t(0xFFFF0000));
     for (; has_mmx && i + 4 <= n; i += 4) {

@@ -4,14 +4,11 @@
 
 #include "data/cpu.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "engine/scalar.h"
 
 #include <cmath>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 constexpr float SHADOW_DARKEN = 60.0f; // light lost in shadow or facing away
 constexpr float DIFFUSE_SCALE = 127.0f;
@@ -181,7 +178,7 @@ static int shadowed(TraceScene *sc, int32_t self, const Vec3 &p, const Vec3 &l, 
 }
 
 static inline float unit_and_length(Vec3 &v) {
-#if defined(__SSE2__)
+#if QM_PACKED
     if (has_mmx) {
         float l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
         alignas(16) float q[4];
@@ -258,7 +255,7 @@ static uint32_t sample_pixel(const TraceMaterial *m, const TraceSample *s) {
     return material_pixel(m, c);
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // sample_pixel in 16-bit lanes: the three channels' low bytes, sign-extended, added to the
 // colour's bytes and held to 0..255 by the packing. The fourth lane's sum is dropped.
 static inline uint32_t sample_pixel_packed(const TraceMaterial *m, const TraceSample *s) {
@@ -278,7 +275,7 @@ static inline uint32_t sample_pixel_packed(const TraceMaterial *m, const TraceSa
 
 // The pixel a single traced sample draws, packed with has_mmx.
 static inline uint32_t sample_pixel_fast(const TraceMaterial *m, const TraceSample *s) {
-#if defined(__SSE2__)
+#if QM_PACKED
     if (has_mmx) return sample_pixel_packed(m, s);
 #endif
     return sample_pixel(m, s);
@@ -425,7 +422,7 @@ static void fill_block_plain(uint32_t *out, int32_t w, const TraceMaterial *m,
     }
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // One lane of the block walk: the edges and their steps down, as fill_block_plain keeps them.
 struct BlockLane {
     int16_t left, right, down_left, down_right;
@@ -583,7 +580,7 @@ static int fill_block_packed(uint32_t *out, int32_t w, const TraceMaterial *m,
 
 void tracer_fill_block(uint32_t *out, int32_t w, const TraceMaterial *m,
                        const TraceSample *const corner[4]) {
-#if defined(__SSE2__)
+#if QM_PACKED
     if (has_mmx && w == 1) { // the top left corner's own pixel
         *out = sample_pixel_packed(m, corner[0]);
         return;

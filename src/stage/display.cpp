@@ -4,15 +4,11 @@
 
 #include "data/cpu.h"
 #include "data/memory.h"
+#include "data/packed.h"
 #include "platform/video.h"
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#include <tmmintrin.h>
-#endif
 
 int32_t display_brightness = BRIGHTNESS_NEUTRAL;
 DisplayDevice *display_device;
@@ -174,7 +170,7 @@ static void convert_row(const ChannelTables *t, int32_t b, const uint32_t *src, 
     }
 }
 
-#if defined(__SSE2__)
+#if QM_PACKED
 // Every byte moved by the brightness with saturation, less one held at 0. At the neutral
 // brightness (moved is false) only the one comes off.
 template <bool moved> static __m128i move_bytes(__m128i p, __m128i up, __m128i down) {
@@ -225,8 +221,8 @@ static constexpr ShuffleMasks three_byte_shuffle = three_byte_masks();
 // Sixteen pixel words at src as 3-byte screen pixels (blue, green, red) at dst: the byte
 // shuffle reverses and packs them, each output vector from two input ones.
 template <bool moved>
-__attribute__((target("ssse3"))) static inline void
-shuffle_sixteen(const uint32_t *src, uint8_t *dst, const __m128i m[6], __m128i up, __m128i down) {
+QM_TARGET_SSSE3 static inline void shuffle_sixteen(const uint32_t *src, uint8_t *dst,
+                                                   const __m128i m[6], __m128i up, __m128i down) {
     const __m128i *in = reinterpret_cast<const __m128i *>(src);
     __m128i *out = reinterpret_cast<__m128i *>(dst);
     __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
@@ -241,8 +237,8 @@ shuffle_sixteen(const uint32_t *src, uint8_t *dst, const __m128i m[6], __m128i u
 
 // Four pixel words at src as 4-byte screen pixels (blue, green, red, 0) at dst.
 template <bool moved>
-__attribute__((target("ssse3"))) static inline void shuffle_four(const uint32_t *src, uint8_t *dst,
-                                                                 __m128i up, __m128i down) {
+QM_TARGET_SSSE3 static inline void shuffle_four(const uint32_t *src, uint8_t *dst, __m128i up,
+                                                __m128i down) {
     const __m128i order =
         _mm_setr_epi8(3, 2, 1, -128, 7, 6, 5, -128, 11, 10, 9, -128, 15, 14, 13, -128);
     __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
@@ -256,9 +252,9 @@ __attribute__((target("ssse3"))) static inline void shuffle_four(const uint32_t 
 // ends with the last whole group of the row, rewriting some pixels with the same bytes. Returns
 // the pixels done; convert_row_bytes does the rest of a row shorter than one group.
 template <bool moved>
-__attribute__((target("ssse3"))) static int32_t
-convert_row_shuffled(const uint32_t *src, uint8_t *dst, int32_t width, int32_t bytes_per_pixel,
-                     __m128i up, __m128i down) {
+QM_TARGET_SSSE3 static int32_t convert_row_shuffled(const uint32_t *src, uint8_t *dst,
+                                                    int32_t width, int32_t bytes_per_pixel,
+                                                    __m128i up, __m128i down) {
     int32_t x = 0;
     if (bytes_per_pixel == 4) {
         for (; x + 4 <= width; x += 4) shuffle_four<moved>(src + x, dst + 4 * x, up, down);
@@ -333,17 +329,16 @@ static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int3
 
 void present_convert(const ChannelTables *t, int32_t b, const Image *image, const PresentRect *r,
                      uint8_t *screen, int32_t pitch, int32_t bytes_per_pixel) {
-    int bytes = 0;
-#if defined(__SSE2__)
+#if QM_PACKED
     // The screens of 24 and 32 bits have 8-bit channels: arithmetic instead of table reads.
-    bytes = has_mmx && bytes_per_pixel >= 3 && t->bytes && b >= BRIGHTNESS_BLACK &&
-            b <= BRIGHTNESS_WHITE;
+    const int bytes = has_mmx && bytes_per_pixel >= 3 && t->bytes && b >= BRIGHTNESS_BLACK &&
+                      b <= BRIGHTNESS_WHITE;
 #endif
     for (int32_t y = r->y0; y < r->y1; y++) {
         const uint32_t *src = image->pixels + size_t(y) * size_t(image->width) + size_t(r->x0);
         uint8_t *dst = screen + size_t(r->dst_y + y - r->y0) * size_t(pitch) +
                        size_t(r->dst_x) * size_t(bytes_per_pixel);
-#if defined(__SSE2__)
+#if QM_PACKED
         if (bytes) {
             if (b == BRIGHTNESS_NEUTRAL)
                 convert_row_bytes<false>(b, src, dst, r->x1 - r->x0, bytes_per_pixel);

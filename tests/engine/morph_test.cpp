@@ -123,7 +123,8 @@ TEST_F(BlurTest, PackedRowsEqualThePlainOnes) {
     auto real = [&](float lo, float hi) {
         return std::uniform_real_distribution<float>(lo, hi)(rng);
     };
-    const int paths = __builtin_cpu_supports("ssse3") ? 3 : 2;
+    cpu_detect();
+    const int paths = has_ssse3 ? 3 : 2;
     for (int round = 0; round < 300; round++) {
         const int w = round % 10 == 0 ? 512 : 1 + int(rng() % 40), h = 1 + int(rng() % 30);
         const float cx = real(-8.0f, float(w) + 8.0f), cy = real(-8.0f, float(h) + 8.0f);

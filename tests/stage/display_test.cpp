@@ -54,7 +54,8 @@ TEST(PresentConvert, PackedRowsEqualTheTableOnes) {
     for (int i = 0; i < 70 * 5; i++) image->pixels[i] = rng();
     const uint32_t masks[3][3] = {
         {0xF800, 0x07E0, 0x001F}, {0xFF0000, 0x00FF00, 0x0000FF}, {0xFF0000, 0x00FF00, 0x0000FF}};
-    const int paths = __builtin_cpu_supports("ssse3") ? 3 : 2; // table, SSE2, SSSE3
+    cpu_detect();
+    const int paths = has_ssse3 ? 3 : 2; // table, packed, packed with the byte shuffle
     for (int depth = 0; depth < 3; depth++) {
         ChannelTables t;
         channel_tables_build(&t, masks[depth][0], masks[depth][1], masks[depth][2]);
