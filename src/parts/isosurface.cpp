@@ -439,7 +439,7 @@ static void field_at(const IsoSurface *iso, const Vec3 &p, IsoPoint *out) {
     out->normal = normal;
 }
 
-static Vec3 grid_world(int k, int j, int i) {
+[[maybe_unused]] static Vec3 grid_world(int k, int j, int i) {
     return Vec3{ISO_WORLD_START + ISO_WORLD_STEP * float(k),
                 ISO_WORLD_START + ISO_WORLD_STEP * float(j),
                 ISO_WORLD_START + ISO_WORLD_STEP * float(i)};

@@ -15,6 +15,8 @@
 #include "stage/display.h"
 #include "stage/stage.h"
 
+#include <initializer_list>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

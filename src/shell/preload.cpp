@@ -14,6 +14,7 @@
 #include "stage/music.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 constexpr int32_t BYTE_RED = 1;
 constexpr int32_t BYTE_BLUE = 3;

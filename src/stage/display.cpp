@@ -329,7 +329,7 @@ static void convert_row_bytes(int32_t b, const uint32_t *src, uint8_t *dst, int3
 
 void present_convert(const ChannelTables *t, int32_t b, const Image *image, const PresentRect *r,
                      uint8_t *screen, int32_t pitch, int32_t bytes_per_pixel) {
-    int bytes = 0;
+    [[maybe_unused]] int bytes = 0; // read by the packed path only
 #if defined(__SSE2__)
     // The screens of 24 and 32 bits have 8-bit channels: arithmetic instead of table reads.
     bytes = has_mmx && bytes_per_pixel >= 3 && t->bytes && b >= BRIGHTNESS_BLACK &&
