@@ -18,6 +18,9 @@ packages=(
   locales
   # checks of the install and the .deb: desktop entry, metainfo, manual pages, icon, package
   desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
+  # the show in a browser: the compiler, node for its digest checks, Chromium for the page's,
+  # Python for the local server (the libraries come from Debian's sources: build-web-deps.sh)
+  emscripten nodejs chromium python3 xz-utils
 )
 
 missing=()

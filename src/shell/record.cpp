@@ -14,11 +14,15 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#if !defined(QM_NO_CHILD_PROCESSES)
 #include <spawn.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if !defined(QM_NO_CHILD_PROCESSES)
 extern char **environ;
+#endif
 
 // Ticks each part lasts when nothing is skipped, for the progress estimate only: a part that
 // runs longer or shorter only makes the estimate wrong for a while.
@@ -90,6 +94,13 @@ static int make_pipe(int *read_end, int *write_end) {
     return 1;
 }
 
+#if defined(QM_NO_CHILD_PROCESSES)
+// A system that cannot start other programs cannot record.
+static int spawn_ffmpeg(int, int) {
+    std::fprintf(stderr, "quellmoor: --record needs to start ffmpeg, which this build cannot do\n");
+    return 0;
+}
+#else
 // Starts ffmpeg with the video on its standard input and the audio on descriptor 3.
 static int spawn_ffmpeg(int video_read, int audio_read) {
     const RecordSettings *s = &rec.settings;
@@ -139,6 +150,7 @@ static int spawn_ffmpeg(int video_read, int audio_read) {
         std::fprintf(stderr, "quellmoor: cannot start ffmpeg: %s\n", std::strerror(err));
     return 0;
 }
+#endif
 
 int record_start(const RecordSettings *settings) {
     if (rec.child) return 0;
