@@ -245,7 +245,7 @@ async function run() {
   page.running = false;
   $('screen').classList.add('hidden');
   $('setup').hidden = false;
-  if (out.length && params.has('benchmark')) $('failure').textContent = out.join('\n');
+  $('output').textContent = params.has('benchmark') ? out.join('\n') : '';
   if (status !== 0) {
     // The program's own one-line message, as on its standard error.
     const said = errors.filter((l) => l.startsWith('quellmoor: '));
