@@ -12,7 +12,7 @@
 
 // The page's side: whether it has a sound output, its rate, how many frames it holds that have
 // not been played yet, and taking more.
-EM_JS(int, web_audio_rate, (), { return Module.qmAudioRate(); });
+EM_JS(int, web_audio_rate, (), { return Module.qmAudioRate ? Module.qmAudioRate() : 0; });
 EM_JS(int, web_audio_queued, (), { return Module.qmAudioQueued(); });
 EM_JS(void, web_audio_push, (const int16_t *samples, int frames),
       { Module.qmAudioPush(samples, frames); });

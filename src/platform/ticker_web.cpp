@@ -9,8 +9,10 @@
 
 #include "platform/web.h"
 
-// The page's clock in milliseconds, stopped while the page is hidden (the page keeps it).
-EM_JS(double, web_show_time_ms, (), { return Module.qmShowTime(); });
+// The page's clock in milliseconds, stopped while the page is hidden (the page keeps it); the
+// monotonic clock itself where there is no page.
+EM_JS(double, web_show_time_ms, (),
+      { return Module.qmShowTime ? Module.qmShowTime() : performance.now(); });
 
 // Behind by more than this many ticks, counting starts afresh rather than firing a burst.
 static constexpr int64_t max_catch_up_ticks = 70;

@@ -11,8 +11,10 @@
 #include "platform/screen.h"
 #include "platform/web.h"
 
-// The page's side (its script is linked in with the program, see cmake/web.cmake).
-EM_JS(int, web_canvas_ready, (), { return Module.qmCanvasReady() ? 1 : 0; });
+// The page's side (its script is linked in with the page's program, see cmake/web.cmake; the
+// node program has none, and no screen).
+EM_JS(int, web_canvas_ready, (),
+      { return Module.qmCanvasReady && Module.qmCanvasReady() ? 1 : 0; });
 EM_JS(void, web_canvas_open, (int width, int height), { Module.qmCanvasOpen(width, height); });
 EM_JS(void, web_canvas_draw, (const uint8_t *rgba, int width, int height),
       { Module.qmCanvasDraw(rgba, width, height); });

@@ -65,7 +65,8 @@ const QM_CLICK_HOLD_MS = 300;
     }
     const vk = qmKeyCodes[e.code];
     if (!vk) return;
-    e.preventDefault();
+    // The browser keeps its own shortcuts (Ctrl+R, Ctrl+L, ...); the show still sees the keys.
+    if (!e.ctrlKey && !e.metaKey) e.preventDefault();
     events.push([down ? QM_KEY_DOWN : QM_KEY_UP, vk]);
   }
 
