@@ -3,7 +3,7 @@
 # libopenmpt) for WebAssembly from Debian's own source packages, pinned by their Debian versions.
 #
 # Usage: scripts/build-web-deps.sh [PREFIX]
-# PREFIX defaults to $QM_WEB_DEPS, else ~/.cache/quellmoor/web-deps. The libraries are installed
+# PREFIX defaults to $QM_WEB_DEPS, else ~/.cache/quellmoor/web-deps (under $XDG_CACHE_HOME if set). The libraries are installed
 # in PREFIX/<key>, the key naming every pinned upstream version and the compiler, so a cache kept
 # between runs is reused only when built from the same sources; the script prints that folder.
 # Each library is the newest Debian revision of its pinned upstream version (Debian's security
@@ -19,7 +19,7 @@ openmpt_version=0.6.9
 mirror=${QM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 suite=bookworm
 
-root=${1:-${QM_WEB_DEPS:-$HOME/.cache/quellmoor/web-deps}}
+root=${1:-${QM_WEB_DEPS:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/quellmoor/web-deps}}
 command -v emcc >/dev/null || { echo "build-web-deps: emcc not found (install emscripten)" >&2; exit 1; }
 emcc_version=$(emcc -dumpversion)
 key="zlib-${zlib_version}_png-${libpng_version}_jpeg-${jpeg_version}_openmpt-${openmpt_version}_emcc-${emcc_version}"
