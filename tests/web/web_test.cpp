@@ -57,11 +57,13 @@ void end_session(pid_t *pid) {
     *pid = 0;
 }
 
-// Waits until path exists, up to limit; false on time-out.
-bool wait_for_file(const std::string &path, std::chrono::seconds limit) {
+// Waits until path exists, up to limit, while the process pid runs; false on time-out or when
+// it ended (a browser that is missing or cannot start) without writing it.
+bool wait_for_file(const std::string &path, pid_t pid, std::chrono::seconds limit) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (!fs::exists(path)) {
         if (std::chrono::steady_clock::now() > end) return false;
+        if (waitpid(pid, nullptr, WNOHANG) == pid) return fs::exists(path);
         std::this_thread::sleep_for(100ms);
     }
     return true;
@@ -145,7 +147,7 @@ struct Page : testing::Test {
                          "--user-data-dir=" + dir + "/profile" + std::to_string(++opened),
                          "--window-size=1024,768", address + "?" + query + "&report=/report"},
                         dir + "/chromium.txt");
-        bool reported = wait_for_file(reports + "/status", limit);
+        bool reported = wait_for_file(reports + "/status", browser, limit);
         end_session(&browser);
         if (!reported)
             ADD_FAILURE() << "the page reported nothing: " << read_text(dir + "/chromium.txt");
