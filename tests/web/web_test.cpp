@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -167,21 +168,24 @@ TEST_F(Page, DigestModeGivesEveryFrameAsRecorded) {
 // so the page's real clock shows what the native stepped one does at that tick.
 constexpr int PORTRAIT_TICKS = 600;
 
-TEST_F(Page, RunShowsTheShowsPictureLetterboxed) {
-    std::string native = dir + "/native";
+// Pressing Run (the page presses its own button) plays the show at the depth chosen in the form.
+struct RunClick : Page, testing::WithParamInterface<int> {};
+
+TEST_P(RunClick, ShowsTheShowsPictureLetterboxed) {
+    std::string native = dir + "/native", depth = std::to_string(GetParam());
+    std::string ticks = std::to_string(PORTRAIT_TICKS);
     std::string command = std::string(QM_PROGRAM) +
-                          " --data " QM_BUILD_DIR " --headless --part 4 --ticks " +
-                          std::to_string(PORTRAIT_TICKS) + " --frames " + native + " --every " +
-                          std::to_string(PORTRAIT_TICKS);
+                          " --data " QM_BUILD_DIR " --headless --part 4 --ticks " + ticks +
+                          " --depth " + depth + " --frames " + native + " --every " + ticks;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::vector<fs::path> pictures;
     for (const auto &e : fs::directory_iterator(native)) pictures.push_back(e.path());
     ASSERT_FALSE(pictures.empty());
-    PngPicture want = read_png(std::max(pictures.front(), pictures.back()).string());
+    PngPicture want = read_png(std::max_element(pictures.begin(), pictures.end())->string());
 
     serve(SITE);
-    ASSERT_EQ(
-        open_page("part=4&ticks=" + std::to_string(PORTRAIT_TICKS) + "&nosound&autorun", 300s), "0")
+    ASSERT_EQ(open_page("part=4&ticks=" + ticks + "&depth=" + depth + "&nosound&autorun", 300s),
+              "0")
         << said("stderr");
     PngPicture got = read_png(reports + "/picture.png");
     ASSERT_EQ(got.width, 512);
@@ -201,6 +205,8 @@ TEST_F(Page, RunShowsTheShowsPictureLetterboxed) {
     EXPECT_EQ(differ, 0u) << "the page's picture is not the native one";
     EXPECT_EQ(black_border, 4u * 512 * 3) << "the 512 x 256 frame is letterboxed on black";
 }
+
+INSTANTIATE_TEST_SUITE_P(BothDepths, RunClick, testing::Values(24, 16));
 
 // A site whose files are the real one's, but for the data file named, which is `bytes` (or
 // missing when bytes is empty).
