@@ -1,9 +1,10 @@
 # The front door. `make run` installs, builds, generates the data and plays the show;
 # `make test` builds and runs every test in the release and the sanitizer builds, the threads
-# test under ThreadSanitizer, the show's frames with the packed paths compiled out, and the
-# drawing code's tests and the show's frames built for 64-bit ARM and run under qemu.
-# `make fuzz-campaign` is the long fuzzing run (not in CI).
+# test under ThreadSanitizer, the show's frames with the packed paths compiled out, the drawing
+# code's tests and the show's frames built for 64-bit ARM and run under qemu, and the browser
+# build's checks. `make fuzz-campaign` is the long fuzzing run (not in CI).
 # `make install PREFIX=... [DESTDIR=...]` installs the build; `make package` makes the .deb.
+# `make web` writes the site for browsers into build/web; `make serve-web` serves it on 127.0.0.1.
 
 PRESET ?= release
 FUZZ_SECONDS ?= 60
@@ -11,8 +12,11 @@ PREFIX ?= /usr/local
 BUILD := build/$(PRESET)
 DEPS := scripts/install-deps.sh
 
+WEB_PORT ?= 8080
+
 .PHONY: all deps build run test test-release test-asan test-tsan test-plain test-aarch64 \
-        data-release bench fuzz fuzz-campaign record digests install package gallery clean
+        test-web data-release bench fuzz fuzz-campaign record digests install package gallery \
+        web serve-web clean
 
 all: build
 
@@ -26,7 +30,7 @@ build: deps
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: test-release test-asan test-tsan test-plain test-aarch64
+test: test-release test-asan test-tsan test-plain test-aarch64 test-web
 
 test-release: deps
 	@cmake --preset release >/dev/null
@@ -58,6 +62,22 @@ test-aarch64: deps data-release
 data-release:
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release --target forge_data
+
+# The show in a browser: the data forged by the native build, the show compiled twice for wasm
+# (plain and SIMD) against libraries built from Debian's sources (cached outside the clone).
+web: deps data-release
+	@deps=$$(bash scripts/build-web-deps.sh) && for p in wasm wasm-simd; do \
+	  cmake --preset $$p -DQM_WEB_DEPS="$$deps" >/dev/null && cmake --build --preset $$p || exit 1; \
+	done
+	@bash scripts/assemble-web.sh build/release build/wasm build/wasm-simd build/web
+
+serve-web: web
+	@python3 scripts/serve-web.py --port $(WEB_PORT) build/web
+
+# Both wasm builds under node and the page in headless Chromium, against the show's record.
+test-web: web
+	@cmake --build --preset release --target test_web quellmoor
+	@build/release/tests/web/test_web
 
 bench: deps
 	@cmake --preset release >/dev/null

@@ -20,6 +20,9 @@ packages=(
   desktop-file-utils appstream man-db librsvg2-bin dpkg-dev file
   # the portable SIMD layer: the packed paths on processors other than x86
   libsimde-dev
+  # the show in a browser: the compiler, node for its digest checks, Chromium for the page's,
+  # Python for the local server (the libraries come from Debian's sources: build-web-deps.sh)
+  emscripten nodejs chromium python3 xz-utils
 )
 # On x86-64, the same show built for 64-bit ARM and run under emulation: cross compiler,
 # emulator, and the libraries for arm64 (multiarch).

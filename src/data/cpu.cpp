@@ -14,6 +14,13 @@ void cpu_detect() {
     // baseline: asked of the processor itself, once.
     has_mmx = 1;
     has_ssse3 = __builtin_cpu_supports("ssse3") ? 1 : 0;
+#elif QM_PACKED && defined(__SSE2__)
+    // The x86 intrinsics translated at compile time for another vector unit (WebAssembly's
+    // SIMD128): the byte shuffle is there when the build was asked for it.
+    has_mmx = 1;
+#if defined(__SSSE3__)
+    has_ssse3 = 1;
+#endif
 #elif QM_PACKED
     // The portable layer compiled the packed paths for this processor's own vector unit,
     // byte shuffle included: nothing to ask at run time.

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <locale.h>
 
@@ -32,8 +33,18 @@ int32_t decimal_read_floats(const char *text, float *values, int32_t count) {
 
 const char *decimal_fixed(char *text, size_t size, double value, int32_t decimals) {
     if (size == 0) return text;
+#if defined(__cpp_lib_to_chars) || !defined(_LIBCPP_VERSION)
     std::to_chars_result r =
         std::to_chars(text, text + size - 1, value, std::chars_format::fixed, decimals);
     *(r.ec == std::errc() ? r.ptr : text) = '\0';
+#else
+    // A libc++ without floating-point to_chars: printf rounds the same way (exactly), and only
+    // its decimal separator depends on the locale.
+    int n = std::snprintf(text, size, "%.*f", int(decimals), value);
+    if (n < 0 || size_t(n) >= size) n = 0;
+    text[n] = '\0';
+    for (char *c = text; *c; c++)
+        if (*c == ',') *c = '.';
+#endif
     return text;
 }

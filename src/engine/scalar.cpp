@@ -2,9 +2,9 @@
 
 #include "engine/scalar.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 // Sine and cosine: Cody-Waite reduction to r = x - n pi/2, |r| <= pi/4, with pi/2 split into
 // three 33-bit pieces plus a tail. For |n| < 2^20 each n * piece is exact, so the reduced
@@ -24,7 +24,9 @@ static constexpr double MEDIUM_LIMIT = 1647099.0;            // 2^20 pi/2: n * P
 static constexpr double TWO_PI = 6.28318530717958647692e+00; // the double nearest 2 pi
 
 static int exponent_of(double x) {
-    return int((std::bit_cast<uint64_t>(x) >> 52) & 0x7ff);
+    uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits); // std::bit_cast, where the library lacks it
+    return int((bits >> 52) & 0x7ff);
 }
 
 struct Reduced {

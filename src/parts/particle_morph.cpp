@@ -16,6 +16,8 @@
 #include "stage/display.h"
 #include "stage/stage.h"
 
+#include <initializer_list>
+
 constexpr const char *BACKGROUND_NAME = "data\\ptl_back.jpg";
 constexpr const char *TEXT_NAME = "data\\ptl_text.jpg";
 constexpr const char *MASK_NAME = "data\\ptl_alph.jpg";

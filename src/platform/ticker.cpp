@@ -1,4 +1,4 @@
-// ticker.cpp -- the tick thread and the stepped ticker that drive the show's clock.
+// ticker.cpp -- the tick thread that drives the show's clock in real time.
 
 #include "platform/ticker.h"
 
@@ -80,23 +80,3 @@ static int thread_stop() {
 }
 
 const TickerDriver ticker_thread = {"thread", thread_start, thread_step, thread_stop};
-
-static TickRoutine stepped_tick;
-
-static int stepped_start(int32_t, TickRoutine tick) {
-    if (stepped_tick || !tick) return 0;
-    stepped_tick = tick;
-    return 1;
-}
-
-static void stepped_step() {
-    if (stepped_tick) stepped_tick();
-}
-
-static int stepped_stop() {
-    if (!stepped_tick) return 0;
-    stepped_tick = nullptr;
-    return 1;
-}
-
-const TickerDriver ticker_stepped = {"stepped", stepped_start, stepped_step, stepped_stop};

@@ -11,11 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#ifndef __EMSCRIPTEN__
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#endif
 
 #include "platform/icon.h"
 #include "platform/screen.h"
@@ -282,12 +280,6 @@ static int sdl_poll_event(VideoEvent *event) {
     return 0;
 }
 
-#ifdef __EMSCRIPTEN__
-// A browser's alert neither forks nor outlives the page.
-static void sdl_message_box(const char *title, const char *text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr);
-}
-#else
 // How often the wait for the message box looks for Ctrl-C and kill.
 constexpr useconds_t BOX_LOOK_US = 20000;
 
@@ -323,7 +315,6 @@ static void sdl_message_box(const char *title, const char *text) {
         usleep(BOX_LOOK_US);
     }
 }
-#endif
 
 static void sdl_close() {
     if (!window) return;

@@ -15,6 +15,7 @@
 #include "stage/music.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 constexpr int32_t LOADING_STEPS = 8;
 constexpr int32_t DISSOLVE_FRAMES = 160;

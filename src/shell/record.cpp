@@ -16,7 +16,9 @@
 #include <fcntl.h>
 #include <initializer_list>
 #include <poll.h>
+#if !defined(QM_NO_CHILD_PROCESSES)
 #include <spawn.h>
+#endif
 #include <string>
 #include <strings.h>
 #include <sys/mman.h>
@@ -24,7 +26,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if !defined(QM_NO_CHILD_PROCESSES)
 extern char **environ;
+#endif
 
 // Ticks each part lasts when nothing is skipped, for the progress estimate only: a part that
 // runs longer or shorter only makes the estimate wrong for a while.
@@ -131,6 +135,13 @@ int record_check_name(const char *path) {
     return 0;
 }
 
+#if defined(QM_NO_CHILD_PROCESSES)
+// A system that cannot start other programs cannot record.
+static int spawn_ffmpeg(int, int) {
+    std::fprintf(stderr, "quellmoor: --record needs to start ffmpeg, which this build cannot do\n");
+    return 0;
+}
+#else
 // Starts ffmpeg with the video on its standard input, the audio on descriptor 3 and its
 // messages into memory, writing the temporary file.
 static int spawn_ffmpeg(int video_read, int audio_read) {
@@ -203,6 +214,7 @@ static int spawn_ffmpeg(int video_read, int audio_read) {
         std::fprintf(stderr, "quellmoor: cannot start ffmpeg: %s\n", std::strerror(err));
     return 0;
 }
+#endif
 
 // The folder a path lies in ("." for a bare name).
 static void folder_of(const char *path, char *folder, size_t size) {

@@ -10,6 +10,7 @@
 
 #include "data/digest.h"
 #include "show_files.h"
+#include "show_record.h"
 
 #include <gtest/gtest.h>
 
@@ -22,73 +23,12 @@
 
 namespace {
 
-constexpr int BLOCK_TICKS = 100;
 const std::string SHOW_RECORD = QM_TEST_DIR "/shell/show.digests";
 const std::string SCREEN_RECORD = QM_TEST_DIR "/shell/screen.digests";
 
 bool updating() {
     const char *v = std::getenv("QM_UPDATE_DIGESTS");
     return v && *v && std::string(v) != "0";
-}
-
-std::string hex(uint64_t v, int digits = 16) {
-    char text[17];
-    std::snprintf(text, sizeof text, "%0*llx", digits, static_cast<unsigned long long>(v));
-    return text;
-}
-
-uint64_t fold(uint64_t so_far, uint64_t d) {
-    uint64_t pair[2] = {so_far, d};
-    return digest_bytes(pair, sizeof pair, 0);
-}
-
-// The screen that --frames wrote into folder for tick.
-std::string frame_file(const std::string &folder, int tick) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
-    return folder + name;
-}
-
-struct Frame {
-    int tick, part;
-    uint64_t digest;
-};
-
-// The lines of the record: "part P FIRST LAST DIGEST" per part, in the order they played, and
-// "ticks FIRST DIGEST BYTES" per block of 100 ticks.
-std::vector<std::string> fold_show(const std::vector<Frame> &frames) {
-    std::vector<std::string> parts, blocks;
-    for (size_t i = 0; i < frames.size();) {
-        size_t j = i;
-        uint64_t d = 0;
-        for (; j < frames.size() && frames[j].part == frames[i].part; j++)
-            d = fold(d, frames[j].digest);
-        parts.push_back("part " + std::to_string(frames[i].part) + " " +
-                        std::to_string(frames[i].tick) + " " + std::to_string(frames[j - 1].tick) +
-                        " " + hex(d));
-        i = j;
-    }
-    for (size_t i = 0; i < frames.size();) {
-        int block = frames[i].tick / BLOCK_TICKS;
-        uint64_t d = 0;
-        std::string bytes;
-        for (; i < frames.size() && frames[i].tick / BLOCK_TICKS == block; i++) {
-            d = fold(d, frames[i].digest);
-            bytes += hex(frames[i].digest & 0xFF, 2);
-        }
-        blocks.push_back("ticks " + std::to_string(block * BLOCK_TICKS) + " " + hex(d) + " " +
-                         bytes);
-    }
-    parts.insert(parts.end(), blocks.begin(), blocks.end());
-    return parts;
-}
-
-std::vector<std::string> record_lines(const std::string &path) {
-    std::vector<std::string> lines;
-    std::istringstream in(read_text(path));
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty() && line[0] != '#') lines.push_back(line);
-    return lines;
 }
 
 void write_record(const std::string &path, const std::string &header,
@@ -130,15 +70,7 @@ struct ShowDigests : testing::Test {
         CommandResult r = run_command(program("--digests " + list));
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
-        std::vector<Frame> frames;
-        std::istringstream in(read_text(list));
-        Frame f;
-        std::string d;
-        while (in >> f.tick >> f.part >> d) {
-            f.digest = std::stoull(d, nullptr, 16);
-            frames.push_back(f);
-        }
-        return frames;
+        return read_frames(read_text(list));
     }
     // Writes the screen shown at tick to a PNG beside the build, for a person to look at.
     std::string keep_frame(int tick) {
