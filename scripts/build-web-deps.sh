@@ -8,15 +8,16 @@
 # between runs is reused only when built from the same sources; the script prints that folder.
 # Each library is the newest Debian revision of its pinned upstream version (Debian's security
 # updates replace older revisions in the archive); the revisions used are written to
-# <key>/VERSIONS. Sources come through a private apt configuration (deb-src lines of our own):
-# the system's apt configuration is left untouched.
+# <key>/VERSIONS. Sources come through a private apt configuration: the system's own Debian
+# archives (the entries of its apt sources for this release) as deb-src entries, so the sources
+# come from wherever the machine's packages come from; the system's configuration is left
+# untouched.
 set -euo pipefail
 
 zlib_version=1.2.13.dfsg
 libpng_version=1.6.39
 jpeg_version=2.1.5
 openmpt_version=0.6.9
-mirror=${QM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 suite=bookworm
 
 root=${1:-${QM_WEB_DEPS:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/quellmoor/web-deps}}
@@ -41,10 +42,21 @@ echo "build-web-deps: building into $prefix (log: $log)" >&2
 # Private apt configuration: its own sources, lists and cache folders.
 apt="$work/apt"
 mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/archives/partial"
-{ echo "deb-src $mirror $suite main"
-  echo "deb-src $mirror $suite-updates main"
-  echo "deb-src ${QM_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security} $suite-security main"
-} >"$apt/sources.list"
+# The release's entries of the system's sources, one-line and deb822 alike, as source entries.
+: >"$apt/sources.list"
+for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+  if [ -f "$f" ]; then sed -nE "s/^deb (.* $suite(-[a-z]+)? .*)/deb-src \1/p" "$f"; fi
+done >>"$apt/sources.list"
+for f in /etc/apt/sources.list.d/*.sources; do
+  [ -f "$f" ] || continue
+  awk -v suite="$suite" 'BEGIN { RS = ""; ORS = "\n\n" }
+    $0 ~ ("Suites:[^\n]*" suite) { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" \
+    >"$apt/sources.list.d/$(basename "$f")"
+done
+if ! grep -qs "$suite" "$apt/sources.list" "$apt"/sources.list.d/*.sources; then
+  echo "build-web-deps: the system's apt sources name no $suite archive to take sources from" >&2
+  exit 1
+fi
 apt_opts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.list.d"
           -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache::Archives=$apt/archives"
           -o "Debug::NoLocking=1" -o "APT::Sandbox::User=root")
