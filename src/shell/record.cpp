@@ -136,12 +136,25 @@ int record_check_name(const char *path) {
 }
 
 #if defined(QM_NO_CHILD_PROCESSES)
+static int open_messages() {
+    return -1;
+}
+
 // A system that cannot start other programs cannot record.
 static int spawn_ffmpeg(int, int) {
     std::fprintf(stderr, "quellmoor: --record needs to start ffmpeg, which this build cannot do\n");
     return 0;
 }
 #else
+// ffmpeg's messages are read back for the reason when it fails; memory, not the full disk. Like
+// the pipes, kept above the descriptors the child gets. -1 when there is no such memory.
+static int open_messages() {
+    int messages = memfd_create("ffmpeg-messages", MFD_CLOEXEC);
+    int kept = messages >= 0 ? fcntl(messages, F_DUPFD_CLOEXEC, FIRST_SPARE_FD) : -1;
+    if (messages >= 0) close(messages);
+    return kept;
+}
+
 // Starts ffmpeg with the video on its standard input, the audio on descriptor 3 and its
 // messages into memory, writing the temporary file.
 static int spawn_ffmpeg(int video_read, int audio_read) {
@@ -269,11 +282,7 @@ int record_start(const RecordSettings *settings) {
     rec = Recorder{*settings, nullptr, "", 0, -1, 0, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0.0};
     rec.container = container;
     if (!make_temporary()) return 0;
-    // ffmpeg's messages are read back for the reason when it fails; memory, not the full disk.
-    // Like the pipes, kept above the descriptors the child gets.
-    int messages = memfd_create("ffmpeg-messages", MFD_CLOEXEC);
-    rec.messages_fd = messages >= 0 ? fcntl(messages, F_DUPFD_CLOEXEC, FIRST_SPARE_FD) : -1;
-    if (messages >= 0) close(messages);
+    rec.messages_fd = open_messages();
     // A write to an ffmpeg that has ended must fail with EPIPE, not end the show silently.
     std::signal(SIGPIPE, SIG_IGN);
     int video_read = -1, audio_read = -1;
