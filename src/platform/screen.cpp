@@ -65,3 +65,11 @@ ScreenRect screen_fit(int32_t out_width, int32_t out_height, int32_t width, int3
     r.y = (out_height - r.height) / 2;
     return r;
 }
+
+uint8_t screen_channel_to_8(uint32_t value, uint32_t mask) {
+    int s = 0;
+    while (s < 32 && !(mask >> s & 1)) s++;
+    if (s >= 32) return 0;
+    uint32_t top = mask >> s;
+    return uint8_t((((value & mask) >> s) * 255u + top / 2) / top);
+}

@@ -18,6 +18,11 @@ int screen_create(Screen *screen, int32_t width, int32_t height, int32_t bits_pe
 // Gives the memory screen back and clears the record.
 void screen_destroy(Screen *screen);
 
+// One channel of a screen value (the bits under mask) scaled to 0..255, rounded to nearest:
+// how a screen of any depth is read back as 8-bit colour (pictures of the screen, the page's
+// canvas).
+uint8_t screen_channel_to_8(uint32_t value, uint32_t mask);
+
 // Where a screen of width x height appears in an output of out_width x out_height pixels.
 struct ScreenRect {
     int32_t x, y, width, height;

@@ -70,11 +70,6 @@ static int web_lock(VideoLock *lock) {
     return 1;
 }
 
-// A channel of 0..top scaled to 0..255, rounded: as the program's own screen pictures have it.
-static uint8_t widen(uint32_t v, uint32_t top) {
-    return uint8_t((v * 255u + top / 2) / top);
-}
-
 static void convert_to_rgba() {
     const VideoSurface &s = screen.surface;
     uint8_t *out = rgba;
@@ -83,9 +78,9 @@ static void convert_to_rgba() {
         for (int32_t x = 0; x < s.width; x++, p += s.bytes_per_pixel, out += 4) {
             if (s.bytes_per_pixel == 2) {
                 uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
-                out[0] = widen(v >> 11, 31);
-                out[1] = widen((v >> 5) & 63, 63);
-                out[2] = widen(v & 31, 31);
+                out[0] = screen_channel_to_8(v, s.red_mask);
+                out[1] = screen_channel_to_8(v, s.green_mask);
+                out[2] = screen_channel_to_8(v, s.blue_mask);
             } else { // little-endian 0xRRGGBB: blue first
                 out[0] = p[2];
                 out[1] = p[1];

@@ -5,6 +5,7 @@
 #include "data/cpu.h"
 #include "data/memory.h"
 #include "data/packed.h"
+#include "platform/screen.h"
 #include "platform/video.h"
 
 #include <algorithm>
@@ -407,14 +408,6 @@ DisplayDevice *display_open(int32_t width, int32_t height, int32_t bits_per_pixe
     return display_device = d;
 }
 
-// One channel of a screen value, scaled from its bits to 0..255 (rounded).
-static uint8_t channel_to_8(uint32_t value, uint32_t mask) {
-    int s = lowest_bit(mask);
-    if (s >= 32) return 0;
-    uint32_t top = mask >> s;
-    return uint8_t((((value & mask) >> s) * 255u + top / 2) / top);
-}
-
 int display_read_screen(uint8_t *rgb) {
     if (!display_device || !display_device->state) return 0;
     VideoLock lock;
@@ -426,9 +419,9 @@ int display_read_screen(uint8_t *rgb) {
             const uint8_t *p = row + x * s->bytes_per_pixel;
             uint32_t v = p[0] | uint32_t(p[1]) << 8;
             if (s->bytes_per_pixel >= 3) v |= uint32_t(p[2]) << 16;
-            *rgb++ = channel_to_8(v, s->red_mask);
-            *rgb++ = channel_to_8(v, s->green_mask);
-            *rgb++ = channel_to_8(v, s->blue_mask);
+            *rgb++ = screen_channel_to_8(v, s->red_mask);
+            *rgb++ = screen_channel_to_8(v, s->green_mask);
+            *rgb++ = screen_channel_to_8(v, s->blue_mask);
         }
     }
     return 1;
